@@ -1,0 +1,41 @@
+#include "TextCodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+QString FromCp949(const QByteArray& bytes) {
+    QStringDecoder decoder("CP949");
+    if (!decoder.isValid())
+        return QString::fromLatin1(bytes);
+    return decoder.decode(bytes);
+}
+
+QByteArray ToCp949(const QString& text) {
+    QStringEncoder encoder("CP949");
+    if (!encoder.isValid())
+        return text.toLatin1();
+    return encoder.encode(text);
+}
+
+// Length of the longest prefix of at most n bytes that ends on a character boundary.
+static int boundaryAtOrBefore(const QByteArray& name, int n) {
+    int i = 0;
+    while (i < n) {
+        const bool lead = static_cast<unsigned char>(name[i]) > 126;
+        const int width = lead ? 2 : 1;
+        if (i + width > n)
+            break;
+        i += width;
+    }
+    return i;
+}
+
+QByteArray ShortenName(const QByteArray& name, int n) {
+    if (name.size() <= n)
+        return name;
+    return name.left(boundaryAtOrBefore(name, n)) + "...";
+}
+
+QByteArray CutName(const QByteArray& text, int n) {
+    return ShortenName(text, n);
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The whole test run on a fresh Debian machine: packages, build, every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+cd build
+ctest -j2 --output-on-failure --timeout 600
