@@ -24,9 +24,7 @@ void xdgOpen(const QString& target) {
 class DesktopShell final : public ShellSeam {
 public:
     void openUrl(const QString& url) override { xdgOpen(url); }
-    void openFolder(const QString& path) override {
-        xdgOpen(QUrl::fromLocalFile(path).toString());
-    }
+    void openFolder(const QString& path) override { xdgOpen(QUrl::fromLocalFile(path).toString()); }
     void openFile(const QString& path) override { xdgOpen(QUrl::fromLocalFile(path).toString()); }
 };
 
@@ -52,10 +50,18 @@ PowerSeam* gPower = nullptr;
 
 } // namespace
 
-ShellSeam& ShellSeam::current() { return gShell ? *gShell : gDesktopShell; }
-void ShellSeam::install(ShellSeam* shell) { gShell = shell; }
-PowerSeam& PowerSeam::current() { return gPower ? *gPower : gLogindPower; }
-void PowerSeam::install(PowerSeam* power) { gPower = power; }
+ShellSeam& ShellSeam::current() {
+    return gShell ? *gShell : gDesktopShell;
+}
+void ShellSeam::install(ShellSeam* shell) {
+    gShell = shell;
+}
+PowerSeam& PowerSeam::current() {
+    return gPower ? *gPower : gLogindPower;
+}
+void PowerSeam::install(PowerSeam* power) {
+    gPower = power;
+}
 
 QString ServiceAddress::fileServer() {
     const QString overridden = qEnvironmentVariable("VAULTRY_FILE_SERVER");

@@ -8,14 +8,24 @@
 #include <ctime>
 
 namespace {
-QByteArray cp949(const char* utf8) { return ToCp949(QString::fromUtf8(utf8)); }
+QByteArray cp949(const char* utf8) {
+    return ToCp949(QString::fromUtf8(utf8));
+}
 } // namespace
 
 namespace MemberText {
-QString pleaseLogIn() { return QStringLiteral("회원 로그인후 이용해주세요."); }
-QString alreadyInUse() { return QStringLiteral("이미 해당아이디는 사용중입니다."); }
-QString errorCaption() { return QStringLiteral("회원정보 (오류)"); }
-QString timeCaption() { return QStringLiteral("정보"); }
+QString pleaseLogIn() {
+    return QStringLiteral("회원 로그인후 이용해주세요.");
+}
+QString alreadyInUse() {
+    return QStringLiteral("이미 해당아이디는 사용중입니다.");
+}
+QString errorCaption() {
+    return QStringLiteral("회원정보 (오류)");
+}
+QString timeCaption() {
+    return QStringLiteral("정보");
+}
 } // namespace MemberText
 
 LocalHour SystemLocalHour() {
@@ -26,7 +36,8 @@ LocalHour SystemLocalHour() {
 }
 
 int MemberClassFor(const QByteArray& className) {
-    static const char* const kClasses[] = {"스페셜정액제", "오전정액제", "오후정액제", "심야정액제"};
+    static const char* const kClasses[] = {"스페셜정액제", "오전정액제", "오후정액제",
+                                           "심야정액제"};
     int memberClass = 0;
     for (int i = 0; i < 4; ++i) {
         if (className == cp949(kClasses[i]))

@@ -36,10 +36,10 @@ using LocalClock = std::function<LocalHour()>;
 LocalHour SystemLocalHour();
 
 namespace MemberText {
-QString pleaseLogIn();   // "회원 로그인후 이용해주세요."
-QString alreadyInUse();  // "이미 해당아이디는 사용중입니다."
-QString errorCaption();  // "회원정보 (오류)"
-QString timeCaption();   // "정보"
+QString pleaseLogIn();  // "회원 로그인후 이용해주세요."
+QString alreadyInUse(); // "이미 해당아이디는 사용중입니다."
+QString errorCaption(); // "회원정보 (오류)"
+QString timeCaption();  // "정보"
 } // namespace MemberText
 
 // The member id's class name as sent by the server: the last matching name decides.

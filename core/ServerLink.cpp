@@ -27,7 +27,9 @@ bool waitFor(int fd, short events, int timeoutMs) {
 }
 } // namespace
 
-void ServerLink::setDefaultLimits(const Limits& limits) { gDefaultLimits = limits; }
+void ServerLink::setDefaultLimits(const Limits& limits) {
+    gDefaultLimits = limits;
+}
 
 ServerLink::ServerLink(std::function<void()> onConnectFailure)
     : onConnectFailure_(std::move(onConnectFailure)), limits_(gDefaultLimits) {}

@@ -51,8 +51,7 @@ private:
     int count_ = 0;
 };
 
-template <class Record>
-class RecordTable final : public TransferTable {
+template <class Record> class RecordTable final : public TransferTable {
 public:
     using TransferTable::TransferTable;
 
@@ -60,8 +59,7 @@ public:
     const Record& record(int row) const { return records_[size_t(row)]; }
 
     // Adds a row at the end; false when the table is full.
-    bool append(const Record& r, const QString& name, const QString& size,
-                const QString& state) {
+    bool append(const Record& r, const QString& name, const QString& size, const QString& state) {
         if (isFull())
             return false;
         records_[size_t(count())] = r;

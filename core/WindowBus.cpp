@@ -68,7 +68,9 @@ WindowBus::~WindowBus() {
         server_->close(); // removes the socket file
 }
 
-bool WindowBus::isRegistered() const { return server_ && server_->isListening(); }
+bool WindowBus::isRegistered() const {
+    return server_ && server_->isListening();
+}
 
 void WindowBus::onNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {

@@ -43,9 +43,8 @@ public:
     static QString findWindow(const QString& className);
 
     // Sends and waits for the answer; nothing when the window is gone or does not answer.
-    static std::optional<qint64> send(const QString& endpoint, quint32 tag,
-                                      const QString& sender, const QByteArray& data,
-                                      int timeoutMs = 10000);
+    static std::optional<qint64> send(const QString& endpoint, quint32 tag, const QString& sender,
+                                      const QByteArray& data, int timeoutMs = 10000);
 
 private:
     void onNewConnection();

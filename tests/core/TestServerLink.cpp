@@ -1,0 +1,174 @@
+#include "MemberHandshake.h"
+#include "ScriptedPeer.h"
+#include "ServerLink.h"
+#include "TestEnvironment.h"
+#include "TextCodec.h"
+
+#include <QtTest>
+
+using Reply = ScriptedPeer::Reply;
+
+class TestServerLink : public QObject {
+    Q_OBJECT
+    QString address_;
+
+    static Reply answer(const QByteArray& text) { return Reply{{text}}; }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        address_ = TestEnvironment::address();
+        qputenv("VAULTRY_FILE_SERVER", address_.toLatin1());
+    }
+
+    void exchangeTakesOneReceive() {
+        const QByteArray full(20480, 'x');
+        ScriptedPeer peer(address_, 7510, [&](const QByteArray& c) -> Reply {
+            if (c == "split")
+                return Reply{{"first", "second"}};
+            if (c == "full")
+                return answer(full);
+            if (c == "nul")
+                return answer(QByteArray("ab\0cd", 5));
+            if (c == "bye")
+                return Reply{{}, true};
+            return answer("echo:" + c);
+        });
+        QVERIFY(peer.listening());
+        ServerLink link;
+        QVERIFY(link.Connect(address_));
+        QCOMPARE(link.Exchange("hello"), QByteArray("echo:hello"));
+        QCOMPARE(link.Exchange("full").size(), 20480);
+        QCOMPARE(link.Exchange("nul"), QByteArray("ab")); // read as a terminator-ended text
+        // A command longer than the buffer is refused: nothing sent, empty reply.
+        const int before = int(peer.commands().size());
+        QCOMPARE(link.Exchange(QByteArray(20481, 'y')), QByteArray());
+        QTest::qWait(50);
+        QCOMPARE(int(peer.commands().size()), before);
+        QVERIFY(link.connected());
+        QCOMPARE(link.Exchange("split"), QByteArray("first")); // the second segment is not read
+        QTest::qWait(300);
+        QCOMPARE(link.Exchange("hello"), QByteArray("second")); // ...until the next receive
+        QTest::qWait(50);
+        QCOMPARE(link.Exchange("bye").left(5), QByteArray("echo:"));
+        // The peer closes: an empty reply, and the link is not closed by it.
+        QCOMPARE(link.Exchange("bye"), QByteArray());
+        QVERIFY(link.connected());
+        link.Close();
+        QVERIFY(!link.connected());
+        QCOMPARE(link.Exchange("after close"), QByteArray());
+    }
+
+    void failedConnectShowsTheClientsMessageOnce() {
+        int shown = 0;
+        ServerLink link([&] { ++shown; });
+        QVERIFY(!link.Connect(address_)); // nobody listens now
+        QCOMPARE(shown, 1);
+        QVERIFY(!link.connected());
+        QCOMPARE(link.Exchange("@Connect_start"), QByteArray());
+        QVERIFY(!link.Connect("not-an-address"));
+        QCOMPARE(shown, 2);
+        QCOMPARE(ServerLink::ResolveAddress("localhost"), QString("127.0.0.1"));
+        QCOMPARE(ServerLink::ResolveAddress(address_), address_);
+        QCOMPARE(ServerLink::ResolveAddress("no-such-host.invalid"), QString());
+    }
+
+    void silentServerIsAnExchangeError() {
+        ScriptedPeer peer(address_, 7510, [](const QByteArray&) { return Reply{{}, false, true}; });
+        ServerLink link;
+        link.setLimits({2000, 300});
+        QVERIFY(link.Connect(address_));
+        QCOMPARE(link.Exchange("@Connect_start"), QByteArray());
+        QVERIFY(!link.connected());
+    }
+
+    void signOnRepliesAndSignOff() {
+        const QByteArray goldClass = ToCp949(QString::fromUtf8("오전정액제"));
+        ScriptedPeer peer(address_, 7510, [&](const QByteArray& c) -> Reply {
+            if (c == "@Connect_start" || c == "@Connect_end")
+                return answer("Ok");
+            if (c == "ghost")
+                return answer("No_member");
+            if (c == "twice")
+                return answer("Over_user");
+            if (c == "bare")
+                return answer("bare-id");
+            return answer(c + "-srv|120|" + goldClass + "|2026120816");
+        });
+        ServerLink link;
+        QVERIFY(link.ConnectToFileServer());
+        QCOMPARE(SignOn(link, "ghost").check, MemberCheck::NoMember);
+        QCOMPARE(SignOn(link, "twice").check, MemberCheck::OverUser);
+        const SignOnResult bare = SignOn(link, "bare");
+        QCOMPARE(bare.check, MemberCheck::Member);
+        QCOMPARE(bare.member.id, QByteArray("bare-id"));
+        QCOMPARE(bare.member.className, ToCp949(QString::fromUtf8("일반회원")));
+        QCOMPARE(bare.member.memberClass, 0);
+        const SignOnResult full = SignOn(link, "kim");
+        QCOMPARE(full.member.id, QByteArray("kim-srv"));
+        QCOMPARE(full.member.megabytes, 120);
+        QCOMPARE(full.member.memberClass, 2);
+        QCOMPARE(full.member.paidUntil, 2026120816);
+        QVERIFY(link.connected()); // the sign-on connection stays open
+
+        ServerLink farewell;
+        SignOff(farewell, "kim-srv");
+        QVERIFY(!farewell.connected());
+        const QList<QByteArray> seen = peer.commands();
+        QCOMPARE(seen.mid(seen.size() - 2), (QList<QByteArray>{"@Connect_end", "kim-srv"}));
+        QCOMPARE(seen.first(), QByteArray("@Connect_start"));
+        QCOMPARE(peer.connections(), 2);
+    }
+
+    void memberReplyParsing() {
+        MemberInfo m = ParseMemberReply("id|12|" + ToCp949(QString::fromUtf8("심야정액제")) + "|7");
+        QCOMPARE(m.id, QByteArray("id"));
+        QCOMPARE(m.megabytes, 12);
+        QCOMPARE(m.memberClass, 4);
+        QCOMPARE(m.paidUntil, 7);
+        m = ParseMemberReply("");
+        QCOMPARE(m.id, QByteArray());
+        QCOMPARE(m.memberClass, 0);
+        m = ParseMemberReply("id||");
+        QCOMPARE(m.className, ToCp949(QString::fromUtf8("일반회원")));
+        QCOMPARE(m.paidUntil, 0);
+        QCOMPARE(MemberClassFor(ToCp949(QString::fromUtf8("스페셜정액제"))), 1);
+        QCOMPARE(MemberClassFor(ToCp949(QString::fromUtf8("오후정액제"))), 3);
+        QCOMPARE(MemberClassFor("VIP"), 0);
+    }
+
+    void timeWindowEdges() {
+        auto member = [](int memberClass, int paidUntil) {
+            MemberInfo m;
+            m.memberClass = memberClass;
+            m.paidUntil = paidUntil;
+            return m;
+        };
+        auto at = [](int hour, int day = 8) { return LocalHour{2026, 12, day, hour}; };
+        const int farFuture = 2099123123;
+        QVERIFY(!CheckTimeWindow(member(0, 0), at(3)));          // general: no rule
+        QVERIFY(!CheckTimeWindow(member(2, farFuture), at(16))); // 16:59 passes
+        QVERIFY(CheckTimeWindow(member(2, farFuture), at(17)));  // 17:00 fails
+        QVERIFY(CheckTimeWindow(member(2, farFuture), at(5)));   // 05:59 fails
+        QVERIFY(!CheckTimeWindow(member(2, farFuture), at(6)));
+        QVERIFY(!CheckTimeWindow(member(4, farFuture), at(5))); // late night 05:59
+        QVERIFY(CheckTimeWindow(member(4, farFuture), at(6)));
+        QVERIFY(!CheckTimeWindow(member(4, farFuture), at(0)));
+        QVERIFY(CheckTimeWindow(member(3, farFuture), at(12)));
+        QVERIFY(!CheckTimeWindow(member(3, farFuture), at(23)));
+        QVERIFY(!CheckTimeWindow(member(1, farFuture), at(3)));
+        // Paid period: the stamp's own hour passes, one hour later fails.
+        QVERIFY(!CheckTimeWindow(member(1, 2026120814), at(14)));
+        const auto expired = CheckTimeWindow(member(1, 2026120814), at(15));
+        QVERIFY(expired);
+        QCOMPARE(*expired,
+                 QString::fromUtf8("정액 사용기간이 만료 되었습니다.\n충전후 이용하세요."));
+        QCOMPARE(*CheckTimeWindow(member(2, farFuture), at(17)),
+                 QString::fromUtf8("오전정액(6시~16시)사용자입니다.\n사용가능 시간이 아닙니다."));
+        // The expiry test comes first even inside the window.
+        QCOMPARE(*CheckTimeWindow(member(3, 2026120700), at(14)), *expired);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerLink)
+#include "TestServerLink.moc"
