@@ -1,0 +1,101 @@
+#pragma once
+
+#include "DownloadHost.h"
+#include "DownloadThread.h"
+#include "FileRecord.h"
+#include "MemberHandshake.h"
+#include "RateDisplay.h"
+#include "ServerLink.h"
+#include "TransferTable.h"
+
+#include <QObject>
+#include <list>
+#include <memory>
+#include <thread>
+
+// The download client's engine: request handling, the file list exchange, and the transfer of
+// the listed files one at a time on a worker thread, polled by the window's timer. Widget-free;
+// everything visible goes through DownloadHost.
+class DownloadEngine : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxListed = 180;
+    static constexpr int kNoIndex = -1000;
+    static constexpr int kPollTimer = 1;
+    static constexpr int kRetryTimer = 104;
+
+    explicit DownloadEngine(DownloadHost& host, QObject* parent = nullptr);
+    ~DownloadEngine() override;
+
+    RecordTable<FileRecord>& table() { return table_; }
+    const MemberInfo& member() const { return member_; }
+    int currentIndex() const { return current_; }
+    int resumeIndex() const { return shared_.resumeIndex; }
+    bool isRunning() const { return running_; }
+    // Running, or a stopped worker has not ended yet: rows must not move under it.
+    bool isBusy() const { return running_ || !workers_.empty(); }
+
+    // Reads the cached duplicate-file policy ("DOWN_File_over"), at start and after settings.
+    void loadSettings();
+    // A manager command from the launch link or a hand-off.
+    void processRequest(const QByteArray& command);
+    void toggle();
+    void onTimer(int id);
+    // The exit procedure: asks when files are unfinished, signs off, ends the window's run.
+    // False when the user chose to stay.
+    bool exitProcedure();
+
+    // Row removal as the list buttons do it; both recompute the totals afterwards.
+    void deleteRows(QList<int> rows);
+    void deleteCompletedRows();
+    // The record the open-file and open-folder commands act on.
+    int chosenRecord(const QList<int>& markedRows) const;
+
+    // For tests: shorter limits for stalled data connections.
+    void setStallLimitMs(int ms) { shared_.stallLimitMs = ms; }
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<Shared<bool>> finished;
+    };
+
+    bool signOn(const QByteArray& memberId);
+    QString chooseBatchRoot();
+    void addFiles(const QByteArray& fileList, const QByteArray& serverNumber, const QString& root,
+                  bool mayStart);
+    void startNext();
+    void runCompletion();
+    void pollTick();
+    void onFinishedWithoutWorker();
+    void showProgressOfCurrent();
+    void showCurrentLines();
+    void refreshAfterListing();
+    void refreshAfterDelete();
+    void setRunning(bool running);
+    void reapWorkers();
+    void joinAll();
+    bool indexNamesRecord(int i) const { return i >= 0 && i < table_.count(); }
+    ServerLink makeLink();
+
+    DownloadHost& host_;
+    RecordTable<FileRecord> table_;
+    DownloadShared shared_;
+    MemberInfo member_;
+    LocalClock clock_ = SystemLocalHour;
+    ServerLink signOnLink_;
+
+    int current_ = kNoIndex;
+    bool running_ = false;
+    bool startWhenIdle_ = false;
+    qint64 totalBytes_ = 0;
+    qint64 completedBytes_ = 0;
+    std::list<Worker> workers_;
+
+    // Kept for the life of the process, across files.
+    int retryCounter_ = 0;
+    RateDisplay rate_;
+
+public:
+    void setClock(LocalClock clock) { clock_ = std::move(clock); }
+};

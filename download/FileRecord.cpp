@@ -1,0 +1,39 @@
+#include "FileRecord.h"
+
+#include "FileReply.h"
+#include "SafePath.h"
+#include "StringSplitter.h"
+#include "TextCodec.h"
+#include "WireNumbers.h"
+
+#include <QDir>
+
+QString FileRecord::displayName() const { return FromCp949(name); }
+
+QString FileRecord::localPath() const { return QDir(folder).filePath(displayName()); }
+
+std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QByteArray& entry,
+                                              const QString& root) {
+    // name | data address | file key | subfolder | size; a missing "|" leaves a field empty.
+    const HeadAndRest name = CutAtFirst(reply, '|');
+    const HeadAndRest address = CutAtFirst(name.rest, '|');
+    const HeadAndRest key = CutAtFirst(address.rest, '|');
+    const HeadAndRest subfolder = CutAtFirst(key.rest, '|');
+    const auto safeName = SafeFileName(FromCp949(name.head));
+    const auto parts = SafeSubfolder(FromCp949(subfolder.head));
+    if (!safeName || !parts)
+        return std::nullopt;
+
+    FileRecord r;
+    r.entry = entry;
+    r.name = name.head;
+    r.dataAddress = address.head;
+    r.fileKey = key.head;
+    r.size = ParseWireInt64(subfolder.rest);
+    const qsizetype dot = r.name.lastIndexOf('.');
+    r.extension = dot < 0 ? r.name : r.name.mid(dot + 1);
+    r.root = root;
+    r.subfolder = parts->join(QLatin1Char('/'));
+    r.folder = r.subfolder.isEmpty() ? root : QDir(root).filePath(r.subfolder);
+    return r;
+}

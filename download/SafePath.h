@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Names and folders from the server are written under the user's save root only. A name is
+// one path component; a folder is components separated by "\" (or "/"), each followed by a
+// separator. Anything that could leave the root is refused.
+
+// The name when it is safe to create as a file in a folder.
+std::optional<QString> SafeFileName(const QString& name);
+
+// The folder's components when each is safe; empty list for "". At most 100 components.
+std::optional<QStringList> SafeSubfolder(const QString& folder);
