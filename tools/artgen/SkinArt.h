@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QImage>
+
+// The window pictures: main windows 557 x 488 px, settings 455 x 410 px. Frames, section
+// titles and labels sit where the windows place their controls.
+QImage drawDownloadSkin();
+QImage drawUploadSkin();
+QImage drawConfigSkin();
+
+// The programs' icons: 128 (window) and the tray icon.
+QImage drawAppIcon(bool download, int side);
+QImage drawTrayIcon(bool download, int side);

@@ -1,0 +1,97 @@
+// Draws every picture of the two clients from code: the numbered button strips, the window
+// and tray icons, the three skin pictures, and the resource list that compiles them in.
+// Usage: vaultry-artgen <res folder>
+#include "ButtonArt.h"
+#include "SkinArt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+bool saveBitmap(const QImage& image, const QString& path) {
+    // 24 bits per pixel: the strips never carry alpha, magenta marks transparency.
+    return image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+}
+
+struct Output {
+    QDir root;
+    QStringList download;
+    QStringList upload;
+    bool ok = true;
+
+    void strips(const QString& folder, const QList<StripSpec>& specs, const QImage& picture,
+                QStringList& listed) {
+        for (const StripSpec& spec : specs) {
+            const QString name = QStringLiteral("%1.bmp").arg(spec.id);
+            ok &= saveBitmap(composeStrip(spec, picture), root.filePath(folder + "/" + name));
+            listed << name;
+        }
+    }
+    void icon(const QString& folder, int id, const QImage& image, QStringList& listed) {
+        const QString name = QStringLiteral("%1.png").arg(id);
+        ok &= image.save(root.filePath(folder + "/" + name), "PNG");
+        listed << name;
+    }
+};
+
+bool writeQrc(const QDir& root, const QStringList& download, const QStringList& upload) {
+    QFile file(root.filePath(QStringLiteral("vaultry_art.qrc")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return false;
+    QTextStream out(&file);
+    out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n";
+    const auto section = [&out](const QString& prefix, QStringList files) {
+        files.sort();
+        files.removeDuplicates();
+        out << "  <qresource prefix=\"/" << prefix << "\">\n";
+        for (const QString& f : files)
+            out << "    <file alias=\"" << f << "\">" << prefix << "/" << f << "</file>\n";
+        out << "  </qresource>\n";
+    };
+    section(QStringLiteral("download"), download);
+    section(QStringLiteral("upload"), upload);
+    out << "</RCC>\n";
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vaultry-artgen <res folder>\n");
+        return 2;
+    }
+    Output out{QDir(QString::fromLocal8Bit(argv[1])), {}, {}, true};
+    for (const char* sub : {"download", "upload", "images"})
+        out.root.mkpath(QString::fromLatin1(sub));
+
+    const QImage downloadSkin = drawDownloadSkin();
+    const QImage uploadSkin = drawUploadSkin();
+    const QImage configSkin = drawConfigSkin();
+    out.ok &= saveBitmap(downloadSkin, out.root.filePath("images/download_bg.bmp"));
+    out.ok &= saveBitmap(uploadSkin, out.root.filePath("images/upload_bg.bmp"));
+    out.ok &= saveBitmap(configSkin, out.root.filePath("images/config_bg.bmp"));
+
+    out.strips("download", downloadWindowStrips(), downloadSkin, out.download);
+    out.strips("download", downloadConfigStrips(), configSkin, out.download);
+    out.strips("upload", uploadWindowStrips(), uploadSkin, out.upload);
+    out.strips("upload", uploadConfigStrips(), configSkin, out.upload);
+
+    out.icon("download", 128, drawAppIcon(true, 64), out.download);
+    out.icon("download", 146, drawTrayIcon(true, 32), out.download);
+    out.icon("upload", 128, drawAppIcon(false, 64), out.upload);
+    out.icon("upload", 141, drawTrayIcon(false, 32), out.upload);
+
+    out.ok &= writeQrc(out.root, out.download, out.upload);
+    if (!out.ok) {
+        std::fprintf(stderr, "vaultry-artgen: could not write every picture\n");
+        return 1;
+    }
+    return 0;
+}

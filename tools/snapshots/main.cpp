@@ -1,0 +1,179 @@
+// Renders each kit widget and the settings dialog offscreen into PNG files, so the look can
+// be judged without a desktop. Usage: vaultry-snapshots [output folder]
+// (default: build/snapshots beside the bin folder).
+#include "CButtontoImage.h"
+#include "CFileList.h"
+#include "CPic_Progress.h"
+#include "CTray_menus.h"
+#include "Formats.h"
+#include "TransferTable.h"
+#include "Vaultry_Config.h"
+#include "WindowPreview.h"
+
+#include "SettingsStore.h"
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+struct Sample {
+    int id = 0;
+};
+
+void fill(RecordTable<Sample>& table, Client client) {
+    struct Row {
+        const char* name;
+        qint64 size;
+        const char* state;
+    };
+    const Row rows[] = {{"홍길동_여행영상.mp4", 114343296, "전송중"},
+                        {"가족사진_2024.zip", 48211456, "완료"},
+                        {"회의록_3분기.pdf", 1536000, "완료"},
+                        {"드라마_01화.avi", 734003200, "대기"},
+                        {"음악모음.mp3", 9823411, "대기"},
+                        {"README", 1024, "중복파일"},
+                        {"설치파일.exe", 23456789, "대기"}};
+    int id = 0;
+    for (const Row& r : rows) {
+        QString state = QString::fromUtf8(r.state);
+        if (client == Client::Upload && state == QStringLiteral("중복파일"))
+            state = QStringLiteral("대기");
+        table.append(Sample{++id}, QString::fromUtf8(r.name), FormatSize(r.size), state);
+    }
+}
+
+bool save(QWidget& widget, const QDir& out, const QString& name) {
+    widget.show();
+    QApplication::processEvents();
+    const bool ok = widget.grab().save(out.filePath(name));
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(out.filePath(name)));
+    return ok;
+}
+
+bool windows(const QDir& out) {
+    bool ok = true;
+    for (Client client : {Client::Download, Client::Upload}) {
+        const bool download = client == Client::Download;
+        RecordTable<Sample> table;
+        fill(table, client);
+        WindowPreview window(client, &table);
+        window.list()->Mark(0);
+        ok &= save(window, out, download ? "download_window.png" : "upload_window.png");
+        CButtontoImage* start = window.button(download ? 1016 : 1028);
+        start->setAlternateState(1);
+        ok &= save(window, out,
+                   download ? "download_window_running.png" : "upload_window_running.png");
+    }
+    return ok;
+}
+
+// Every strip of a window, one row per button: normal, pressed, alternate, alternate pressed.
+bool buttonSheet(const QDir& out, Client client) {
+    RecordTable<Sample> table;
+    WindowPreview window(client, &table);
+    window.show();
+    QApplication::processEvents();
+    const QList<CButtontoImage*> buttons = window.findChildren<CButtontoImage*>();
+    const int cell = 100;
+    QImage sheet(cell * 4 + 60, 70 * int(buttons.size()) + 10, QImage::Format_RGB32);
+    sheet.fill(QColor(0xee, 0xf3, 0xf7));
+    QPainter p(&sheet);
+    int y = 10;
+    for (CButtontoImage* button : buttons) {
+        p.drawText(4, y + 14, button->objectName());
+        for (int state = 0; state < 4; ++state) {
+            button->alternateState = state >= 2 ? 1 : 0;
+            button->setFocus();
+            button->setDown(state % 2 == 1);
+            p.drawPixmap(60 + state * cell, y, button->grab());
+        }
+        button->setDown(false);
+        button->alternateState = 0;
+        y += 70;
+    }
+    p.end();
+    const QString name = client == Client::Download ? "buttons_download.png" : "buttons_upload.png";
+    const bool ok = sheet.save(out.filePath(name));
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(out.filePath(name)));
+    return ok;
+}
+
+bool bars(const QDir& out) {
+    QWidget host;
+    host.setFixedSize(480, 100);
+    int y = 10;
+    for (quint32 position : {0u, 372u, 1000u}) {
+        auto* bar = new CPic_Progress(&host);
+        bar->setGeometry(10, y, 456, 18);
+        bar->SetRange(0, 1000);
+        bar->caption = ProgressCaption(qint64(position) * 114343, 114343000);
+        bar->SetPos(position, true);
+        y += 28;
+    }
+    return save(host, out, "progress_bars.png");
+}
+
+bool list(const QDir& out) {
+    RecordTable<Sample> table;
+    fill(table, Client::Download);
+    CFileList view;
+    view.resize(527, 138);
+    view.setTable(&table);
+    view.InsertColumns(Client::Download);
+    view.Mark(2);
+    view.Mark(3);
+    return save(view, out, "file_list.png");
+}
+
+bool menus(const QDir& out) {
+    bool ok = true;
+    for (Client client : {Client::Download, Client::Upload}) {
+        QMenu* menu = CTray_menus::CreateMenu(client);
+        menu->adjustSize();
+        ok &= save(*menu, out,
+                   client == Client::Download ? "tray_menu_download.png" : "tray_menu_upload.png");
+        delete menu;
+    }
+    return ok;
+}
+
+bool dialogs(const QDir& out) {
+    bool ok = true;
+    for (Client client : {Client::Download, Client::Upload}) {
+        Vaultry_Config dialog(client);
+        ok &= save(dialog, out,
+                   client == Client::Download ? "config_download.png" : "config_upload.png");
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings of its own, so the pictures never show (or touch) the user's settings.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    SettingsStore::EnsureDefaults();
+    SettingsStore::writeText(SettingKey::DefaultFolder, "/home/user/Documents/Willowmere");
+    const QString target = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                    : QApplication::applicationDirPath() + "/../snapshots";
+    QDir out(target);
+    if (!out.mkpath(".")) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(target));
+        return 1;
+    }
+    bool ok = windows(out);
+    ok &= buttonSheet(out, Client::Download);
+    ok &= buttonSheet(out, Client::Upload);
+    ok &= bars(out);
+    ok &= list(out);
+    ok &= menus(out);
+    ok &= dialogs(out);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ClientKind.h"
+
+#include <QTableView>
+
+class FileIconProxyModel;
+class TransferTable;
+
+// The transfer list of both main windows: a report view over the engine's TransferTable,
+// with grid lines, full-row selection and the file-type icon beside each name. Rows and
+// their records live in the table, so every reordering here moves both together.
+//
+// A row counts as marked when it is selected or holds the focus (the current index);
+// marking selects it and gives it the focus, unmarking clears both.
+class CFileList : public QTableView {
+    Q_OBJECT
+public:
+    explicit CFileList(QWidget* parent = nullptr);
+
+    // The list shows `table`; the engine owns it and must outlive the list's use of it.
+    void setTable(TransferTable* table);
+    TransferTable* table() const { return table_; }
+
+    // Titles, alignments and widths of the three columns of the given program, fitted to
+    // the list's current client width.
+    void InsertColumns(Client client);
+
+    int GetItemCount() const;
+    int GetSelectedCount() const;
+    bool IsMarked(int row) const;
+    void Mark(int row);
+    void Unmark(int row);
+    QList<int> SelectedRows() const;
+
+    void SwapRows(int a, int b);
+    void MoveToTop();
+    void MoveUp();
+    void MoveDown();
+    void MoveToBottom();
+
+private:
+    void moveUpOne();
+    void moveUpSeveral();
+    void moveDownOne();
+    void moveDownSeveral();
+    void moveToTopOne();
+    void moveToTopSeveral();
+    void moveToBottomOne();
+    void moveToBottomSeveral();
+
+    TransferTable* table_ = nullptr;
+    FileIconProxyModel* icons_ = nullptr;
+};

@@ -1,0 +1,71 @@
+#include "CTrayicon.h"
+
+#include "CTray_menus.h"
+#include "KitResources.h"
+#include "TrayCommand.h"
+
+#include <QCursor>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+CTrayicon::CTrayicon(QWidget* owner, int iconId, Client client)
+    : QObject(owner), iconId_(iconId), client_(client) {}
+
+CTrayicon::~CTrayicon() {
+    RemoveIcon();
+    if (menu_)
+        delete menu_.data();
+}
+
+void CTrayicon::AddIcon(const QString& tip) {
+    ensureKitResources();
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(this);
+        connect(tray_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::DoubleClick)
+                        HandleTrayMessage(iconId_, TrayMessage::LeftDoubleClick, QCursor::pos());
+                    else if (reason == QSystemTrayIcon::Context)
+                        HandleTrayMessage(iconId_, TrayMessage::RightButtonDown, QCursor::pos());
+                });
+    }
+    const int iconResource = client_ == Client::Download ? 146 : 141;
+    tray_->setIcon(QIcon(resourcePrefix(client_) + QString::number(iconResource) + ".png"));
+    tray_->setToolTip(tip.left(127));
+    // Without a tray host the icon would only produce warnings; the program works on.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        tray_->show();
+}
+
+void CTrayicon::RemoveIcon() {
+    if (tray_)
+        tray_->hide();
+}
+
+bool CTrayicon::isShown() const {
+    return tray_ && tray_->isVisible();
+}
+
+QString CTrayicon::tip() const {
+    return tray_ ? tray_->toolTip() : QString();
+}
+
+void CTrayicon::HandleTrayMessage(int iconId, int mouseMessage, const QPoint& at) {
+    if (iconId != TrayMessage::IconId)
+        return;
+    if (mouseMessage == TrayMessage::LeftDoubleClick) {
+        emit showWindowRequested();
+        return;
+    }
+    if (mouseMessage != TrayMessage::RightButtonDown)
+        return;
+    if (menu_)
+        menu_->deleteLater();
+    menu_ = CTray_menus::CreateMenu(client_, nullptr);
+    QMenu* menu = menu_;
+    connect(menu, &QMenu::triggered, this,
+            [this](QAction* action) { emit command(action->data().toInt()); });
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(at);
+}

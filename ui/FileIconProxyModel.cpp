@@ -1,0 +1,13 @@
+#include "FileIconProxyModel.h"
+
+#include "CFile_Type_icon.h"
+#include "SystemImageList.h"
+
+QVariant FileIconProxyModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::DecorationRole && index.column() == 0) {
+        const QString name = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
+        CFile_Type_icon types;
+        return types.GetSystemImageList().icon(types.GetIconIndex(name));
+    }
+    return QIdentityProxyModel::data(index, role);
+}

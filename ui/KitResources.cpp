@@ -1,0 +1,12 @@
+#include "KitResources.h"
+
+#include <QtGlobal>
+
+static void initArt() {
+    Q_INIT_RESOURCE(vaultry_art);
+}
+
+void ensureKitResources() {
+    static const bool done = (initArt(), true);
+    Q_UNUSED(done);
+}

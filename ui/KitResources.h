@@ -1,0 +1,6 @@
+#pragma once
+
+// The numbered bitmaps and icons are compiled into the static kit library; a static library's
+// resource initialiser is only linked when something refers to it, so every class that loads
+// resources calls this first.
+void ensureKitResources();

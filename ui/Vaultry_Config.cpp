@@ -1,0 +1,271 @@
+#include "Vaultry_Config.h"
+
+#include "CButtontoImage.h"
+#include "DialogUnits.h"
+#include "FolderChooser.h"
+#include "KitFont.h"
+#include "SettingsStore.h"
+#include "SkinPath.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+// Size of the dialog's layout when the background picture is missing.
+constexpr int kLayoutWidth = 303;
+constexpr int kLayoutHeight = 273;
+
+// The labels, boxes and edit keep dark-on-light colours whatever the desktop theme, because
+// they sit on the light background picture.
+QPalette lightPalette() {
+    QPalette palette;
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::AlternateBase, QColor(0xf4, 0xf7, 0xfa));
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Button, QColor(0xef, 0xef, 0xef));
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(0x2d, 0x7f, 0xb8));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+} // namespace
+
+template <class Control>
+Control* Vaultry_Config::place(int id, int x, int y, int width, int height) {
+    auto* control = new Control(this);
+    if (id != 0)
+        control->setObjectName(QStringLiteral("id%1").arg(id));
+    control->setGeometry(DialogUnits::rect(x, y, width, height));
+    return control;
+}
+
+Vaultry_Config::Vaultry_Config(Client client, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), client_(client),
+      ids_(ConfigControlIds::forClient(client)) {
+    setPalette(lightPalette());
+    setFont(gulimFont(11));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    createControls();
+    fitButtonTexts();
+    loadBackground();
+    loadButtonImages();
+    fillFromStore();
+    folder_->setFocus();
+}
+
+void Vaultry_Config::createControls() {
+    const auto label = [this](const QString& text, int x, int y, int w, int h) {
+        auto* l = place<QLabel>(0, x, y, w, h);
+        l->setText(text);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    label(QStringLiteral("기본 저장폴더 설정 : "), 15, 54, 70, 11);
+    label(QStringLiteral("같은파일의 이름 : "), 23, 71, 60, 9);
+    label(QStringLiteral("다운로드 완료시 : "), 17, 106, 62, 9);
+    label(QStringLiteral("전송 완료시 : "), 36, 209, 60, 11);
+
+    folder_ = place<QLineEdit>(ids_.folderEdit, 88, 53, 136, 12);
+    browse_ = place<CButtontoImage>(ids_.browse, 228, 52, 36, 14);
+    save_ = place<CButtontoImage>(ids_.save, 100, 243, 43, 16);
+    cancel_ = place<CButtontoImage>(ids_.cancel, 158, 243, 43, 16);
+    connect(browse_, &QAbstractButton::clicked, this, &Vaultry_Config::Browse);
+    connect(save_, &QAbstractButton::clicked, this, &Vaultry_Config::Save);
+    connect(cancel_, &QAbstractButton::clicked, this, &Vaultry_Config::Cancel);
+
+    fileOver_ = new QButtonGroup(this);
+    const auto radio = [this](int id, const QString& text, int x, int y, int w, int h, int mode) {
+        auto* r = place<QRadioButton>(id, x, y, w, h);
+        r->setText(text);
+        fileOver_->addButton(r, mode);
+    };
+    radio(ids_.overwrite, QStringLiteral("항상 덮어쓰기"), 87, 72, 55, 9, 1);
+    radio(ids_.confirm, QStringLiteral("확인후 전송"), 155, 72, 49, 9, 2);
+    radio(ids_.resume, QStringLiteral("이어받기"), 216, 72, 39, 10, 3);
+
+    const auto box = [this](int id, const QString& text, int x, int y, int w, int h) {
+        place<QCheckBox>(id, x, y, w, h)->setText(text);
+    };
+    box(ids_.downAutostart, QStringLiteral("컨트롤러 시작시 자동으로 전송하기"), 50, 89, 122, 10);
+    box(ids_.folderUse, QStringLiteral("저장폴더 설정 사용"), 182, 89, 74, 10);
+    box(ids_.downListDel, QStringLiteral("목록삭제"), 82, 105, 43, 11);
+    box(ids_.downProgramEnd, QStringLiteral("프로그램 자동종료"), 133, 105, 71, 11);
+    box(ids_.downSystemEnd, QStringLiteral("시스템종료"), 210, 105, 48, 10);
+    box(ids_.upAutostart, QStringLiteral("파일추가시 자동전송"), 33, 170, 102, 10);
+    box(ids_.upTray, QStringLiteral("파일전송시 트레이아이콘 표시"), 33, 186, 104, 10);
+    box(ids_.upCompleteShow, QStringLiteral("전송창 표시"), 100, 210, 51, 10);
+    box(ids_.upProgramEnd, QStringLiteral("프로그램종료"), 163, 210, 55, 10);
+    box(ids_.upSystemEnd, QStringLiteral("시스템종료"), 226, 210, 48, 10);
+}
+
+// The layout's boxes were measured for the original face; where a text needs a little more
+// room it may grow to the right up to the next control on its row, never over it.
+void Vaultry_Config::fitButtonTexts() {
+    const QList<QAbstractButton*> boxes = findChildren<QAbstractButton*>();
+    const int rightEdge = DialogUnits::toPixels(kLayoutWidth) - 16;
+    for (QAbstractButton* box : boxes) {
+        if (qobject_cast<CButtontoImage*>(box))
+            continue;
+        const QRect at = box->geometry();
+        int limit = rightEdge;
+        for (QWidget* other : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect there = other->geometry();
+            if (other != box && there.left() > at.left() && there.top() < at.bottom() &&
+                there.bottom() > at.top())
+                limit = qMin(limit, there.left() - 2);
+        }
+        const int wanted = qMax(at.width(), box->sizeHint().width());
+        box->resize(qMin(wanted, limit - at.left()), at.height());
+    }
+}
+
+void Vaultry_Config::loadBackground() {
+    const QString path = skinPath(QStringLiteral("images/config_bg.bmp"));
+    if (!path.isEmpty())
+        background_.load(path);
+    if (background_.isNull() || background_.size().isEmpty()) {
+        background_ = QPixmap();
+        resize(DialogUnits::toPixels(kLayoutWidth), DialogUnits::toPixels(kLayoutHeight));
+        return;
+    }
+    resize(background_.size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + area.width() / 2 - width() / 2,
+             area.y() + area.height() / 2 - height() / 2);
+    }
+}
+
+void Vaultry_Config::loadButtonImages() {
+    const QString prefix = resourcePrefix(client_);
+    cancel_->LoadImages(prefix, ids_.cancelBitmap, 4, 0, 76, 0, 304);
+    save_->LoadImages(prefix, ids_.saveBitmap, 4, 0, 76, 0, 304);
+    browse_->LoadImages(prefix, ids_.browseBitmap, 4, 0, 63, 0, 252);
+}
+
+QCheckBox* Vaultry_Config::check(int id) const {
+    return findChild<QCheckBox*>(QStringLiteral("id%1").arg(id));
+}
+
+void Vaultry_Config::fillFromStore() {
+    using namespace SettingKey;
+    folder_->setText(SettingsStore::readText(DefaultFolder));
+    const int fileOver = SettingsStore::readInt(DownFileOver, 1);
+    fileOver_->button(fileOver == 2 || fileOver == 3 ? fileOver : 1)->setChecked(true);
+    check(ids_.downAutostart)->setChecked(SettingsStore::readInt(DownAutostart, 0) != 0);
+    // Stored the other way round: 0 means "use the save-folder setting".
+    check(ids_.folderUse)->setChecked(SettingsStore::readInt(DefaultFolderUse, 0) == 0);
+    const std::pair<int, const char*> boxes[] = {{ids_.downListDel, DownListDel},
+                                                 {ids_.downProgramEnd, DownProgramEnd},
+                                                 {ids_.downSystemEnd, DownSystemEnd},
+                                                 {ids_.upAutostart, UpAutostart},
+                                                 {ids_.upTray, UpTray},
+                                                 {ids_.upCompleteShow, UpCompleteShow},
+                                                 {ids_.upProgramEnd, UpProgramEnd},
+                                                 {ids_.upSystemEnd, UpSystemEnd}};
+    for (const auto& [id, key] : boxes)
+        check(id)->setChecked(SettingsStore::readInt(key, 0) != 0);
+}
+
+void Vaultry_Config::Save() {
+    using namespace SettingKey;
+    const auto ticked = [this](int id) { return check(id)->isChecked() ? 1 : 0; };
+    SettingsStore::writeText(DefaultFolder, folder_->text());
+    const int mode = fileOver_->button(3)->isChecked()   ? 3
+                     : fileOver_->button(2)->isChecked() ? 2
+                                                         : 1;
+    SettingsStore::writeInt(DownFileOver, mode);
+    SettingsStore::writeInt(DownAutostart, ticked(ids_.downAutostart));
+    SettingsStore::writeInt(DefaultFolderUse, 1 - ticked(ids_.folderUse));
+    SettingsStore::writeInt(DownListDel, ticked(ids_.downListDel));
+    SettingsStore::writeInt(DownProgramEnd, ticked(ids_.downProgramEnd));
+    SettingsStore::writeInt(DownSystemEnd, ticked(ids_.downSystemEnd));
+    SettingsStore::writeInt(UpAutostart, ticked(ids_.upAutostart));
+    SettingsStore::writeInt(UpTray, ticked(ids_.upTray));
+    SettingsStore::writeInt(UpCompleteShow, ticked(ids_.upCompleteShow));
+    SettingsStore::writeInt(UpProgramEnd, ticked(ids_.upProgramEnd));
+    SettingsStore::writeInt(UpSystemEnd, ticked(ids_.upSystemEnd));
+    accept();
+}
+
+void Vaultry_Config::Cancel() {
+    reject();
+}
+
+void Vaultry_Config::Browse() {
+    const QString chosen =
+        FolderChooser::current().chooseFolder(nullptr, QStringLiteral("Select a folder."));
+    if (!chosen.isEmpty())
+        folder_->setText(chosen); // stored only when the user saves
+}
+
+void Vaultry_Config::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (!background_.isNull()) {
+        painter.drawPixmap(0, 0, background_);
+    } else {
+        painter.setPen(QColor(0xb0, 0xbc, 0xc8));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void Vaultry_Config::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool altF4 = event->key() == Qt::Key_F4 && (event->modifiers() & Qt::AltModifier);
+    if (enter || altF4) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event); // Escape cancels without writing
+}
+
+void Vaultry_Config::closeEvent(QCloseEvent* event) {
+    // A close request from the desktop (Alt+F4 through the window manager) is swallowed: the
+    // dialog ends through save, cancel or Escape only.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void Vaultry_Config::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QDialog::mousePressEvent(event);
+    // The background is the caption: let the window manager move the window, or follow the
+    // mouse ourselves where the platform does not offer that.
+    if (windowHandle() && windowHandle()->startSystemMove()) {
+        event->accept();
+        return;
+    }
+    dragging_ = true;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    event->accept();
+}
+
+void Vaultry_Config::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton))
+        return QDialog::mouseMoveEvent(event);
+    move(event->globalPosition().toPoint() - dragOffset_);
+    event->accept();
+}
+
+void Vaultry_Config::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        dragging_ = false;
+    QDialog::mouseReleaseEvent(event);
+}
