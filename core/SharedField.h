@@ -4,8 +4,7 @@
 
 // A field that the transfer worker writes while the window's timer reads it. Row records are
 // copied whole when rows move, so the atomic gets copy operations that load and store.
-template <class T>
-class Shared {
+template <class T> class Shared {
 public:
     Shared(T value = T{}) : value_(value) {}
     Shared(const Shared& other) : value_(other.load()) {}

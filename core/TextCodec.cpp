@@ -3,15 +3,19 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+// ICU knows "CP949" as IBM's code page, which maps 0x5C to the won sign and back to another
+// byte; the Windows code page keeps ASCII as ASCII.
+static constexpr const char* kCodePage = "windows-949";
+
 QString FromCp949(const QByteArray& bytes) {
-    QStringDecoder decoder("CP949");
+    QStringDecoder decoder(kCodePage);
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
     return decoder.decode(bytes);
 }
 
 QByteArray ToCp949(const QString& text) {
-    QStringEncoder encoder("CP949");
+    QStringEncoder encoder(kCodePage);
     if (!encoder.isValid())
         return text.toLatin1();
     return encoder.encode(text);

@@ -16,11 +16,13 @@ using Icon = DownloadHost::Icon;
 
 DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent)
     : QObject(parent), host_(host), signOnLink_(makeLink()) {
-    table_.setColumnTitles({QStringLiteral("파일명"), QStringLiteral("파일크기"),
-                            QStringLiteral("진행상태")});
+    table_.setColumnTitles(
+        {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
 
-DownloadEngine::~DownloadEngine() { joinAll(); }
+DownloadEngine::~DownloadEngine() {
+    joinAll();
+}
 
 ServerLink DownloadEngine::makeLink() {
     return ServerLink([this] {
@@ -357,8 +359,9 @@ void DownloadEngine::onFinishedWithoutWorker() {
     table_.setText(current_, TransferTable::StateColumn, DownloadText::complete());
     if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
         deleteCompletedRows();
+    // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
+    // shown; the next start redraws them for its own file.
     ++current_;
-    refreshAfterListing();
     if (running_)
         startNext();
 }

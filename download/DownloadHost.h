@@ -35,7 +35,7 @@ public:
     virtual void stopTimer(int id) = 0;
 
     virtual void moveToTopLeft() = 0;
-    virtual void restoreAndShow() = 0;  // restore if minimised, focus, show
+    virtual void restoreAndShow() = 0; // restore if minimised, focus, show
     virtual void showWindow() = 0;
     virtual void raiseTopmost() = 0;
     // Ends the window's run (the engine has already signed off).

@@ -78,11 +78,12 @@ bool writeAll(int fd, const char* data, qint64 size) {
 
 bool DownloadThread::sendBlock(int socket, const QByteArray& text) {
     QByteArray block(kHeaderBlock, '\0');
-    std::memcpy(block.data(), text.constData(), size_t(qMin<qsizetype>(text.size(), kHeaderBlock - 1)));
+    std::memcpy(block.data(), text.constData(),
+                size_t(qMin<qsizetype>(text.size(), kHeaderBlock - 1)));
     qsizetype sent = 0;
     while (sent < block.size()) {
-        const ssize_t n = ::send(socket, block.constData() + sent, size_t(block.size() - sent),
-                                 MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(socket, block.constData() + sent, size_t(block.size() - sent), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -160,9 +161,9 @@ void DownloadThread::run() {
         return;
     }
 
-    Fd file{offset != 0 ? ::open(nativePath.constData(), O_WRONLY | O_CLOEXEC)
-                        : ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                                 0644)};
+    Fd file{offset != 0
+                ? ::open(nativePath.constData(), O_WRONLY | O_CLOEXEC)
+                : ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
     if (file.fd < 0 || (offset != 0 && ::lseek(file.fd, off_t(offset), SEEK_SET) < 0)) {
         shared_.transferResult = DownloadShared::CannotWrite;
         return;

@@ -12,8 +12,8 @@ struct DownloadShared {
     Shared<int> transferResult = None;
     Shared<qint64> measuredSpeed = 0;
     Shared<int> resumeIndex = -1;
-    Shared<int> fileOverChoice = 0; // 0 none, 1 overwrite, other values resume
-    Shared<int> fileOverMode = 0;   // cached "DOWN_File_over"
+    Shared<int> fileOverChoice = 0;    // 0 none, 1 overwrite, other values resume
+    Shared<int> fileOverMode = 0;      // cached "DOWN_File_over"
     Shared<bool> receiveError = false; // shown by the window, never by the worker
     Shared<bool> aborting = false;     // the program is ending
 
@@ -27,8 +27,7 @@ public:
     static constexpr int kHeaderBlock = 20480;
     static constexpr int kReceiveBuffer = 256 * 1024;
 
-    DownloadThread(DownloadShared& shared, FileRecord& record)
-        : shared_(shared), record_(record) {}
+    DownloadThread(DownloadShared& shared, FileRecord& record) : shared_(shared), record_(record) {}
     void run();
 
 private:

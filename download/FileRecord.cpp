@@ -8,9 +8,13 @@
 
 #include <QDir>
 
-QString FileRecord::displayName() const { return FromCp949(name); }
+QString FileRecord::displayName() const {
+    return FromCp949(name);
+}
 
-QString FileRecord::localPath() const { return QDir(folder).filePath(displayName()); }
+QString FileRecord::localPath() const {
+    return QDir(folder).filePath(displayName());
+}
 
 std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QByteArray& entry,
                                               const QString& root) {

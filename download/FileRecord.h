@@ -13,10 +13,10 @@ struct FileRecord {
     QByteArray name;        // file name as the server sent it (code page 949)
     QByteArray dataAddress; // dotted IPv4 of the data server
     QByteArray fileKey;
-    QByteArray extension;   // after the last "." of the name, the whole name without one
-    QString root;           // save root in force when the file was added
-    QString subfolder;      // relative folder, "/"-separated, checked to stay under the root
-    QString folder;         // root joined with the subfolder
+    QByteArray extension; // after the last "." of the name, the whole name without one
+    QString root;         // save root in force when the file was added
+    QString subfolder;    // relative folder, "/"-separated, checked to stay under the root
+    QString folder;       // root joined with the subfolder
     qint64 size = 0;
 
     // Written by the worker while the timer reads them.

@@ -143,6 +143,9 @@ private slots:
         QCOMPARE(ShortenName(allKorean, 30), allKorean.left(30) + "...");
         QCOMPARE(CutName(QByteArray(31, 'b'), 30), QByteArray(30, 'b') + "...");
         QCOMPARE(FromCp949(korean), QString::fromUtf8("한글"));
+        // ASCII stays ASCII both ways: folder separators must survive.
+        QCOMPARE(ToCp949("a\\b~"), QByteArray("a\\b~"));
+        QCOMPARE(FromCp949("a\\b~"), QString("a\\b~"));
     }
 };
 

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "DownloadEngine.h"
+#include "FileServiceProcess.h"
+#include "RecordingHost.h"
+#include "SettingsStore.h"
+#include "TestEnvironment.h"
+#include "TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+#include <memory>
+
+// One engine with its recording host, talking to a substitute file service on the test's own
+// loopback address.
+struct EngineFixture {
+    RecordingHost host;
+    std::unique_ptr<DownloadEngine> engine;
+    FileServiceProcess service{TestEnvironment::address()};
+    QString source;   // the service's catalogue
+    QString saveRoot; // the client's save folder
+
+    explicit EngineFixture(const QString& name) {
+        TestEnvironment::prepare();
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
+        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9/");
+        source = TestEnvironment::scratch(name + "-source");
+        saveRoot = TestEnvironment::scratch(name + "-save");
+        SettingsStore::EnsureDefaults();
+        SettingsStore::writeText(SettingKey::DefaultFolder, saveRoot);
+        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
+        SettingsStore::writeInt(SettingKey::DownAutostart, 0);
+        makeEngine();
+    }
+
+    void makeEngine() {
+        engine = std::make_unique<DownloadEngine>(host);
+        host.onTimer = [this](int id) { engine->onTimer(id); };
+        engine->loadSettings();
+    }
+
+    bool startService(QStringList extra = {}) {
+        return service.start(QStringList{"--root", source, "--member", "kim"} + extra);
+    }
+
+    QByteArray addFile(const QString& relative, qint64 size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qint64 i = 0; i < size; ++i)
+            bytes[i] = char(QRandomGenerator::global()->bounded(256));
+        const QString path = QDir(source).filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return bytes;
+    }
+
+    static QByteArray readFile(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QByteArray saved(const QString& relative) const {
+        return readFile(QDir(saveRoot).filePath(relative));
+    }
+
+    // A request for these catalogue entries, as the launch link would carry it.
+    static QByteArray request(const QStringList& entries, const QByteArray& member = "kim") {
+        QByteArray list;
+        for (const QString& e : entries)
+            list += ToCp949(e) + "?";
+        return "Vaultry_downloader_Manager|" + list + "|" + member + "|1";
+    }
+
+    bool finished(int timeoutMs = 20000) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (host.hasMessage(QStringLiteral("모든 파일이 전송완료되었습니다.")))
+                return true;
+        }
+        return false;
+    }
+
+    QString stateText(int row) const {
+        return engine->table().text(row, TransferTable::StateColumn);
+    }
+};
