@@ -96,6 +96,10 @@ QByteArray ServerLink::Exchange(const QByteArray& command) {
         return {};
     if (socket_ < 0) // never connected, or closed after a failure: the send fails
         return {};
+    // An empty command puts nothing on the wire, so no reply can come: waiting for one would
+    // only hold the window until the time limit (signing off an empty member id does this).
+    if (command.isEmpty())
+        return {};
     if (::send(socket_, command.constData(), size_t(command.size()), MSG_NOSIGNAL) < 0) {
         Close();
         return {};
