@@ -1,0 +1,243 @@
+#include "CFileList.h"
+#include "CTray_menus.h"
+#include "CTrayicon.h"
+#include "CUser_button.h"
+#include "DesktopSeams.h"
+#include "FolderChooser.h"
+#include "TestEnvironment.h"
+#include "TransferListOwner.h"
+#include "TransferTable.h"
+#include "TrayCommand.h"
+#include "Vaultry_Config.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+namespace {
+
+struct Tagged {
+    int tag = -1;
+};
+using Table = RecordTable<Tagged>;
+
+class RecordingOwner : public TransferListOwner {
+public:
+    int current = -1000;
+    int resume = -1;
+    int afterDelete = 0;
+    int afterListing = 0;
+    int currentIndex() const override { return current; }
+    void setCurrentIndex(int index) override { current = index; }
+    int resumeIndex() const override { return resume; }
+    void setResumeIndex(int index) override { resume = index; }
+    void recomputeAfterDelete() override { ++afterDelete; }
+    void recomputeAfterListing() override { ++afterListing; }
+};
+
+class RecordingShell : public ShellSeam {
+public:
+    QStringList urls;
+    void openUrl(const QString& url) override { urls << url; }
+    void openFolder(const QString&) override {}
+    void openFile(const QString&) override {}
+};
+
+class ScriptedChooser : public FolderChooser {
+public:
+    QString answer;
+    QStringList titles;
+    QString chooseFolder(QWidget*, const QString& title) override {
+        titles << title;
+        return answer;
+    }
+};
+
+} // namespace
+
+class TestListCommands : public QObject {
+    Q_OBJECT
+    QWidget window_;
+    CFileList* list_ = nullptr;
+    Table table_;
+    RecordingOwner owner_;
+    CUser_button commands_{Client::Download};
+
+    // Rows "f<i>" with record tag i; rows at `done` read "완료".
+    void fill(int rows, const QList<int>& done = {}) {
+        while (table_.count() > 0)
+            table_.removeRowAt(0);
+        for (int i = 0; i < rows; ++i)
+            table_.append(Tagged{i}, QStringLiteral("f%1").arg(i), QString(),
+                          done.contains(i) ? QStringLiteral("완료") : QStringLiteral("대기"));
+        list_->clearSelection();
+        owner_ = RecordingOwner();
+    }
+    QList<int> tags() {
+        QList<int> result;
+        for (int row = 0; row < table_.count(); ++row) {
+            if (table_.text(row, 0) != QStringLiteral("f%1").arg(table_.record(row).tag))
+                return {-100};
+            result << table_.record(row).tag;
+        }
+        return result;
+    }
+    static QList<int> allBut(int count, const QList<int>& gone) {
+        QList<int> result;
+        for (int i = 0; i < count; ++i)
+            if (!gone.contains(i))
+                result << i;
+        return result;
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        window_.resize(560, 300);
+        list_ = new CFileList(&window_);
+        list_->setGeometry(10, 10, 526, 138);
+        list_->setTable(&table_);
+        commands_.Bind(&window_, list_, &owner_);
+    }
+
+    void deleteSelectedKeepsRecordsInStep() {
+        fill(TransferTable::kCapacity);
+        owner_.resume = 120;
+        for (int row : {0, 57, 199})
+            list_->Mark(row);
+        // A row that only holds the focus is not part of the confirmed selection.
+        list_->selectionModel()->setCurrentIndex(list_->model()->index(150, 0),
+                                                 QItemSelectionModel::NoUpdate);
+        commands_.DeleteSelected();
+        QCOMPARE(table_.count(), 197);
+        QCOMPARE(tags(), allBut(200, {0, 57, 199}));
+        QCOMPARE(table_.record(197).tag, -1); // freed records are emptied
+        QCOMPARE(owner_.resume, 118);         // still names record 120
+        QCOMPARE(owner_.afterDelete, 1);
+
+        fill(5);
+        owner_.resume = 4;
+        list_->Mark(4);
+        commands_.DeleteSelected();
+        QCOMPARE(tags(), (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(owner_.resume, -1);
+    }
+
+    void deleteCompletedKeepsRecordsInStep() {
+        fill(TransferTable::kCapacity, {0, 1, 50, 198, 199});
+        owner_.current = 100;
+        commands_.DeleteCompleted();
+        QCOMPARE(table_.count(), 195);
+        QCOMPARE(tags(), allBut(200, {0, 1, 50, 198, 199}));
+        QCOMPARE(owner_.current, 97); // three completed rows above it went
+        QCOMPARE(owner_.afterListing, 1);
+
+        // All complete: the current index falls below 0 so the window picks a new one.
+        fill(3, {0, 1, 2});
+        owner_.current = 2;
+        commands_.DeleteCompleted();
+        QCOMPARE(table_.count(), 0);
+        QCOMPARE(owner_.current, -1);
+
+        fill(4);
+        owner_.current = 1;
+        commands_.DeleteCompleted();
+        QCOMPARE(tags(), (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(owner_.current, 1);
+        QCOMPARE(owner_.afterListing, 1);
+    }
+
+    void browseFolder() {
+        ScriptedChooser chooser;
+        FolderChooser::install(&chooser);
+        QString folder = QStringLiteral("unchanged");
+        QVERIFY(!commands_.BrowseFolder(folder, QStringLiteral("저장 폴더를 지정하세요")));
+        QCOMPARE(folder, QStringLiteral("unchanged"));
+        chooser.answer = QStringLiteral("/tmp/저장");
+        QVERIFY(commands_.BrowseFolder(folder, QStringLiteral("저장 폴더를 지정하세요")));
+        QCOMPARE(folder, QStringLiteral("/tmp/저장"));
+        QCOMPARE(chooser.titles.value(0), QStringLiteral("저장 폴더를 지정하세요"));
+        QVERIFY(window_.isVisible());
+        FolderChooser::install(nullptr);
+    }
+
+    void openSettingsRunsTheDialog() {
+        bool seen = false;
+        QTimer::singleShot(0, this, [&seen] {
+            auto* dialog = qobject_cast<Vaultry_Config*>(QApplication::activeModalWidget());
+            seen = dialog != nullptr;
+            if (dialog)
+                dialog->Cancel();
+        });
+        commands_.OpenSettings();
+        QVERIFY(seen);
+    }
+
+    void trayMenuOfBothPrograms() {
+        const QStringList download{
+            QStringLiteral("홈페이지 접속"), QString(), QStringLiteral("파일 다운로드 창보기"),
+            QStringLiteral("환경설정"),      QString(), QStringLiteral("프로그램종료")};
+        for (Client client : {Client::Download, Client::Upload}) {
+            QScopedPointer<QMenu> menu(CTray_menus::CreateMenu(client));
+            const QList<QAction*> actions = menu->actions();
+            QCOMPARE(actions.size(), 6);
+            QStringList texts = download;
+            if (client == Client::Upload)
+                texts[2] = QStringLiteral("파일 업로드 창보기");
+            const int ids[] = {32771, 0, 32772, 32773, 0, 32774};
+            for (int i = 0; i < 6; ++i) {
+                QCOMPARE(actions[i]->isSeparator(), ids[i] == 0);
+                if (ids[i] == 0)
+                    continue;
+                QCOMPARE(actions[i]->text(), texts[i]);
+                QCOMPARE(actions[i]->data().toInt(), ids[i]);
+            }
+        }
+    }
+
+    void trayIconHandler() {
+        CTrayicon tray(&window_, TrayMessage::IconId, Client::Download);
+        tray.AddIcon(QStringLiteral("다운로더"));
+        QCOMPARE(tray.tip(), QStringLiteral("다운로더"));
+        // Without a tray host nothing is shown and nothing breaks.
+        QCOMPARE(tray.isShown(), QSystemTrayIcon::isSystemTrayAvailable());
+
+        QSignalSpy show(&tray, &CTrayicon::showWindowRequested);
+        QSignalSpy command(&tray, &CTrayicon::command);
+        tray.HandleTrayMessage(129, TrayMessage::LeftDoubleClick, {});
+        tray.HandleTrayMessage(129, TrayMessage::RightButtonDown, {});
+        tray.HandleTrayMessage(TrayMessage::IconId, 513, {});
+        QCOMPARE(show.count(), 0);
+        QVERIFY(!tray.openMenu());
+        tray.HandleTrayMessage(TrayMessage::IconId, TrayMessage::LeftDoubleClick, {});
+        QCOMPARE(show.count(), 1);
+
+        tray.HandleTrayMessage(TrayMessage::IconId, TrayMessage::RightButtonDown, QPoint(40, 50));
+        QMenu* menu = tray.openMenu();
+        QVERIFY(menu);
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->pos(), QPoint(40, 50));
+        menu->findChild<QAction*>(QStringLiteral("id32773"))->trigger();
+        QCOMPARE(command.count(), 1);
+        QCOMPARE(command.at(0).at(0).toInt(), TrayCommand::Settings);
+        menu->close();
+    }
+
+    void windowCommands() {
+        RecordingShell shell;
+        ShellSeam::install(&shell);
+        CTray_menus menus;
+        menus.OpenHomepage();
+        QCOMPARE(shell.urls, QStringList{ServiceAddress::homepage()});
+        ShellSeam::install(nullptr);
+
+        QWidget main;
+        menus.ShowMainWindow(&main);
+        QVERIFY(main.isVisible());
+    }
+};
+
+QTEST_MAIN(TestListCommands)
+#include "TestListCommands.moc"
