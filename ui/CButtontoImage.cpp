@@ -33,11 +33,6 @@ bool CButtontoImage::LoadImages(const QString& resourcePrefix, int bitmapId, int
     ensureKitResources();
     bitmapId_ = bitmapId;
     const QImage strip(resourcePrefix + QString::number(bitmapId) + QStringLiteral(".bmp"));
-    if (strip.isNull()) {
-        margins_ = {top, bottom, left, right};
-        cellCount_ = cellCount;
-        return false;
-    }
     return LoadImages(strip, cellCount, top, bottom, left, right);
 }
 
@@ -51,6 +46,7 @@ bool CButtontoImage::LoadImages(const QImage& strip, int cellCount, int top, int
 
 bool CButtontoImage::buildImages() {
     loaded_ = 0;
+    images_ = {};
     // The image enum follows the strip's cell order.
     for (int image = Normal; image <= AlternateNormal; ++image) {
         const QImage cell = buildNineSliceCell(strip_, image, cellCount_, size(), margins_);

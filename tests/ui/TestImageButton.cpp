@@ -1,5 +1,6 @@
 #include "CButtontoImage.h"
 #include "ClientKind.h"
+#include "DialogUnits.h"
 #include "KitResources.h"
 #include "TestEnvironment.h"
 
@@ -154,33 +155,70 @@ private slots:
         QVERIFY(uniform(picture(*button_), kFace.rgb()));
     }
 
-    void everyStripOfTheWindowsIsThere() {
+    // Every strip exists at its size and, scaled with its window's margins to its button,
+    // covers the whole button in every state: the face colour never shows through.
+    void everyStripCoversItsButton() {
         struct Strip {
             Client client;
             int id, width, height;
+            SliceMargins margins;
+            QRect button; // dialog units
         };
-        const Strip strips[] = {{Client::Download, 143, 64, 14},  {Client::Download, 142, 64, 14},
-                                {Client::Download, 140, 64, 14},  {Client::Download, 138, 96, 24},
-                                {Client::Download, 139, 96, 24},  {Client::Download, 134, 96, 24},
-                                {Client::Download, 131, 96, 24},  {Client::Download, 133, 336, 23},
-                                {Client::Download, 132, 336, 23}, {Client::Download, 136, 300, 21},
-                                {Client::Download, 178, 404, 21}, {Client::Download, 183, 268, 53},
-                                {Client::Download, 137, 268, 53}, {Client::Download, 179, 264, 53},
-                                {Client::Download, 192, 304, 24}, {Client::Download, 194, 304, 24},
-                                {Client::Download, 135, 252, 21}, {Client::Upload, 132, 64, 14},
-                                {Client::Upload, 134, 64, 14},    {Client::Upload, 133, 64, 14},
-                                {Client::Upload, 151, 96, 24},    {Client::Upload, 145, 96, 24},
-                                {Client::Upload, 146, 96, 24},    {Client::Upload, 155, 96, 24},
-                                {Client::Upload, 150, 336, 23},   {Client::Upload, 153, 336, 23},
-                                {Client::Upload, 156, 300, 21},   {Client::Upload, 154, 268, 52},
-                                {Client::Upload, 194, 304, 24},   {Client::Upload, 196, 304, 24},
-                                {Client::Upload, 152, 252, 21}};
-        place({56, 54});
+        const SliceMargins titleDown{0, 73, 73, 73}, titleUp{0, 16, 16, 16}, move{0, 18, 0, 80},
+            remove{0, 18, 0, 320}, wide{0, 58, 0, 224}, big{0, 29, 0, 328}, save{0, 76, 0, 304},
+            browse{0, 63, 0, 252};
+        const Client D = Client::Download, U = Client::Upload;
+        const Strip strips[] = {{D, 143, 64, 14, titleDown, {343, 16, 9, 9}},
+                                {D, 142, 64, 14, titleDown, {332, 16, 9, 9}},
+                                {D, 140, 64, 14, titleDown, {354, 16, 9, 9}},
+                                {D, 138, 96, 24, move, {13, 219, 13, 16}},
+                                {D, 139, 96, 24, move, {28, 219, 13, 15}},
+                                {D, 134, 96, 24, move, {43, 219, 13, 15}},
+                                {D, 131, 96, 24, move, {58, 219, 13, 15}},
+                                {D, 133, 336, 23, remove, {74, 219, 48, 16}},
+                                {D, 132, 336, 23, remove, {126, 219, 48, 16}},
+                                {D, 136, 300, 21, wide, {312, 94, 43, 14}},
+                                {D, 178, 404, 21, wide, {252, 94, 57, 14}},
+                                {D, 183, 268, 53, big, {234, 219, 38, 36}},
+                                {D, 137, 268, 53, big, {276, 219, 38, 36}},
+                                {D, 179, 264, 53, big, {318, 219, 37, 36}},
+                                {D, 194, 304, 24, save, {100, 243, 43, 16}},
+                                {D, 192, 304, 24, save, {158, 243, 43, 16}},
+                                {D, 135, 252, 21, browse, {228, 52, 36, 14}},
+                                {U, 132, 64, 14, titleUp, {343, 16, 9, 9}},
+                                {U, 134, 64, 14, titleUp, {332, 16, 9, 9}},
+                                {U, 133, 64, 14, titleUp, {354, 16, 9, 9}},
+                                {U, 151, 96, 24, move, {28, 219, 13, 15}},
+                                {U, 145, 96, 24, move, {43, 219, 13, 15}},
+                                {U, 146, 96, 24, move, {13, 219, 13, 16}},
+                                {U, 155, 96, 24, move, {58, 219, 13, 15}},
+                                {U, 150, 336, 23, remove, {74, 219, 48, 16}},
+                                {U, 153, 336, 23, remove, {126, 219, 48, 16}},
+                                {U, 156, 300, 21, wide, {312, 94, 43, 14}},
+                                {U, 154, 268, 52, {0, 21, 0, 300}, {318, 219, 37, 36}},
+                                {U, 196, 304, 24, save, {100, 243, 43, 16}},
+                                {U, 194, 304, 24, save, {158, 243, 43, 16}},
+                                {U, 152, 252, 21, browse, {228, 52, 36, 14}}};
         for (const Strip& s : strips) {
             const QString path = resourcePrefix(s.client) + QString::number(s.id) + ".bmp";
             QCOMPARE(QImage(path).size(), QSize(s.width, s.height));
-            QVERIFY2(button_->LoadImages(resourcePrefix(s.client), s.id, 4, 0, 29, 0, 328),
+            place(DialogUnits::rect(s.button.x(), s.button.y(), s.button.width(), s.button.height())
+                      .size());
+            const SliceMargins& m = s.margins;
+            QVERIFY2(button_->LoadImages(resourcePrefix(s.client), s.id, 4, m.top, m.bottom, m.left,
+                                         m.right),
                      qPrintable(path));
+            button_->setFocus();
+            for (int state = 0; state < 4; ++state) {
+                button_->setDown(state % 2 == 1);
+                button_->setAlternateState(state / 2);
+                const QImage shot = picture(*button_);
+                for (int y = 0; y < shot.height(); ++y)
+                    for (int x = 0; x < shot.width(); ++x)
+                        QVERIFY2(shot.pixel(x, y) != kFace.rgb(), qPrintable(path));
+            }
+            button_->setDown(false);
+            button_->setAlternateState(0);
         }
         // The start/stop strips differ between their normal and alternate cells.
         for (const QString& path :

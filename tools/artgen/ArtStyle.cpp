@@ -108,7 +108,7 @@ void paintGlyph(QPainter& p, const QRectF& box, Glyph glyph, const QColor& ink) 
     const auto at = [&](qreal dx, qreal dy) { return QPointF(c.x() + dx * s, c.y() + dy * s); };
     const auto triangle = [&](bool up, qreal dy) {
         QPainterPath path;
-        const qreal w = 0.36, h = 0.24;
+        const qreal w = 0.34, h = 0.3;
         path.moveTo(at(0, dy + (up ? -h / 2 : h / 2)));
         path.lineTo(at(w, dy + (up ? h / 2 : -h / 2)));
         path.lineTo(at(-w, dy + (up ? h / 2 : -h / 2)));
@@ -132,7 +132,7 @@ void paintGlyph(QPainter& p, const QRectF& box, Glyph glyph, const QColor& ink) 
         break;
     case Glyph::ToTop:
         p.drawLine(at(-0.34, -0.3), at(0.34, -0.3));
-        triangle(true, 0.06);
+        triangle(true, 0.1);
         break;
     case Glyph::Up:
         triangle(true, 0);
@@ -142,7 +142,7 @@ void paintGlyph(QPainter& p, const QRectF& box, Glyph glyph, const QColor& ink) 
         break;
     case Glyph::ToBottom:
         p.drawLine(at(-0.34, 0.3), at(0.34, 0.3));
-        triangle(false, -0.06);
+        triangle(false, -0.1);
         break;
     case Glyph::Gear: {
         p.setBrush(Qt::NoBrush);

@@ -37,7 +37,8 @@ QImage drawButtonFace(const QImage& background, const ButtonLook& look, bool pre
         return face;
     }
     const int textWidth = look.label.isEmpty() ? 0 : metrics.horizontalAdvance(look.label);
-    const qreal glyph = qMin<qreal>(14, area.height() - 6);
+    const qreal glyph = look.label.isEmpty() ? qMin(area.width(), area.height()) - 4
+                                             : qMin<qreal>(14, area.height() - 6);
     const bool withGlyph =
         look.glyph != Glyph::None && (textWidth == 0 || textWidth + glyph + 5 <= area.width() - 12);
     const qreal total = textWidth + (withGlyph ? glyph + (textWidth ? 5 : 0) : 0);

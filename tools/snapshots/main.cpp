@@ -54,6 +54,24 @@ bool save(QWidget& widget, const QDir& out, const QString& name) {
     return ok;
 }
 
+// The title-bar buttons and the small buttons under the list, four times enlarged.
+bool zoomed(QWidget& window, const QDir& out, const QString& name) {
+    const QImage shot = window.grab().toImage();
+    const QRect parts[] = {QRect(486, 18, 64, 26), QRect(14, 322, 260, 40)};
+    QImage sheet(4 * 260, 4 * (26 + 40) + 8, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    int y = 0;
+    for (const QRect& part : parts) {
+        p.drawImage(QPoint(0, y), shot.copy(part).scaled(part.size() * 4));
+        y += part.height() * 4 + 8;
+    }
+    p.end();
+    const bool ok = sheet.save(out.filePath(name));
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(out.filePath(name)));
+    return ok;
+}
+
 bool windows(const QDir& out) {
     bool ok = true;
     for (Client client : {Client::Download, Client::Upload}) {
@@ -63,6 +81,7 @@ bool windows(const QDir& out) {
         WindowPreview window(client, &table);
         window.list()->Mark(0);
         ok &= save(window, out, download ? "download_window.png" : "upload_window.png");
+        ok &= zoomed(window, out, download ? "download_details.png" : "upload_details.png");
         CButtontoImage* start = window.button(download ? 1016 : 1028);
         start->setAlternateState(1);
         ok &= save(window, out,
