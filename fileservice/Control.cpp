@@ -1,0 +1,271 @@
+// Control port 7510: the command exchanges of Parts 1.3, 2.1, 3.1 and 3.4, server side.
+//
+// The clients work in lock-step: one bare command, then they wait for the one reply. So one
+// receive is one command, and every reply goes out in one send.
+
+#include "Handlers.h"
+#include "Net.h"
+#include "WireText.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include <sys/socket.h>
+
+namespace {
+
+enum class State {
+    Idle,            // waiting for a keyword
+    SignOnMember,    // after "@Connect_start": the member id
+    SignOffMember,   // after "@Connect_end": the member id
+    DownloadServer,  // after "@Download": "@Server%s"
+    DownloadEntries, // every command is an entry
+    UploadServer,    // after "@Upload": "@Server%s"
+    UploadList,      // the list key, again and again
+    UploadPrint,     // after a listing record: the fingerprint
+    CompleteNumber,  // after "@Upload_complute": the file number
+};
+
+QByteArray garbageReply(int index) {
+    switch (index % 5) {
+    case 0: {
+        static const char noise[] = "\x01\x7f\xfe\xff\x80\x81garbage\x1b[0m\xa4";
+        return QByteArray(noise, sizeof noise - 1);
+    }
+    case 1:
+        return QByteArray("||||");
+    case 2:
+        return QByteArray("garbage");
+    case 3:
+        return QByteArray("x.bin|not-an-address|key|sub\\|not-a-number");
+    default:
+        return QByteArray(kBlockSize, 'G');
+    }
+}
+
+// "a/b/c.txt" -> "a\b\" (empty at the top).
+QByteArray wireFolder(const QString& relative) {
+    const int slash = relative.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QByteArray();
+    QByteArray folder;
+    for (const QString& part : relative.left(slash).split(QLatin1Char('/')))
+        folder += ToWire(part) + '\\';
+    return folder;
+}
+
+class ControlSession {
+public:
+    ControlSession(Service& s, const Connection& c) : s_(s), c_(c), opt_(s.options()) {}
+
+    void run() {
+        s_.log(QStringLiteral("%1 connect %2").arg(c_.tag, c_.peer));
+        // One byte more than a command may hold, so that a longer one is recognised.
+        std::unique_ptr<char[]> buf(new char[kBlockSize + 1]);
+        QString end = QStringLiteral("closed by client");
+        for (;;) {
+            const int w = WaitReadable(c_.fd, opt_.controlIdleTimeoutSec * 1000);
+            if (w == 0) {
+                end = QStringLiteral("idle time-out, closed");
+                break;
+            }
+            if (w < 0 || s_.stopping()) {
+                end = QStringLiteral("closed");
+                break;
+            }
+            const ssize_t n = ::recv(c_.fd, buf.get(), kBlockSize + 1, 0);
+            if (n == 0)
+                break;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                end = QStringLiteral("receive error, closed");
+                break;
+            }
+            if (n > kBlockSize) {
+                bool overflow = false;
+                const int64_t more = Drain(c_.fd, 100, 64 << 20, overflow);
+                s_.log(QStringLiteral("%1 command too long (%2 bytes or more), dropped")
+                           .arg(c_.tag)
+                           .arg(n + more));
+                if (overflow) {
+                    end = QStringLiteral("flood, closed");
+                    break;
+                }
+                continue;
+            }
+            const QByteArray command(buf.get(), static_cast<int>(strnlen(buf.get(), n)));
+            if (!handle(command))
+                break;
+        }
+        s_.log(QStringLiteral("%1 %2").arg(c_.tag, end));
+    }
+
+private:
+    // Returns false when the connection is to end.
+    bool handle(const QByteArray& command) {
+        ++commands_;
+        QString what;
+        const QByteArray reply = answer(command, what);
+        const bool hang = opt_.hangAfter >= 0 && commands_ > opt_.hangAfter;
+        if (hang) {
+            s_.log(QStringLiteral("%1 %2 -> (hang: no reply)").arg(c_.tag, what));
+            return true;
+        }
+        if (opt_.delayMs > 0 && !s_.sleepMs(opt_.delayMs))
+            return false;
+        if (!SendAll(c_.fd, reply.constData(), reply.size())) {
+            s_.log(QStringLiteral("%1 %2 -> send failed").arg(c_.tag, what));
+            return false;
+        }
+        s_.log(QStringLiteral("%1 %2 -> %3").arg(c_.tag, what, Shown(reply)));
+        return true;
+    }
+
+    QByteArray answer(const QByteArray& cmd, QString& what) {
+        what = Shown(cmd);
+        switch (state_) {
+        case State::SignOnMember: {
+            state_ = State::Idle;
+            QByteArray reply;
+            s_.checkMember(cmd, reply);
+            what = QStringLiteral("member ") + Shown(cmd);
+            return reply;
+        }
+        case State::SignOffMember:
+            state_ = State::Idle;
+            what = QStringLiteral("sign-off ") + Shown(cmd);
+            return "Ok";
+        case State::DownloadServer:
+            state_ = State::DownloadEntries;
+            if (cmd.startsWith("@Server"))
+                return "Ok";
+            return entry(cmd, what);
+        case State::DownloadEntries:
+            return entry(cmd, what);
+        case State::UploadServer:
+            state_ = State::UploadList;
+            if (cmd.startsWith("@Server"))
+                return "Ok";
+            return listKey(cmd, what);
+        case State::UploadList:
+            return listKey(cmd, what);
+        case State::UploadPrint:
+            state_ = State::UploadList;
+            return fingerprint(cmd, what);
+        case State::CompleteNumber:
+            state_ = State::Idle;
+            return complete(cmd, what);
+        case State::Idle:
+            break;
+        }
+        if (cmd == "@Connect_start") {
+            state_ = State::SignOnMember;
+            return "Ok";
+        }
+        if (cmd == "@Connect_end") {
+            state_ = State::SignOffMember;
+            return "Ok";
+        }
+        if (cmd == "@Download") {
+            state_ = State::DownloadServer;
+            return ToWire(opt_.downloadReply);
+        }
+        if (cmd == "@Upload") {
+            state_ = State::UploadServer;
+            return ToWire(opt_.uploadReply);
+        }
+        if (cmd == "@Upload_complute") {
+            state_ = State::CompleteNumber;
+            return "Ok";
+        }
+        if (cmd.startsWith("@Server"))
+            return "Ok";
+        what = QStringLiteral("unknown command ") + Shown(cmd);
+        return "Null";
+    }
+
+    QByteArray entry(const QByteArray& cmd, QString& what) {
+        what = QStringLiteral("entry ") + Shown(cmd);
+        const int index = entries_++;
+        if (opt_.garbageEntries)
+            return garbageReply(index);
+        CatalogueEntry e;
+        QString why;
+        if (!s_.findEntry(cmd, e, why)) {
+            what += QStringLiteral(" (%1)").arg(why);
+            return "Null";
+        }
+        const QString name = e.relative.mid(e.relative.lastIndexOf(QLatin1Char('/')) + 1);
+        const QByteArray nameWire = opt_.hostileNameSet ? ToWire(opt_.hostileName) : ToWire(name);
+        const QByteArray folderWire =
+            opt_.hostileFolderSet ? ToWire(opt_.hostileFolder) : wireFolder(e.relative);
+        return nameWire + '|' + opt_.bind.toLatin1() + '|' + e.key + '|' + folderWire + '|' +
+               QByteArray::number(static_cast<qlonglong>(e.size));
+    }
+
+    QByteArray listKey(const QByteArray& cmd, QString& what) {
+        what = QStringLiteral("list key ") + Shown(cmd);
+        const std::vector<const UploadFile*> files = s_.uploadList(cmd);
+        if (files.empty())
+            return "ListEnd"; // unknown key: nothing remembered for it
+        int& cursor = cursors_[cmd];
+        if (cursor >= static_cast<int>(files.size()))
+            return "ListEnd";
+        const UploadFile* f = files[cursor++];
+        pending_ = f;
+        pendingSize_ = s_.listedSize(*f);
+        state_ = State::UploadPrint;
+        if (pendingSize_ == 0 && !QFileInfo(f->localPath).isFile())
+            what += QStringLiteral(" (local file missing)");
+        return f->token1 + '|' + f->token2 + '|' + opt_.bind.toLatin1() + '|' + ToWire(f->name) +
+               '|' + ToWire(f->localPath) + '|' +
+               QByteArray::number(static_cast<qlonglong>(pendingSize_));
+    }
+
+    QByteArray fingerprint(const QByteArray& cmd, QString& what) {
+        const QByteArray expected = Fingerprint(pending_->localPath, pendingSize_);
+        what = QStringLiteral("fingerprint %1 for file %2 (%3)")
+                   .arg(Shown(cmd))
+                   .arg(pending_->number)
+                   .arg(cmd == expected ? QStringLiteral("matches")
+                                        : QStringLiteral("differs from %1").arg(Shown(expected)));
+        return QByteArray::number(pending_->number) + "|Ok";
+    }
+
+    QByteArray complete(const QByteArray& cmd, QString& what) {
+        const int number = static_cast<int>(ParseInt64(cmd));
+        const UploadFile* f = s_.uploadByNumber(number);
+        if (!f) {
+            what = QStringLiteral("upload complete: unknown file %1").arg(Shown(cmd));
+            return "Ok";
+        }
+        const QString stored = s_.storePath(*f);
+        const qint64 have = QFileInfo(stored).size();
+        what = QStringLiteral("upload complete: file %1 \"%2\" stored %3 of %4 bytes")
+                   .arg(number)
+                   .arg(f->name)
+                   .arg(have)
+                   .arg(s_.listedSize(*f));
+        return "Ok";
+    }
+
+    Service& s_;
+    const Connection& c_;
+    const Options& opt_;
+    State state_ = State::Idle;
+    int commands_ = 0;
+    int entries_ = 0;
+    std::map<QByteArray, int> cursors_;
+    const UploadFile* pending_ = nullptr;
+    int64_t pendingSize_ = 0;
+};
+
+} // namespace
+
+void ServeControl(Service& service, const Connection& c) {
+    ControlSession(service, c).run();
+}

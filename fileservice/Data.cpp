@@ -1,0 +1,305 @@
+// Data ports: 7301 (download, Part 2.5) and 7312 (upload, Part 3.4), server side.
+
+#include "Handlers.h"
+#include "Net.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* statusText(ReadStatus s) {
+    switch (s) {
+    case ReadStatus::Closed:
+        return "client closed";
+    case ReadStatus::TimedOut:
+        return "timed out";
+    case ReadStatus::Error:
+        return "receive error";
+    case ReadStatus::Complete:
+        break;
+    }
+    return "complete";
+}
+
+// Reads `count` header blocks of kBlockSize bytes, whatever the segmentation; each value is
+// its block's text up to the first zero byte.
+bool readBlocks(Service& s, const Connection& c, int count, QByteArray* values) {
+    std::unique_ptr<char[]> block(new char[kBlockSize]);
+    for (int i = 0; i < count; ++i) {
+        size_t got = 0;
+        const ReadStatus st =
+            ReadFull(c.fd, block.get(), kBlockSize, s.options().idleTimeoutSec * 1000, got);
+        if (st != ReadStatus::Complete) {
+            s.log(QStringLiteral("%1 header block %2 incomplete (%3 of %4 bytes, %5), closed")
+                      .arg(c.tag)
+                      .arg(i + 1)
+                      .arg(got)
+                      .arg(kBlockSize)
+                      .arg(QLatin1String(statusText(st))));
+            return false;
+        }
+        values[i] = BlockValue(block.get(), kBlockSize);
+    }
+    return true;
+}
+
+// Keeps a connection open without sending, until the client closes or the service stops.
+void stallUntilClosed(Service& s, const Connection& c) {
+    char sink[4096];
+    while (!s.stopping()) {
+        const int w = WaitReadable(c.fd, 500);
+        if (w < 0)
+            return;
+        if (w == 0)
+            continue;
+        const ssize_t r = ::recv(c.fd, sink, sizeof sink, 0);
+        if (r == 0 || (r < 0 && errno != EINTR))
+            return;
+    }
+}
+
+void resetClose(int fd) {
+    linger l{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+}
+
+} // namespace
+
+void ServeDownload(Service& s, const Connection& c) {
+    const Options& o = s.options();
+    if (o.refuseData == RefuseData::Close) {
+        s.log(QStringLiteral("%1 connect %2: refused (closed at once)").arg(c.tag, c.peer));
+        return;
+    }
+    s.log(QStringLiteral("%1 connect %2").arg(c.tag, c.peer));
+    QByteArray v[4];
+    if (!readBlocks(s, c, 4, v))
+        return;
+    const int64_t announced = ParseInt64(v[2]);
+    int64_t offset = ParseInt64(v[3]);
+    s.log(QStringLiteral("%1 header ext=%2 key=%3 size=%4 offset=%5")
+              .arg(c.tag, Shown(v[0]), Shown(v[1]), Shown(v[2]), Shown(v[3])));
+
+    CatalogueEntry e;
+    if (!s.findKey(v[1], e)) {
+        s.log(QStringLiteral("%1 unknown file key %2, closed").arg(c.tag, Shown(v[1])));
+        return;
+    }
+    const int file = ::open(QFile::encodeName(e.absolute).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (file < 0 || ::fstat(file, &st) != 0) {
+        if (file >= 0)
+            ::close(file);
+        s.log(QStringLiteral("%1 cannot open \"%2\": %3, closed")
+                  .arg(c.tag, e.relative, QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    const int64_t size = st.st_size;
+    if (offset < 0) {
+        s.log(QStringLiteral("%1 negative offset read as 0").arg(c.tag));
+        offset = 0;
+    }
+    if (announced != size)
+        s.log(QStringLiteral("%1 announced size %2 differs from the file's %3")
+                  .arg(c.tag)
+                  .arg(announced)
+                  .arg(size));
+
+    const int number = s.nextDownloadConnection();
+    const bool cut = o.cutAfter >= 0 && (o.cutConnections == 0 || number <= o.cutConnections);
+    const bool stall =
+        o.stallAfter >= 0 && (o.stallConnections == 0 || number <= o.stallConnections);
+    const int64_t remaining = offset >= size ? 0 : size - offset;
+    int64_t limit = remaining;
+    if (cut)
+        limit = std::min(limit, o.cutAfter);
+    if (stall)
+        limit = std::min(limit, o.stallAfter);
+
+    SetSocketTimeouts(c.fd, o.idleTimeoutSec);
+    off_t pos = offset;
+    int64_t sent = 0;
+    bool failed = false;
+    while (sent < limit && !s.stopping()) {
+        const size_t chunk = static_cast<size_t>(std::min<int64_t>(limit - sent, 1 << 30));
+        const ssize_t r = ::sendfile(c.fd, file, &pos, chunk);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0) {
+            failed = r < 0;
+            break; // error, or the file became shorter
+        }
+        sent += r;
+    }
+    ::close(file);
+    const QString what = QStringLiteral("%1 \"%2\" (%3 bytes) from offset %4: sent %5 bytes")
+                             .arg(c.tag, e.relative)
+                             .arg(size)
+                             .arg(offset)
+                             .arg(sent);
+    if (failed) {
+        s.log(what + QStringLiteral(", send failed (%1), closed")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    if (stall) {
+        s.log(what + QStringLiteral(", stalled (fault switch)"));
+        stallUntilClosed(s, c);
+        s.log(QStringLiteral("%1 stalled connection ended").arg(c.tag));
+        return;
+    }
+    if (cut && sent < remaining) {
+        s.log(what + (o.cutReset ? QStringLiteral(", cut with a reset (fault switch)")
+                                 : QStringLiteral(", cut (fault switch)")));
+        if (o.cutReset)
+            resetClose(c.fd);
+        else
+            FinishSending(c.fd, 2000);
+        return;
+    }
+    int64_t extra = 0;
+    if (o.overshoot > 0) {
+        char pattern[16384];
+        std::memset(pattern, 0xA5, sizeof pattern);
+        while (extra < o.overshoot && !s.stopping()) {
+            const size_t n =
+                static_cast<size_t>(std::min<int64_t>(o.overshoot - extra, sizeof pattern));
+            if (!SendAll(c.fd, pattern, n))
+                break;
+            extra += n;
+        }
+    }
+    s.log(what +
+          (extra ? QStringLiteral(" + %1 overshoot bytes (fault switch)").arg(extra) : QString()) +
+          QStringLiteral(", closed"));
+    FinishSending(c.fd, 5000);
+}
+
+void ServeUpload(Service& s, const Connection& c) {
+    const Options& o = s.options();
+    if (o.refuseData == RefuseData::Close) {
+        s.log(QStringLiteral("%1 connect %2: refused (closed at once)").arg(c.tag, c.peer));
+        return;
+    }
+    s.log(QStringLiteral("%1 connect %2").arg(c.tag, c.peer));
+    QByteArray v[3];
+    if (!readBlocks(s, c, 3, v))
+        return;
+    int64_t size = ParseInt64(v[2]);
+    s.log(QStringLiteral("%1 header token1=%2 token2=%3 size=%4")
+              .arg(c.tag, Shown(v[0]), Shown(v[1]), Shown(v[2])));
+    const UploadFile* f = s.uploadByToken(v[0]);
+    if (!f || f->token2 != v[1]) {
+        s.log(QStringLiteral("%1 unknown upload tokens, closed").arg(c.tag));
+        return;
+    }
+    if (size < 0)
+        size = 0;
+
+    const QString path = s.storePath(*f);
+    QDir().mkpath(s.storeFolder());
+    const int file =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    struct stat st {};
+    if (file < 0 || ::fstat(file, &st) != 0) {
+        if (file >= 0)
+            ::close(file);
+        s.log(QStringLiteral("%1 cannot open \"%2\" for writing: %3, closed")
+                  .arg(c.tag, path, QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    int64_t stored = st.st_size;
+    if (stored > size) {
+        s.log(
+            QStringLiteral("%1 stored copy (%2 bytes) is longer than the announced size, restarted")
+                .arg(c.tag)
+                .arg(stored));
+        if (::ftruncate(file, 0) == 0)
+            stored = 0;
+    }
+    const QByteArray reply = QByteArray::number(static_cast<qlonglong>(stored));
+    if (o.delayMs > 0 && !s.sleepMs(o.delayMs)) {
+        ::close(file);
+        return;
+    }
+    if (reply.size() > kMaxOffsetReply) {
+        ::close(file);
+        s.log(QStringLiteral("%1 stored size %2 does not fit the offset reply, closed")
+                  .arg(c.tag, Shown(reply)));
+        return;
+    }
+    if (!SendAll(c.fd, reply.constData(), reply.size())) {
+        ::close(file);
+        s.log(QStringLiteral("%1 offset %2: send failed, closed").arg(c.tag, Shown(reply)));
+        return;
+    }
+    s.log(QStringLiteral("%1 \"%2\" offset -> %3").arg(c.tag, f->name, Shown(reply)));
+
+    std::unique_ptr<char[]> buf(new char[256 * 1024]);
+    int64_t pos = stored;
+    int64_t received = 0;
+    int64_t discarded = 0;
+    QString end = QStringLiteral("client closed");
+    for (;;) {
+        const int w = WaitReadable(c.fd, o.idleTimeoutSec * 1000);
+        if (w == 0) {
+            end = QStringLiteral("idle time-out");
+            break;
+        }
+        if (w < 0 || s.stopping()) {
+            end = QStringLiteral("stopped");
+            break;
+        }
+        const ssize_t r = ::recv(c.fd, buf.get(), 256 * 1024, 0);
+        if (r == 0)
+            break;
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            end = QStringLiteral("receive error");
+            break;
+        }
+        received += r;
+        // Bytes beyond the announced size are not stored: a client cannot fill the disk.
+        const int64_t keep = std::max<int64_t>(0, std::min<int64_t>(r, size - pos));
+        discarded += r - keep;
+        int64_t written = 0;
+        while (written < keep) {
+            const ssize_t wr = ::pwrite(file, buf.get() + written, keep - written, pos);
+            if (wr <= 0) {
+                if (wr < 0 && errno == EINTR)
+                    continue;
+                break;
+            }
+            written += wr;
+            pos += wr;
+        }
+        if (written < keep) {
+            end =
+                QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            break;
+        }
+    }
+    ::close(file);
+    s.log(QStringLiteral("%1 received %2 bytes, stored %3 of %4 bytes of \"%5\"%6 (%7)")
+              .arg(c.tag)
+              .arg(received)
+              .arg(pos)
+              .arg(size)
+              .arg(f->name)
+              .arg(discarded ? QStringLiteral(", %1 bytes beyond the size discarded").arg(discarded)
+                             : QString())
+              .arg(end));
+}

@@ -1,0 +1,231 @@
+#include "Options.h"
+
+#include <cstdio>
+
+QString HelpText() {
+    return QStringLiteral(
+        R"(Usage: vaultry-fileservice [options]
+
+Substitute Vaultry file service: control port 7510, download data port 7301, upload data
+port 7312 and web port 7580, all on one address. Prints "listening on <addr>" once every
+port is bound. Ctrl-C or SIGTERM ends it.
+
+General:
+  --bind ADDR              address to bind (default 127.0.0.1); also the data address
+                           named in every reply
+  --root DIR               download catalogue: every regular file under DIR; the entry is
+                           its path relative to DIR with "/" separators
+  --member ID[:CLASS[:PAID_UNTIL[:MEGABYTES]]]
+                           a member (repeatable). CLASS: 일반회원 (default), 스페셜정액제,
+                           오전정액제, 오후정액제, 심야정액제 (an empty CLASS sends an empty
+                           class field). PAID_UNTIL: YYYYMMDDHH (default 2099123123).
+                           MEGABYTES: default 10240
+  --over-user ID           that id gets "Over_user" (repeatable)
+  --upload-list KEY=PATH[,PATH...]
+                           files queued for upload under list KEY (repeatable; the same KEY
+                           again appends). Give absolute paths: they are sent as given
+  --store DIR              where uploaded files are stored by name (default: a temporary
+                           folder, removed at exit)
+  --web-page PATH=FILE     serve FILE at URL PATH, e.g. /app/download.html=alert.html
+                           (repeatable; overrides the built-in pages)
+  --demo                   sample tree (temporary folder unless --root or --demo-root), the
+                           member "demo" (일반회원), the upload list "demo-upload"; prints the
+                           launch link and the manager commands
+  --demo-root DIR          put the demo's sample tree in DIR (kept; files already there with
+                           the right size are not rewritten)
+  --quiet                  no log lines (the "listening on" line is still printed)
+  --idle-timeout SEC       time allowed for a header block, a web request or a stalled send
+                           (default 60)
+  --control-idle-timeout SEC
+                           close a control connection idle this long (default 3600)
+  --max-connections N      connections served at once (default 256); more are accepted and
+                           closed at once
+  --help                   this text
+
+Fault switches (for tests):
+  --cut-after N            close download data connections after N bytes of file data
+  --cut-connections K      ... only the first K download data connections (default 0: all)
+  --cut-reset              cut with a connection reset instead of a clean close
+  --stall-after N          after N bytes of file data keep the download data connection
+                           open and send nothing more (until the client closes)
+  --stall-connections K    ... only the first K download data connections (default 0: all)
+  --overshoot N            after the file's bytes send N more bytes (0xA5) before closing
+  --delay-ms N             delay every control reply and every upload offset reply by N ms
+  --refuse-data MODE       data ports: "close" accepts and closes at once; "nolisten" does
+                           not bind 7301 and 7312 at all
+  --hang                   read control commands but never reply
+  --hang-after N           reply to the first N commands of each control connection, then
+                           read but never reply
+  --garbage-entries        answer every download entry with garbage (rotating: binary noise,
+                           "||||", a bare word, bad address and size, a 20480-byte reply)
+  --download-reply TEXT    reply TEXT to "@Download" instead of "Ok"
+  --upload-reply TEXT      reply TEXT to "@Upload" instead of "Ok"
+  --hostile-name TEXT      file replies carry TEXT as the file name (e.g. ../evil or /abs)
+  --hostile-folder TEXT    file replies carry TEXT as the subfolder (e.g. ..\..\ or /abs\)
+)");
+}
+
+namespace {
+
+bool toInt64(const QString& s, int64_t& out) {
+    bool ok = false;
+    const qlonglong v = s.toLongLong(&ok);
+    if (!ok)
+        return false;
+    out = v;
+    return true;
+}
+
+bool toInt(const QString& s, int& out, int min) {
+    bool ok = false;
+    const int v = s.toInt(&ok);
+    if (!ok || v < min)
+        return false;
+    out = v;
+    return true;
+}
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "vaultry-fileservice: %s\n(see --help)\n", message.toUtf8().constData());
+    return 2;
+}
+
+} // namespace
+
+int ParseOptions(const QStringList& args, Options& o) {
+    for (int i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        QString value;
+        bool hasInline = false;
+        if (name.startsWith(QLatin1String("--"))) {
+            const int eq = name.indexOf(QLatin1Char('='));
+            if (eq > 0) {
+                value = name.mid(eq + 1);
+                name = name.left(eq);
+                hasInline = true;
+            }
+        } else {
+            return fail(QStringLiteral("unexpected argument \"%1\"").arg(name));
+        }
+        auto need = [&](QString& v) -> bool {
+            if (hasInline) {
+                v = value;
+                return true;
+            }
+            if (i + 1 >= args.size())
+                return false;
+            v = args[++i];
+            return true;
+        };
+        auto flag = [&]() { return !hasInline; };
+        QString v;
+
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            std::fputs(HelpText().toUtf8().constData(), stdout);
+            return 1;
+        } else if (name == QLatin1String("--demo") && flag()) {
+            o.demo = true;
+        } else if (name == QLatin1String("--quiet") && flag()) {
+            o.quiet = true;
+        } else if (name == QLatin1String("--hang") && flag()) {
+            o.hangAfter = 0;
+        } else if (name == QLatin1String("--cut-reset") && flag()) {
+            o.cutReset = true;
+        } else if (name == QLatin1String("--garbage-entries") && flag()) {
+            o.garbageEntries = true;
+        } else if (!need(v)) {
+            return fail(QStringLiteral("option %1 needs a value").arg(name));
+        } else if (name == QLatin1String("--bind")) {
+            o.bind = v;
+        } else if (name == QLatin1String("--root")) {
+            o.root = v;
+        } else if (name == QLatin1String("--store")) {
+            o.store = v;
+        } else if (name == QLatin1String("--demo-root")) {
+            o.demoRoot = v;
+            o.demo = true;
+        } else if (name == QLatin1String("--member")) {
+            const QStringList f = v.split(QLatin1Char(':'));
+            if (f.size() > 4 || f[0].isEmpty())
+                return fail(QStringLiteral("bad --member \"%1\"").arg(v));
+            MemberSpec m;
+            m.id = f[0];
+            m.className = f.size() > 1 ? f[1] : QStringLiteral("일반회원");
+            m.paidUntil = f.size() > 2 ? f[2] : QString::fromLatin1(kDefaultPaidUntil);
+            m.megabytes = f.size() > 3 ? f[3] : QString::fromLatin1(kDefaultMegabytes);
+            o.members.push_back(m);
+        } else if (name == QLatin1String("--over-user")) {
+            o.overUsers << v;
+        } else if (name == QLatin1String("--upload-list")) {
+            const int eq = v.indexOf(QLatin1Char('='));
+            if (eq <= 0)
+                return fail(QStringLiteral("bad --upload-list \"%1\" (KEY=PATH[,PATH...])").arg(v));
+            const QString key = v.left(eq);
+            QStringList paths = v.mid(eq + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+            UploadListSpec* list = nullptr;
+            for (auto& l : o.uploadLists)
+                if (l.key == key)
+                    list = &l;
+            if (!list) {
+                o.uploadLists.push_back({key, {}});
+                list = &o.uploadLists.back();
+            }
+            list->paths += paths;
+        } else if (name == QLatin1String("--web-page")) {
+            const int eq = v.indexOf(QLatin1Char('='));
+            if (eq <= 0 || !v.startsWith(QLatin1Char('/')))
+                return fail(QStringLiteral("bad --web-page \"%1\" (/PATH=FILE)").arg(v));
+            o.webPages.emplace_back(v.left(eq), v.mid(eq + 1));
+        } else if (name == QLatin1String("--idle-timeout")) {
+            if (!toInt(v, o.idleTimeoutSec, 1))
+                return fail(QStringLiteral("bad --idle-timeout \"%1\"").arg(v));
+        } else if (name == QLatin1String("--control-idle-timeout")) {
+            if (!toInt(v, o.controlIdleTimeoutSec, 1))
+                return fail(QStringLiteral("bad --control-idle-timeout \"%1\"").arg(v));
+        } else if (name == QLatin1String("--max-connections")) {
+            if (!toInt(v, o.maxConnections, 1))
+                return fail(QStringLiteral("bad --max-connections \"%1\"").arg(v));
+        } else if (name == QLatin1String("--cut-after")) {
+            if (!toInt64(v, o.cutAfter) || o.cutAfter < 0)
+                return fail(QStringLiteral("bad --cut-after \"%1\"").arg(v));
+        } else if (name == QLatin1String("--cut-connections")) {
+            if (!toInt(v, o.cutConnections, 0))
+                return fail(QStringLiteral("bad --cut-connections \"%1\"").arg(v));
+        } else if (name == QLatin1String("--stall-after")) {
+            if (!toInt64(v, o.stallAfter) || o.stallAfter < 0)
+                return fail(QStringLiteral("bad --stall-after \"%1\"").arg(v));
+        } else if (name == QLatin1String("--stall-connections")) {
+            if (!toInt(v, o.stallConnections, 0))
+                return fail(QStringLiteral("bad --stall-connections \"%1\"").arg(v));
+        } else if (name == QLatin1String("--overshoot")) {
+            if (!toInt64(v, o.overshoot) || o.overshoot < 0)
+                return fail(QStringLiteral("bad --overshoot \"%1\"").arg(v));
+        } else if (name == QLatin1String("--delay-ms")) {
+            if (!toInt(v, o.delayMs, 0))
+                return fail(QStringLiteral("bad --delay-ms \"%1\"").arg(v));
+        } else if (name == QLatin1String("--refuse-data")) {
+            if (v == QLatin1String("close"))
+                o.refuseData = RefuseData::Close;
+            else if (v == QLatin1String("nolisten"))
+                o.refuseData = RefuseData::NoListen;
+            else
+                return fail(QStringLiteral("bad --refuse-data \"%1\" (close|nolisten)").arg(v));
+        } else if (name == QLatin1String("--hang-after")) {
+            if (!toInt(v, o.hangAfter, 0))
+                return fail(QStringLiteral("bad --hang-after \"%1\"").arg(v));
+        } else if (name == QLatin1String("--download-reply")) {
+            o.downloadReply = v;
+        } else if (name == QLatin1String("--upload-reply")) {
+            o.uploadReply = v;
+        } else if (name == QLatin1String("--hostile-name")) {
+            o.hostileNameSet = true;
+            o.hostileName = v;
+        } else if (name == QLatin1String("--hostile-folder")) {
+            o.hostileFolderSet = true;
+            o.hostileFolder = v;
+        } else {
+            return fail(QStringLiteral("unknown option %1").arg(name));
+        }
+    }
+    return 0;
+}

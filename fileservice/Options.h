@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+// Command line of vaultry-fileservice. Texts that travel on the wire are kept here as they
+// were given (UTF-8 from the command line) and converted to CP949 where they are sent.
+
+struct MemberSpec {
+    QString id;
+    QString className; // may be empty: an empty class field is sent as given
+    QString paidUntil; // YYYYMMDDHH, sent as given
+    QString megabytes; // decimal, sent as given
+};
+
+struct UploadListSpec {
+    QString key;
+    QStringList paths; // local paths, as given
+};
+
+enum class RefuseData { None, Close, NoListen };
+
+struct Options {
+    QString bind = QStringLiteral("127.0.0.1");
+    QString root;
+    QString store;
+    bool demo = false;
+    QString demoRoot;
+    bool quiet = false;
+
+    std::vector<MemberSpec> members;
+    QStringList overUsers;
+    std::vector<UploadListSpec> uploadLists;
+    std::vector<std::pair<QString, QString>> webPages; // url path -> file
+
+    int idleTimeoutSec = 60;          // header blocks, web requests, stalled sends
+    int controlIdleTimeoutSec = 3600; // a control connection with no command for this long
+    int maxConnections = 256;
+
+    // Fault switches (see --help).
+    int64_t cutAfter = -1;  // bytes; -1 off
+    int cutConnections = 0; // 0: every download data connection
+    bool cutReset = false;  // cut with a reset instead of a clean close
+    int64_t stallAfter = -1;
+    int stallConnections = 0;
+    int64_t overshoot = 0;
+    int delayMs = 0;
+    RefuseData refuseData = RefuseData::None;
+    int hangAfter = -1; // -1 off; N: answer the first N commands of each connection, then hang
+    bool garbageEntries = false;
+    QString downloadReply = QStringLiteral("Ok");
+    QString uploadReply = QStringLiteral("Ok");
+    bool hostileNameSet = false;
+    QString hostileName;
+    bool hostileFolderSet = false;
+    QString hostileFolder;
+};
+
+// Parses argv. Returns 0 to go on, otherwise the exit code (after printing help or an error).
+int ParseOptions(const QStringList& args, Options& out);
+
+QString HelpText();
+
+// The default paid-until stamp and megabyte count of a member given by id alone.
+inline constexpr const char* kDefaultPaidUntil = "2099123123";
+inline constexpr const char* kDefaultMegabytes = "10240";
