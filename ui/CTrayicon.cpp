@@ -32,7 +32,10 @@ void CTrayicon::AddIcon(const QString& tip) {
     }
     const int iconResource = client_ == Client::Download ? 146 : 141;
     tray_->setIcon(QIcon(resourcePrefix(client_) + QString::number(iconResource) + ".png"));
-    tray_->setToolTip(tip.left(127));
+    const QString text = tip.isEmpty() ? (client_ == Client::Download ? QStringLiteral("다운로더")
+                                                                      : QStringLiteral("업로더"))
+                                       : tip;
+    tray_->setToolTip(text.left(127));
     // Without a tray host the icon would only produce warnings; the program works on.
     if (QSystemTrayIcon::isSystemTrayAvailable())
         tray_->show();

@@ -20,8 +20,9 @@ public:
     CTrayicon(QWidget* owner, int iconId, Client client);
     ~CTrayicon() override; // removes the icon
 
-    // Adds the icon with its tip ("다운로더" / "업로더").
-    void AddIcon(const QString& tip);
+    // Adds the icon with its tip; an empty tip takes the program's own ("다운로더" /
+    // "업로더").
+    void AddIcon(const QString& tip = QString());
     void RemoveIcon();
     bool isShown() const;
     QString tip() const;

@@ -10,3 +10,8 @@ void ensureKitResources() {
     static const bool done = (initArt(), true);
     Q_UNUSED(done);
 }
+
+QIcon programIcon(Client client) {
+    ensureKitResources();
+    return QIcon(resourcePrefix(client) + QStringLiteral("128.png"));
+}

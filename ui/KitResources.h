@@ -4,3 +4,10 @@
 // resource initialiser is only linked when something refers to it, so every class that loads
 // resources calls this first.
 void ensureKitResources();
+
+#include "ClientKind.h"
+
+#include <QIcon>
+
+// The program's window icon (resource 128).
+QIcon programIcon(Client client);

@@ -4,6 +4,7 @@
 #include "CUser_button.h"
 #include "DesktopSeams.h"
 #include "FolderChooser.h"
+#include "KitResources.h"
 #include "TestEnvironment.h"
 #include "TransferListOwner.h"
 #include "TransferTable.h"
@@ -201,6 +202,10 @@ private slots:
         CTrayicon tray(&window_, TrayMessage::IconId, Client::Download);
         tray.AddIcon(QStringLiteral("다운로더"));
         QCOMPARE(tray.tip(), QStringLiteral("다운로더"));
+        CTrayicon upload(&window_, TrayMessage::IconId, Client::Upload);
+        upload.AddIcon();
+        QCOMPARE(upload.tip(), QStringLiteral("업로더"));
+        QVERIFY(!programIcon(Client::Upload).isNull());
         // Without a tray host nothing is shown and nothing breaks.
         QCOMPARE(tray.isShown(), QSystemTrayIcon::isSystemTrayAvailable());
 
