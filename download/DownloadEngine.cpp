@@ -301,7 +301,8 @@ void DownloadEngine::pollTick() {
                 host_.showRemaining(FormatTime(*shown.remainingSeconds));
         }
     }
-    host_.startTimer(kPollTimer, 250);
+    // Once the worker has ended there is nothing to wait for: the next tick settles the file.
+    host_.startTimer(kPollTimer, workers_.empty() ? 0 : 250);
 }
 
 void DownloadEngine::onFinishedWithoutWorker() {

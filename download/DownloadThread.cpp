@@ -176,6 +176,10 @@ void DownloadThread::receiveInto(int socket, int file, qint64 offset) {
     // Never more than the file still lacks: a server that sends more has failed the attempt.
     qint64 allowed = size - offset;
     std::vector<char> buffer(kReceiveBuffer);
+    // Blocking receives that give up every slice, so a stop request or a stalled server is
+    // noticed without a poll call in front of every read.
+    const timeval slice{0, kSliceMs * 1000};
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
     windowStartNs_ = nowNs();
     int silentMs = 0;
     bool stopped = false;
@@ -185,9 +189,10 @@ void DownloadThread::receiveInto(int socket, int file, qint64 offset) {
             failed = true;
             break;
         }
-        pollfd p{socket, POLLIN, 0};
-        const int ready = ::poll(&p, 1, kSliceMs);
-        if (ready == 0) {
+        // One more byte than allowed, so that an overshooting server is noticed.
+        const size_t want = size_t(qBound<qint64>(1, allowed + 1, qint64(buffer.size())));
+        const ssize_t n = ::recv(socket, buffer.data(), want, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (record_.state == FileRecord::StopRequested) {
                 stopped = true;
                 break;
@@ -199,12 +204,6 @@ void DownloadThread::receiveInto(int socket, int file, qint64 offset) {
             }
             continue;
         }
-        if (ready < 0 && errno == EINTR)
-            continue;
-        silentMs = 0;
-        // One more byte than allowed, so that an overshooting server is noticed.
-        const size_t want = size_t(qBound<qint64>(1, allowed + 1, qint64(buffer.size())));
-        const ssize_t n = ::recv(socket, buffer.data(), want, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -213,6 +212,7 @@ void DownloadThread::receiveInto(int socket, int file, qint64 offset) {
         }
         if (n == 0)
             break;
+        silentMs = 0;
         if (n > allowed) {
             failed = true;
             break;
