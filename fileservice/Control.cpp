@@ -1,4 +1,5 @@
-// Control port 7510: the command exchanges of Parts 1.3, 2.1, 3.1 and 3.4, server side.
+// Control port 7510: sign-on and sign-off, the download and upload listings and the
+// completion notices, server side.
 //
 // The clients work in lock-step: one bare command, then they wait for the one reply. So one
 // receive is one command, and every reply goes out in one send.

@@ -1,4 +1,4 @@
-// Data ports: 7301 (download, Part 2.5) and 7312 (upload, Part 3.4), server side.
+// Data ports: 7301 (download) and 7312 (upload), server side.
 
 #include "Handlers.h"
 #include "Net.h"

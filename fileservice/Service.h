@@ -114,5 +114,5 @@ int64_t ParseInt64(const QByteArray& text);
 // The header value of a block: bytes up to the first zero byte (the whole block if none).
 QByteArray BlockValue(const char* block, int size);
 
-// The clients' FileFingerprint of a local file for size S (Part 3.1).
+// The clients' FileFingerprint of a local file for size S.
 QByteArray Fingerprint(const QString& path, int64_t size);

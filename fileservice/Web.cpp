@@ -1,4 +1,4 @@
-// Web port 7580: the service's homepage and the two banner pages (Part 4.5), plain HTTP/1.1
+// Web port 7580: the service's homepage and the two banner pages, plain HTTP/1.1
 // GET and HEAD, one request per connection.
 
 #include "Handlers.h"

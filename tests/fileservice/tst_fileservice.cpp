@@ -1,5 +1,5 @@
 // Protocol tests of vaultry-fileservice: the real binary, bound to this test's address,
-// driven over raw POSIX sockets exactly as Parts 1.2, 1.3, 2.1, 2.5, 3.1 and 3.4 describe.
+// driven over raw POSIX sockets exactly as the clients talk to it.
 
 #include "FileServiceProcess.h"
 #include "RawSocket.h"
@@ -56,7 +56,7 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The clients' FileFingerprint (Part 3.1), written from the spec for the test.
+// The clients' FileFingerprint, written again here so the test does not share the code.
 QByteArray fingerprint(const QString& path, qint64 size) {
     QByteArray text = QByteArray::number(size);
     qint64 offset = size / 2;
@@ -224,7 +224,7 @@ private slots:
     }
 
     // ---------------------------------------------------------------------------------
-    // Sign-on and sign-off (Part 1.3)
+    // Sign-on and sign-off
 
     void signOnForEveryMemberKind() {
         FileServiceProcess s(addr);
@@ -279,7 +279,7 @@ private slots:
     }
 
     // ---------------------------------------------------------------------------------
-    // Download list (Part 2.1)
+    // Download list
 
     void downloadListExchange() {
         FileServiceProcess s(addr);
@@ -353,7 +353,7 @@ private slots:
     }
 
     // ---------------------------------------------------------------------------------
-    // Download data (Part 2.5)
+    // Download data
 
     void downloadWholeAndResumed() {
         FileServiceProcess s(addr);
@@ -492,7 +492,7 @@ private slots:
     }
 
     // ---------------------------------------------------------------------------------
-    // Upload listing, offset, data and completion (Parts 3.1, 3.4)
+    // Upload listing, offset, data and completion
 
     void uploadListingAndTransfer() {
         const QString u1 = uploads + "/u1.txt";
