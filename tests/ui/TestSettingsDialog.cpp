@@ -115,6 +115,14 @@ private slots:
         Vaultry_Config third(Client::Download);
         QVERIFY(ticked(third, third.ids().confirm));
         QVERIFY(!ticked(third, third.ids().folderUse));
+
+        // A value no choice stands for selects "항상 덮어쓰기".
+        SettingsStore::writeText(SettingKey::DownFileOver, QStringLiteral("어느 것도 아님"));
+        Vaultry_Config garbled(Client::Upload);
+        QVERIFY(ticked(garbled, garbled.ids().overwrite));
+        SettingsStore::writeInt(SettingKey::DownFileOver, 7);
+        Vaultry_Config unknown(Client::Download);
+        QVERIFY(ticked(unknown, unknown.ids().overwrite));
     }
 
     void leavingWithoutSavingWritesNothing() {
