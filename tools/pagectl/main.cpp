@@ -1,0 +1,140 @@
+// vaultry-pagectl: what the service's web page does through its control window, for trying
+// the clients without the page.
+//
+//   vaultry-pagectl serve [--download-command TEXT]... [--upload-command TEXT]... [--once]
+//   vaultry-pagectl send --class NAME --tag N TEXT
+//
+// Texts are given in UTF-8 and travel as code page 949 bytes with a terminating NUL.
+// send exits 0 when the window answered, 1 when no window of that class exists, 2 on any
+// other failure. serve --once exits 0 after one announcement was answered with every
+// command delivered, 2 when a command was not delivered or the class cannot be registered.
+#include "PageControl.h"
+#include "TextCodec.h"
+#include "WindowBus.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int kExitDelivered = 0;
+constexpr int kExitNoWindow = 1;
+constexpr int kExitError = 2;
+
+void usage() {
+    std::fputs("usage: vaultry-pagectl serve [--download-command TEXT]... "
+               "[--upload-command TEXT]... [--once]\n"
+               "       vaultry-pagectl send --class NAME --tag N TEXT\n",
+               stderr);
+}
+
+int fail(const QString& why) {
+    std::fprintf(stderr, "vaultry-pagectl: %s\n", qPrintable(why));
+    return kExitError;
+}
+
+// The wire bytes of a command; nothing when a character has no code page 949 form, so that
+// a command never goes out with question marks in place of what was asked for.
+std::optional<QByteArray> wireText(const QString& text) {
+    const QByteArray bytes = ToCp949(text);
+    if (FromCp949(bytes) != text || bytes.contains('\0'))
+        return std::nullopt;
+    return bytes;
+}
+
+int serve(const QStringList& args) {
+    QList<QByteArray> download, upload;
+    bool once = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--once")) {
+            once = true;
+            continue;
+        }
+        const bool isDownload = a == QLatin1String("--download-command");
+        if (!isDownload && a != QLatin1String("--upload-command")) {
+            usage();
+            return fail(QStringLiteral("unknown argument \"%1\"").arg(a));
+        }
+        if (i + 1 >= args.size()) {
+            usage();
+            return fail(QStringLiteral("%1 needs a text").arg(a));
+        }
+        const auto bytes = wireText(args[++i]);
+        if (!bytes)
+            return fail(QStringLiteral("\"%1\" cannot be written in code page 949").arg(args[i]));
+        (isDownload ? download : upload).append(*bytes);
+    }
+
+    PageControl control(download, upload, once);
+    if (!control.isRegistered())
+        return fail(QStringLiteral("cannot register VAULtry_AX_EXE on the window bus"));
+    int code = kExitDelivered;
+    QObject::connect(&control, &PageControl::served, qApp, [&code](bool ok) {
+        code = ok ? kExitDelivered : kExitError;
+        QCoreApplication::exit(code);
+    });
+    LogLine(QStringLiteral("ready %1").arg(control.endpoint()));
+    QCoreApplication::exec();
+    return code;
+}
+
+int send(const QStringList& args) {
+    QString className, tagText, text;
+    bool haveText = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if ((a == QLatin1String("--class") || a == QLatin1String("--tag")) && i + 1 < args.size()) {
+            (a == QLatin1String("--class") ? className : tagText) = args[++i];
+        } else if (!a.startsWith(QLatin1String("--")) && !haveText) {
+            text = a;
+            haveText = true;
+        } else {
+            usage();
+            return fail(QStringLiteral("unexpected argument \"%1\"").arg(a));
+        }
+    }
+    if (className.isEmpty() || tagText.isEmpty() || !haveText) {
+        usage();
+        return kExitError;
+    }
+    bool numeric = false;
+    const quint32 tag = tagText.toUInt(&numeric, 10);
+    if (!numeric)
+        return fail(QStringLiteral("bad tag \"%1\"").arg(tagText));
+    auto bytes = wireText(text);
+    if (!bytes)
+        return fail(QStringLiteral("\"%1\" cannot be written in code page 949").arg(text));
+
+    const QString endpoint = WindowBus::findWindow(className);
+    if (endpoint.isEmpty()) {
+        std::fprintf(stderr, "vaultry-pagectl: no window of class %s\n", qPrintable(className));
+        return kExitNoWindow;
+    }
+    bytes->append('\0');
+    const auto answer = WindowBus::send(endpoint, tag, QString(), *bytes);
+    if (!answer)
+        return fail(QStringLiteral("%1 did not answer").arg(endpoint));
+    LogLine(QStringLiteral("delivered to %1 (answer %2)").arg(endpoint).arg(*answer));
+    return kExitDelivered;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        usage();
+        return kExitError;
+    }
+    if (args[0] == QLatin1String("serve"))
+        return serve(args.mid(1));
+    if (args[0] == QLatin1String("send"))
+        return send(args.mid(1));
+    usage();
+    return kExitError;
+}
