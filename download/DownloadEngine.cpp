@@ -432,22 +432,12 @@ void DownloadEngine::refreshAfterDelete() {
 
 // ---- list commands and exit -----------------------------------------------------------
 
-void DownloadEngine::deleteRows(QList<int> rows) {
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    for (int row : rows) {
-        if (!indexNamesRecord(row))
-            continue;
-        if (row == shared_.resumeIndex)
-            shared_.resumeIndex = -1;
-        table_.removeRowAt(row);
-    }
-    refreshAfterDelete();
-}
-
 void DownloadEngine::deleteCompletedRows() {
     const QList<int> removed = table_.removeRowsWithState(DownloadText::complete());
-    current_ -= int(removed.size());
+    for (int row : removed) {
+        if (row <= current_)
+            --current_;
+    }
     refreshAfterListing();
 }
 

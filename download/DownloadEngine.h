@@ -45,8 +45,13 @@ public:
     // False when the user chose to stay.
     bool exitProcedure();
 
-    // Row removal as the list buttons do it; both recompute the totals afterwards.
-    void deleteRows(QList<int> rows);
+    // What the list commands need: indexes into the table and the two recomputations.
+    void setCurrentIndex(int index) { current_ = index; }
+    void setResumeIndex(int index) { shared_.resumeIndex = index; }
+    void refreshAfterListing();
+    void refreshAfterDelete();
+    // Removes the rows reading "완료" with their records, as the list option does after each
+    // file; the current index keeps naming the same record.
     void deleteCompletedRows();
     // The record the open-file and open-folder commands act on.
     int chosenRecord(const QList<int>& markedRows) const;
@@ -70,8 +75,6 @@ private:
     void onFinishedWithoutWorker();
     void showProgressOfCurrent();
     void showCurrentLines();
-    void refreshAfterListing();
-    void refreshAfterDelete();
     void setRunning(bool running);
     void reapWorkers();
     void joinAll();

@@ -2,6 +2,7 @@
 
 #include "CFileList.h"
 #include "FolderChooser.h"
+#include "ModalSeam.h"
 #include "TransferListOwner.h"
 #include "TransferTable.h"
 #include "Vaultry_Config.h"
@@ -16,7 +17,7 @@ void CUser_button::Bind(QWidget* window, CFileList* list, TransferListOwner* own
 
 int CUser_button::OpenSettings() {
     Vaultry_Config dialog(client_);
-    return dialog.exec();
+    return ModalSeam::run(dialog);
 }
 
 void CUser_button::DeleteSelected() {

@@ -1,0 +1,53 @@
+#include "CFileOverCheck.h"
+
+#include "DialogUnits.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowStaysOnTopHint) {
+    setWindowTitle(QStringLiteral("중복파일"));
+    setObjectName(QStringLiteral("CFileOverCheck"));
+    setFixedSize(DialogUnits::rect(0, 0, 199, 63).size());
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    setFont(font);
+
+    auto* intro = new QLabel(QStringLiteral("다운로드할 파일이 이미 존제합니다."), this);
+    intro->setGeometry(DialogUnits::rect(4, 5, 190, 9));
+    intro->setAlignment(Qt::AlignCenter);
+    // The name is shown whole and centred; a name too long for the line is clipped.
+    auto* name = new QLabel(fileName, this);
+    name->setObjectName(QStringLiteral("id1024"));
+    name->setGeometry(DialogUnits::rect(4, 17, 190, 8));
+    name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    name->setWordWrap(true);
+
+    overwrite_ = new QRadioButton(QStringLiteral("덮어쓰기"), this);
+    overwrite_->setObjectName(QStringLiteral("id1021"));
+    overwrite_->setGeometry(DialogUnits::rect(50, 30, 40, 10));
+    overwrite_->setFocusPolicy(Qt::NoFocus);
+    resume_ = new QRadioButton(QStringLiteral("이어받기"), this);
+    resume_->setObjectName(QStringLiteral("id1022"));
+    resume_->setGeometry(DialogUnits::rect(100, 30, 40, 10));
+    resume_->setFocusPolicy(Qt::NoFocus);
+    auto* group = new QButtonGroup(this);
+    group->addButton(overwrite_);
+    group->addButton(resume_);
+    overwrite_->setChecked(true);
+
+    auto* ok = new QPushButton(QStringLiteral("확인"), this);
+    ok->setObjectName(QStringLiteral("id1023"));
+    ok->setGeometry(DialogUnits::rect(74, 45, 50, 15));
+    ok->setDefault(true);
+    ok->setFocus();
+    connect(ok, &QPushButton::clicked, this, [this] { done(choice()); });
+}
+
+int CFileOverCheck::choice() const {
+    return resume_->isChecked() ? Resume : Overwrite;
+}

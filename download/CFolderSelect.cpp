@@ -1,0 +1,65 @@
+#include "CFolderSelect.h"
+
+#include "DialogUnits.h"
+#include "FolderChooser.h"
+#include "SettingsStore.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+CFolderSelect::CFolderSelect(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle(QStringLiteral("저장폴더 설정"));
+    setObjectName(QStringLiteral("CFolderSelect"));
+    setFixedSize(DialogUnits::rect(0, 0, 246, 84).size());
+
+    auto* frame = new QGroupBox(QStringLiteral("저장폴더지정"), this);
+    frame->setGeometry(DialogUnits::rect(7, 7, 232, 51));
+    folder_ = new QLineEdit(SettingsStore::readText(SettingKey::DefaultFolder), this);
+    folder_->setObjectName(QStringLiteral("id1025"));
+    folder_->setGeometry(DialogUnits::rect(14, 23, 173, 12));
+    auto* choose = new QPushButton(QStringLiteral("폴더선택"), this);
+    choose->setObjectName(QStringLiteral("id1056"));
+    choose->setGeometry(DialogUnits::rect(194, 22, 37, 15));
+    choose->setAutoDefault(false);
+    auto* hint =
+        new QLabel(QStringLiteral("저장폴더 변경은 환경설정에서 변경할 수 있습니다."), this);
+    hint->setGeometry(DialogUnits::rect(17, 42, 186, 9));
+    dontAsk_ = new QCheckBox(QStringLiteral("다음부터 이 메시지 띄우지 않음"), this);
+    dontAsk_->setObjectName(QStringLiteral("id1057"));
+    dontAsk_->setGeometry(DialogUnits::rect(7, 62, 150, 14));
+    auto* ok = new QPushButton(QStringLiteral("확인"), this);
+    ok->setObjectName(QStringLiteral("id1058"));
+    ok->setGeometry(DialogUnits::rect(197, 62, 42, 15));
+    ok->setAutoDefault(false);
+
+    connect(choose, &QPushButton::clicked, this, &CFolderSelect::browse);
+    connect(ok, &QPushButton::clicked, this, &CFolderSelect::confirm);
+}
+
+void CFolderSelect::browse() {
+    const QString picked = FolderChooser::current().chooseFolder(
+        nullptr, QStringLiteral("다운받을 폴더를 선택하세요."));
+    if (!picked.isEmpty())
+        folder_->setText(picked);
+}
+
+void CFolderSelect::confirm() {
+    SettingsStore::writeInt(SettingKey::DefaultFolderUse, dontAsk_->isChecked() ? 1 : 0);
+    SettingsStore::writeText(SettingKey::DefaultFolder, folder_->text());
+    done(0);
+}
+
+void CFolderSelect::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape do not close it; only "확인" does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+        event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

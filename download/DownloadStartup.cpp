@@ -1,0 +1,57 @@
+#include "DownloadStartup.h"
+
+#include "CVaultry_downloadDlg.h"
+#include "DownloadTexts.h"
+#include "InstanceLock.h"
+#include "LaunchLink.h"
+#include "ModalSeam.h"
+#include "SettingsStore.h"
+#include "WindowBus.h"
+
+#include <QApplication>
+
+namespace {
+
+void inform(const QString& text) {
+    ModalSeam::message(nullptr, text, DownloadText::caption(), QMessageBox::Information);
+}
+
+int runWindow(const QByteArray& request) {
+    CVaultry_downloadDlg window(request);
+    window.show();
+    window.exec(); // the program lives exactly as long as this run
+    return 0;
+}
+
+} // namespace
+
+int RunDownloadClient(const QStringList& arguments) {
+    // Held for the life of the process: while it is held, this is the running client.
+    static InstanceLock lock(QStringLiteral("VASTRELLE Download Control"));
+    const bool anotherRuns = !lock.acquired();
+    SettingsStore::EnsureDefaults();
+
+    // The argument text is the arguments joined by single spaces, as one command line.
+    const QByteArray argumentText = arguments.join(QLatin1Char(' ')).toLocal8Bit();
+    const std::optional<QByteArray> request = DecodeLaunchLink(argumentText);
+    if (request) {
+        const QByteArray command = DownloadManagerCommand(*request);
+        if (anotherRuns) {
+            const QString running =
+                WindowBus::findWindow(QString::fromLatin1(CVaultry_downloadDlg::kWindowClass));
+            if (!running.isEmpty())
+                WindowBus::send(running, CVaultry_downloadDlg::kHandOffTag, QString(),
+                                command + '\0');
+            return 0;
+        }
+        return runWindow(command);
+    }
+    if (anotherRuns) {
+        inform(QStringLiteral("다운로더가 이미 실행중입니다."));
+        return 0;
+    }
+    if (!WindowBus::findWindow(QStringLiteral("VAULtry_AX_EXE")).isEmpty())
+        return runWindow(QByteArray());
+    inform(QStringLiteral("홈페이지에서 실행해주세요"));
+    return 0;
+}

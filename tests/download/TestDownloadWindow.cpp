@@ -1,0 +1,275 @@
+#include "CButtontoImage.h"
+#include "CFileList.h"
+#include "CFileOverCheck.h"
+#include "CFolderSelect.h"
+#include "CVaultry_downloadDlg.h"
+#include "FileServiceProcess.h"
+#include "FolderChooser.h"
+#include "ModalSeam.h"
+#include "RecordingHost.h"
+#include "SettingsStore.h"
+#include "TestEnvironment.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+// The download window offscreen, with every box answered by the test.
+class TestDownloadWindow : public QObject {
+    Q_OBJECT
+
+    struct Box {
+        QString caption, text;
+        QMessageBox::Icon icon;
+    };
+    QList<Box> boxes_;
+    QList<int> answers_; // for questions; default Yes
+    std::function<int(QDialog&)> dialogAnswer_;
+    RecordingShell shell_;
+    QString source_, save_;
+
+    bool sawBox(const QString& text) const {
+        for (const Box& b : boxes_)
+            if (b.text == text)
+                return true;
+        return false;
+    }
+
+    static void writeFile(const QString& path, qint64 size) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray(size, 'v'));
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
+        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9");
+        ShellSeam::install(&shell_);
+        ModalSeam::install([this](QDialog& dialog) -> int {
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                boxes_.append({box->windowTitle(), box->text(), box->icon()});
+                if (box->standardButtons() & QMessageBox::Yes)
+                    return answers_.isEmpty() ? QMessageBox::Yes : answers_.takeFirst();
+                return QMessageBox::Ok;
+            }
+            return dialogAnswer_ ? dialogAnswer_(dialog) : 0;
+        });
+        source_ = TestEnvironment::scratch("source");
+        save_ = TestEnvironment::scratch("save");
+        writeFile(source_ + "/a.txt", 1000);
+        writeFile(source_ + "/b.txt", 2000);
+        writeFile(source_ + "/big.bin", 4000000);
+        SettingsStore::EnsureDefaults();
+        SettingsStore::writeText(SettingKey::DefaultFolder, save_);
+        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
+    }
+
+    void init() {
+        boxes_.clear();
+        answers_.clear();
+        dialogAnswer_ = {};
+        SettingsStore::writeInt(SettingKey::DownAutostart, 0);
+        SettingsStore::writeInt(SettingKey::DownProgramEnd, 0);
+    }
+
+    void requestProcessingAndMemberRefusals() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--over-user", "busy",
+                               "--member", QString::fromUtf8("night:심야정액제:2099123123")}));
+        {
+            // No member id: told to log in, and the window ends (nothing unfinished to ask).
+            CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?||1");
+            window.show();
+            QTRY_VERIFY(sawBox("회원 로그인후 이용해주세요."));
+            QCOMPARE(boxes_.first().caption, QString("회원정보 (오류)"));
+            QTRY_COMPARE(window.result(), 0);
+            QVERIFY(!window.isVisible());
+        }
+        for (const char* member : {"ghost", "busy"}) {
+            boxes_.clear();
+            CVaultry_downloadDlg window(QByteArray("Vaultry_downloader_Manager|a.txt?|") + member +
+                                        "|1");
+            window.show();
+            QTRY_COMPARE(boxes_.size(), 1);
+            QCOMPARE(boxes_[0].text,
+                     QString(qstrcmp(member, "ghost") == 0 ? "회원 로그인후 이용해주세요."
+                                                           : "이미 해당아이디는 사용중입니다."));
+            QCOMPARE(window.engine().table().count(), 0);
+        }
+        // A good request fills the list; the window moves to the top-left corner.
+        boxes_.clear();
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?b.txt?|kim|1");
+        window.show();
+        QTRY_COMPARE(window.list()->GetItemCount(), 2);
+        QCOMPARE(window.list()->model()->headerData(0, Qt::Horizontal).toString(),
+                 QString("파일명"));
+        QCOMPARE(window.list()->model()->index(1, 2).data().toString(), QString("대기"));
+        QCOMPARE(window.pos(), QPoint(0, 0));
+        QVERIFY(boxes_.isEmpty());
+        QVERIFY(service.waitForLog("@Connect_start", 2000));
+    }
+
+    void commandsWhileRunningAndDeletes() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--stall-after", "100000"}));
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|big.bin?a.txt?b.txt?|kim|1");
+        window.show();
+        QTRY_COMPARE(window.list()->GetItemCount(), 3);
+        window.onCommand(1016); // start
+        QVERIFY(window.engine().isRunning());
+        auto* startStop = window.findChild<CButtontoImage*>("id1016");
+        QCOMPARE(startStop->alternateState, 1);
+        for (int id : {1007, 1008, 1009, 1010, 1013, 1014}) {
+            boxes_.clear();
+            window.onCommand(id);
+            QCOMPARE(boxes_.size(), 1);
+            QCOMPARE(boxes_[0].text, QString("전송중에는 사용할수 없습니다."));
+            QCOMPARE(boxes_[0].caption, QString("다운로더 (오류)"));
+            QCOMPARE(boxes_[0].icon, QMessageBox::Critical);
+        }
+        QCOMPARE(window.list()->GetItemCount(), 3);
+        // A hand-off while running appends its files and does not restart the engine.
+        QTRY_VERIFY(window.engine().table().record(0).done > 0);
+        window.receiveRequest("Vaultry_downloader_Manager|b.txt?a.txt?|kim|1");
+        QTest::qWait(100);
+        QCOMPARE(window.list()->GetItemCount(), 3); // both already listed
+        window.onCommand(1016);                     // stop
+        QTRY_VERIFY(!window.engine().isBusy());
+        QCOMPARE(startStop->alternateState, 0);
+
+        // 1046 on a waiting file: the playback error; a double click opens it anyway.
+        boxes_.clear();
+        window.list()->selectRow(2);
+        window.onCommand(1046);
+        QCOMPARE(boxes_.size(), 1);
+        QCOMPARE(boxes_[0].text, QString("선택한 파일은 전송되지 않아 재생할수 없습니다."));
+        QCOMPARE(boxes_[0].caption, QString("재생오류"));
+        QVERIFY(shell_.files.isEmpty());
+        emit window.list()->doubleClicked(window.list()->model()->index(2, 0));
+        QCOMPARE(shell_.files.size(), 1);
+        QVERIFY(shell_.files[0].endsWith("/b.txt"));
+
+        // Delete: nothing selected asks nothing; a selection is confirmed first.
+        window.list()->clearSelection();
+        boxes_.clear();
+        window.onCommand(1013);
+        QCOMPARE(boxes_.size(), 1);
+        QCOMPARE(boxes_[0].text, QString("삭제할 파일을 선택하세요."));
+        window.list()->selectRow(1);
+        answers_ = {QMessageBox::No};
+        window.onCommand(1013);
+        QCOMPARE(window.list()->GetItemCount(), 3);
+        QCOMPARE(boxes_.last().caption, QString("삭제확인"));
+        window.onCommand(1013);
+        QCOMPARE(window.list()->GetItemCount(), 2);
+        QCOMPARE(window.engine().table().record(1).entry, QByteArray("b.txt"));
+        // The stopped first file keeps its place as the record to resume.
+        QCOMPARE(window.engine().resumeIndex(), 0);
+        window.onCommand(1014); // no completed rows: nothing goes
+        QCOMPARE(window.list()->GetItemCount(), 2);
+    }
+
+    void closingOnlyHidesAndExitAsksWhenUnfinished() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?|kim|1");
+        window.show();
+        QTRY_COMPARE(window.list()->GetItemCount(), 1);
+        auto visibleOnDesk = [&] { return window.isVisible() && !window.isMinimized(); };
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!visibleOnDesk());
+        window.showNormal();
+        QTest::keyClick(&window, Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(!visibleOnDesk());
+        window.showNormal();
+        QVERIFY(!window.close()); // the close request is refused
+        QVERIFY(!visibleOnDesk());
+        window.showNormal();
+        window.onCommand(1001);
+        QVERIFY(!visibleOnDesk());
+        QTest::keyClick(&window, Qt::Key_Return);
+        QCOMPARE(window.result(), 0);
+
+        // One waiting file: the exit asks, and "No" keeps the program.
+        window.showNormal();
+        answers_ = {QMessageBox::No};
+        window.onCommand(1003);
+        QCOMPARE(boxes_.last().caption, QString("종료확인"));
+        QVERIFY(window.isVisible());
+        QVERIFY(!service.log().contains("@Connect_end"));
+        // Settings check boxes write through at once.
+        window.findChild<QCheckBox*>("id1017")->click();
+        QCOMPARE(SettingsStore::readInt(SettingKey::DownProgramEnd, 0), 1);
+        window.findChild<QCheckBox*>("id1017")->click();
+        QCOMPARE(SettingsStore::readInt(SettingKey::DownProgramEnd, 1), 0);
+        // "Yes" signs off and ends the window's run.
+        window.onCommand(1035);
+        QVERIFY(service.waitForLog("@Connect_end", 3000));
+        QVERIFY(!window.isVisible());
+    }
+
+    void duplicateDialogAnswers() {
+        CFileOverCheck dialog(QString::fromUtf8("여름휴가.mp4"));
+        QVERIFY(dialog.findChild<QRadioButton*>("id1021")->isChecked());
+        QCOMPARE(dialog.findChild<QLabel*>("id1024")->text(), QString::fromUtf8("여름휴가.mp4"));
+        QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(dialog.choice(), 1);
+        QTimer::singleShot(0, &dialog, [&] {
+            QTest::keyClick(&dialog, Qt::Key_Escape); // does nothing
+            QVERIFY(dialog.isVisible());
+            dialog.findChild<QRadioButton*>("id1022")->click();
+            dialog.findChild<QPushButton*>("id1023")->click();
+        });
+        QCOMPARE(dialog.exec(), 2);
+        CFileOverCheck plain("x");
+        QTimer::singleShot(0, &plain, [&] { plain.findChild<QPushButton*>("id1023")->click(); });
+        QCOMPARE(plain.exec(), 1);
+    }
+
+    void saveFolderDialogWrites() {
+        struct Chooser : FolderChooser {
+            QString answer;
+            QString chooseFolder(QWidget*, const QString&) override { return answer; }
+        } chooser;
+        FolderChooser::install(&chooser);
+        SettingsStore::writeText(SettingKey::DefaultFolder, "/data/downloads");
+        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 0);
+        {
+            CFolderSelect dialog;
+            auto* edit = dialog.findChild<QLineEdit*>("id1025");
+            QCOMPARE(edit->text(), QString("/data/downloads"));
+            QVERIFY(!dialog.findChild<QCheckBox*>("id1057")->isChecked());
+            dialog.browse(); // cancelled: the field keeps its text
+            QCOMPARE(edit->text(), QString("/data/downloads"));
+            chooser.answer = "/data/picked";
+            dialog.browse();
+            QCOMPARE(edit->text(), QString("/data/picked"));
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder),
+                     QString("/data/downloads"));
+            dialog.findChild<QCheckBox*>("id1057")->setChecked(true);
+            dialog.confirm();
+            QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), QString("/data/picked"));
+            QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, 0), 1);
+        }
+        {
+            CFolderSelect dialog;
+            dialog.findChild<QLineEdit*>("id1025")->clear();
+            dialog.confirm();
+            QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), QString());
+            QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, 1), 0);
+        }
+        FolderChooser::install(nullptr);
+        SettingsStore::writeText(SettingKey::DefaultFolder, save_);
+        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
+    }
+};
+
+QTEST_MAIN(TestDownloadWindow)
+#include "TestDownloadWindow.moc"

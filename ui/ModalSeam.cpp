@@ -1,0 +1,52 @@
+#include "ModalSeam.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QPushButton>
+
+namespace {
+
+ModalSeam::Runner gRunner;
+
+int answerUnattended(QDialog& dialog, const QString& logPath) {
+    QFile log(logPath);
+    if (log.open(QIODevice::Append)) {
+        QString text = dialog.windowTitle() + QLatin1Char('|');
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog))
+            text += box->text();
+        else
+            text += dialog.objectName();
+        log.write(text.replace(QLatin1Char('\n'), QLatin1String("\\n")).toUtf8() + '\n');
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+        QAbstractButton* button = box->defaultButton();
+        if (!button && !box->buttons().isEmpty())
+            button = box->buttons().first();
+        return button ? int(box->standardButton(button)) : int(QMessageBox::Ok);
+    }
+    return QDialog::Accepted;
+}
+
+} // namespace
+
+void ModalSeam::install(Runner runner) {
+    gRunner = std::move(runner);
+}
+
+int ModalSeam::run(QDialog& dialog) {
+    if (gRunner)
+        return gRunner(dialog);
+    const QString log = qEnvironmentVariable("VAULTRY_MODAL_LOG");
+    if (!log.isEmpty())
+        return answerUnattended(dialog, log);
+    return dialog.exec();
+}
+
+QMessageBox::StandardButton ModalSeam::message(QWidget* owner, const QString& text,
+                                               const QString& caption, QMessageBox::Icon icon,
+                                               QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, caption, text, buttons, owner);
+    if (buttons.testFlag(QMessageBox::Yes))
+        box.setDefaultButton(QMessageBox::Yes);
+    return QMessageBox::StandardButton(run(box));
+}

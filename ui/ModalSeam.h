@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMessageBox>
+#include <functional>
+
+class QDialog;
+
+// Every modal box and dialog of the windows runs through here, so that tests can answer
+// them and the unattended demo never waits for a person. By default a dialog runs with
+// exec(); with VAULTRY_MODAL_LOG=<file> set, nothing is shown: each box is appended to the
+// file as "caption|text" and answered with its default button.
+namespace ModalSeam {
+
+using Runner = std::function<int(QDialog&)>;
+void install(Runner runner); // an empty runner restores the default
+int run(QDialog& dialog);
+
+// The windows' message boxes: text, caption, icon and buttons; returns the button pressed.
+QMessageBox::StandardButton message(QWidget* owner, const QString& text, const QString& caption,
+                                    QMessageBox::Icon icon,
+                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+} // namespace ModalSeam
