@@ -1,0 +1,237 @@
+#include "CCustomControlSite.h"
+#include "CCustomOccManager.h"
+#include "CWebBrowser_banner.h"
+#include "FileServiceProcess.h"
+#include "TestEnvironment.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QMenu>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Every box a page asks for is recorded here instead of being shown.
+QList<CCustomControlSite::HostMessage> g_messages;
+
+class RecordingManager : public CCustomOccManager {
+public:
+    CCustomControlSite* CreateSite(QWebEngineView* view) override {
+        CCustomControlSite* site = CCustomOccManager::CreateSite(view);
+        site->setMessageBox([](const CCustomControlSite::HostMessage& m) { g_messages.append(m); });
+        return site;
+    }
+};
+
+const char kDialogPage[] = R"(<!DOCTYPE html><html><body><script>
+alert("abc");
+var c = confirm("sure?");
+var p = prompt("name?", "kim");
+document.title = "done " + c + " " + p;
+</script></body></html>)";
+
+// Records the keys that reach the page, and right clicks.
+const char kInputPage[] = R"(<!DOCTYPE html><html><body>
+<input id="field" value="xy">
+<script>
+var keys = [];
+var menus = 0;
+document.addEventListener("keydown", function (e) {
+  if (e.key !== "Control") keys.push((e.ctrlKey ? "Ctrl+" : "") + e.key);
+}, true);
+document.addEventListener("contextmenu", function () { menus++; }, true);
+var f = document.getElementById("field");
+f.focus();
+f.setSelectionRange(2, 2);
+document.title = "ready";
+</script></body></html>)";
+
+} // namespace
+
+class TestBanner : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FileServiceProcess> service_;
+    RecordingManager manager_;
+
+    QString url(const char* path) const {
+        return QStringLiteral("http://%1:7580%2").arg(TestEnvironment::address(), path);
+    }
+
+    static QString writePage(const QString& dir, const QString& name, const char* html) {
+        const QString path = dir + "/" + name;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write(html);
+        return path;
+    }
+
+    // Runs a script in the page and waits for its answer.
+    static QVariant evaluate(QWebEngineView* view, const QString& script) {
+        QVariant result;
+        bool done = false;
+        view->page()->runJavaScript(script, [&](const QVariant& v) {
+            result = v;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 10000))
+            qWarning("no answer to: %s", qPrintable(script));
+        return result;
+    }
+
+    // A shown banner on the given page, loaded.
+    std::unique_ptr<CWebBrowser_banner> openBanner(const char* path) {
+        auto banner = std::make_unique<CWebBrowser_banner>();
+        banner->resize(525, 63);
+        banner->Navigate2(url(path));
+        banner->show();
+        return banner;
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        const QString pages = TestEnvironment::scratch("pages");
+        const QString dialogs = writePage(pages, "dialogs.html", kDialogPage);
+        const QString input = writePage(pages, "input.html", kInputPage);
+        QVERIFY(!dialogs.isEmpty() && !input.isEmpty());
+        service_ = std::make_unique<FileServiceProcess>(TestEnvironment::address());
+        QVERIFY(service_->start({"--web-page", "/app/dialogs.html=" + dialogs, "--web-page",
+                                 "/app/input.html=" + input}));
+    }
+
+    void chromiumFlagsFitTheMachine() {
+        QCOMPARE(CCustomOccManager::ChromiumFlags("", false, false), QByteArray());
+        QCOMPARE(CCustomOccManager::ChromiumFlags("", true, true),
+                 QByteArray("--disable-gpu --no-sandbox"));
+        QCOMPARE(CCustomOccManager::ChromiumFlags("--no-sandbox  --disable-gpu", true, true),
+                 QByteArray("--no-sandbox --disable-gpu"));
+        QCOMPARE(CCustomOccManager::ChromiumFlags("--foo", false, true),
+                 QByteArray("--foo --no-sandbox"));
+        QVERIFY(QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts));
+        QCOMPARE(CCustomOccManager::instance(), static_cast<CCustomOccManager*>(&manager_));
+    }
+
+    void viewComesAfterTheWindow() {
+        auto banner = std::make_unique<CWebBrowser_banner>();
+        banner->Navigate2(url("/app/input.html"));
+        QVERIFY(!banner->view()); // nothing of the engine before the banner is shown
+        banner->show();
+        QVERIFY(!banner->view());
+        QTRY_VERIFY(banner->view());
+        QVERIFY(banner->site());
+        QCOMPARE(banner->view()->page(), static_cast<QWebEnginePage*>(banner->site()));
+        QCOMPARE(banner->view()->geometry(), banner->rect());
+        QVERIFY(!qobject_cast<QFrame*>(banner.get()));
+        QVERIFY(!qobject_cast<QFrame*>(banner->view()));
+        // The address given before the view existed is loaded.
+        QTRY_COMPARE_WITH_TIMEOUT(banner->view()->title(), QString("ready"), 20000);
+    }
+
+    void pageDialogsBecomeTheHostBox() {
+        g_messages.clear();
+        auto banner = openBanner("/app/dialogs.html");
+        QTRY_VERIFY(banner->view());
+        QTRY_VERIFY_WITH_TIMEOUT(banner->view()->title().startsWith("done"), 20000);
+        QCOMPARE(g_messages.size(), 3);
+        const QStringList texts{"abc", "sure?", "name?"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(g_messages[i].text, texts[i]);
+            QCOMPARE(g_messages[i].caption, QString("Custom Browser"));
+            QCOMPARE(g_messages[i].icon, QMessageBox::Critical);
+            QCOMPARE(g_messages[i].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+            QCOMPARE(g_messages[i].owner, banner->window());
+        }
+        // Confirm answers as OK does; prompt keeps the proposed text.
+        QCOMPARE(banner->view()->title(), QString("done true kim"));
+    }
+
+    void defaultBoxHasTheHostsForm() {
+        CCustomControlSite::HostMessage m;
+        m.text = "<b>abc</b>";
+        m.caption = "Custom Browser";
+        m.icon = QMessageBox::Critical;
+        m.buttons = QMessageBox::Ok;
+        std::unique_ptr<QMessageBox> box(CCustomControlSite::CreateMessageBox(m));
+        QCOMPARE(box->text(), QString("<b>abc</b>"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->windowTitle(), QString("Custom Browser"));
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(box->buttons().size(), 1);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void keyFilter() {
+        auto banner = openBanner("/app/input.html");
+        QTRY_VERIFY(banner->view());
+        QWebEngineView* view = banner->view();
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), QString("ready"), 20000);
+        QTRY_VERIFY(view->focusProxy());
+        QWidget* target = view->focusProxy();
+        target->setFocus();
+
+        QTest::keyClick(target, Qt::Key_F5);
+        QTest::keyClick(target, Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_Backspace);
+        QTest::keyClick(target, Qt::Key_Backspace, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_A);
+        QTest::keyClick(target, Qt::Key_Left);
+        QTest::keyClick(target, Qt::Key_Tab);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view, "keys.indexOf('Tab') >= 0").toBool(), 10000);
+        QCOMPARE(evaluate(view, "keys.join(',')").toString(), QString("a,ArrowLeft,Tab"));
+        // Backspace removed nothing from the field; the letter went in.
+        QCOMPARE(evaluate(view, "document.getElementById('field').value").toString(),
+                 QString("xya"));
+
+        // Release and other kinds of Backspace events are held back as well.
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Backspace, Qt::NoModifier);
+        QVERIFY(CCustomControlSite::IsSwallowedKey(&release));
+        QKeyEvent f5Release(QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier);
+        QVERIFY(!CCustomControlSite::IsSwallowedKey(&f5Release));
+        QKeyEvent plainO(QEvent::KeyPress, Qt::Key_O, Qt::NoModifier, "o");
+        QVERIFY(!CCustomControlSite::IsSwallowedKey(&plainO));
+        QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(CCustomControlSite::IsSwallowedKey(&override));
+    }
+
+    void noContextMenu() {
+        auto banner = openBanner("/app/input.html");
+        QTRY_VERIFY(banner->view());
+        QWebEngineView* view = banner->view();
+        QCOMPARE(view->contextMenuPolicy(), Qt::NoContextMenu);
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), QString("ready"), 20000);
+        QTRY_VERIFY(view->focusProxy());
+        const QPoint at(20, 20);
+
+        QTest::mouseClick(view->focusProxy(), Qt::RightButton, {}, at);
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, "menus").toInt(), 1, 10000);
+
+        // A second click under a policy that reports the engine's menu request: once it has
+        // come, the first click's request has been dealt with too.
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        QSignalSpy asked(view, &QWidget::customContextMenuRequested);
+        QTest::mouseClick(view->focusProxy(), Qt::RightButton, {}, at);
+        QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, 10000);
+        QCOMPARE(evaluate(view, "menus").toInt(), 2);
+        QVERIFY(!QApplication::activePopupWidget());
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!(qobject_cast<QMenu*>(w) && w->isVisible()));
+    }
+
+    void cleanupTestCase() { service_.reset(); }
+};
+
+int main(int argc, char** argv) {
+    CCustomOccManager::prepareApplication();
+    QApplication app(argc, argv);
+    TestBanner test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestBanner.moc"

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QWebEnginePage>
+#include <functional>
+
+class QWebEngineView;
+
+// How one banner behaves towards its page: no context menu, no refresh, open, print or
+// new-window keys, no Backspace, and the page's script dialogs shown as the host's own box.
+//
+// Of the host interfaces a Windows browser control asks for, only these have a meaning
+// here. The rest (help, the border flag, menus and toolbars, the external object, drop
+// targets, URL translation) are covered by what a web view does anyway: it has no frame,
+// no browser chrome, no help, and nothing is exposed to the page's scripts.
+class CCustomControlSite : public QWebEnginePage {
+    Q_OBJECT
+public:
+    // What the page wants the user to see, in the form the host shows it.
+    struct HostMessage {
+        QWidget* owner = nullptr;
+        QString text;
+        QString caption;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons = QMessageBox::NoButton;
+    };
+    using MessageBoxSeam = std::function<void(const HostMessage&)>;
+
+    static constexpr const char* kCaption = "Custom Browser";
+
+    // Becomes the view's page (owned by the view) and starts filtering its input.
+    explicit CCustomControlSite(QWebEngineView* view);
+    ~CCustomControlSite() override;
+
+    QWebEngineView* view() const { return view_; }
+
+    // Replaces the modal box, e.g. for tests; an empty function restores it.
+    void setMessageBox(MessageBoxSeam seam);
+
+    // The box the default seam runs; built apart so that its form can be checked unshown.
+    static QMessageBox* CreateMessageBox(const HostMessage& message);
+    static void ShowMessageBox(const HostMessage& message);
+
+    // True for the keys the banner never passes on to the page.
+    static bool IsSwallowedKey(const QEvent* event);
+
+protected:
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    // The box offers OK only, so both answer as OK would: confirm is true, and prompt
+    // accepts the field's proposed text, since the user had no field to change it in.
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
+                          const QString& defaultValue, QString* result) override;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowMessage(const QString& text);
+    void watch(QObject* object);
+
+    QWebEngineView* view_ = nullptr;
+    MessageBoxSeam messageBox_;
+};

@@ -1,0 +1,51 @@
+#include "CWebBrowser_banner.h"
+
+#include "CCustomControlSite.h"
+#include "CCustomOccManager.h"
+
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineView>
+
+CWebBrowser_banner::CWebBrowser_banner(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::NoFocus); // the view takes the focus once it exists
+}
+
+CWebBrowser_banner::~CWebBrowser_banner() = default;
+
+void CWebBrowser_banner::Navigate2(const QString& url) {
+    pendingUrl_ = url;
+    if (view_) {
+        view_->load(QUrl::fromUserInput(pendingUrl_));
+        pendingUrl_.clear();
+    }
+}
+
+void CWebBrowser_banner::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (view_ || creationQueued_)
+        return;
+    // Let the window reach the screen first; the engine starts on the next turn of the loop.
+    creationQueued_ = true;
+    QTimer::singleShot(0, this, &CWebBrowser_banner::createView);
+}
+
+void CWebBrowser_banner::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (view_)
+        view_->setGeometry(rect());
+}
+
+void CWebBrowser_banner::createView() {
+    if (view_)
+        return;
+    view_ = new QWebEngineView(this);
+    view_->setGeometry(rect());
+    site_ = CCustomOccManager::instance()->CreateSite(view_);
+    view_->show();
+    emit viewCreated();
+    if (!pendingUrl_.isEmpty()) {
+        view_->load(QUrl::fromUserInput(pendingUrl_));
+        pendingUrl_.clear();
+    }
+}

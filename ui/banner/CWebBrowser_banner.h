@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class CCustomControlSite;
+class QWebEngineView;
+
+// The banner in the lower part of a main window. The web view inside is made only after the
+// banner was first shown: the first view of a process starts the web engine, which takes
+// long enough to hold up the window's appearance if it happened in the constructor.
+class CWebBrowser_banner : public QWidget {
+    Q_OBJECT
+public:
+    explicit CWebBrowser_banner(QWidget* parent = nullptr);
+    ~CWebBrowser_banner() override;
+
+    // Loads the page once; no reload or retry follows. Before the view exists the address is
+    // kept and loaded when it appears (the last one given wins).
+    void Navigate2(const QString& url);
+
+    // Null until the view has been made.
+    QWebEngineView* view() const { return view_; }
+    CCustomControlSite* site() const { return site_; }
+
+signals:
+    void viewCreated();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createView();
+
+    QWebEngineView* view_ = nullptr;
+    CCustomControlSite* site_ = nullptr;
+    QString pendingUrl_;
+    bool creationQueued_ = false;
+};
