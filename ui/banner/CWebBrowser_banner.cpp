@@ -14,6 +14,8 @@ CWebBrowser_banner::CWebBrowser_banner(QWidget* parent) : QWidget(parent) {
 CWebBrowser_banner::~CWebBrowser_banner() = default;
 
 void CWebBrowser_banner::Navigate2(const QString& url) {
+    if (url.trimmed().isEmpty())
+        return;
     pendingUrl_ = url;
     if (view_) {
         view_->load(QUrl::fromUserInput(pendingUrl_));
