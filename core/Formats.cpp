@@ -51,7 +51,10 @@ QString GroupDigits(qint64 value) {
 
 qint64 ProgressPercent(qint64 done, qint64 total) {
     const qint64 hundredth = total / 100;
-    return done / (hundredth > 1 ? hundredth : 1);
+    const qint64 percent = done / (hundredth > 1 ? hundredth : 1);
+    // Dividing by a truncated hundredth overshoots for small totals (3,072 of 3,072 bytes
+    // gave 102%); a file that is not past its end never shows more than 100%.
+    return done <= total && percent > 100 ? 100 : percent;
 }
 
 int ProgressBarPosition(qint64 done, qint64 total) {

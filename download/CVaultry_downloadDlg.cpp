@@ -491,7 +491,9 @@ void CVaultry_downloadDlg::raiseTopmost() {
 }
 
 void CVaultry_downloadDlg::quit() {
-    done(0);
+    ended_ = true;
+    hide();
+    emit ended();
 }
 
 // ---- painting, keys, dragging -------------------------------------------------------------

@@ -32,6 +32,8 @@ public:
     ~CVaultry_downloadDlg() override;
 
     DownloadEngine& engine() { return *engine_; }
+    // True once the exit procedure has ended the window's run.
+    bool hasEnded() const { return ended_; }
     CFileList* list() const { return list_; }
     QString endpoint() const;
 
@@ -69,6 +71,10 @@ public:
     void recomputeAfterDelete() override { engine_->refreshAfterDelete(); }
     void recomputeAfterListing() override { engine_->refreshAfterListing(); }
 
+signals:
+    // The run is over: the program ends.
+    void ended();
+
 public slots:
     void reject() override {} // the dialog's cancel does nothing: the program keeps running
 
@@ -101,6 +107,7 @@ private:
     QByteArray initialRequest_;
     QByteArray pendingRequest_;
     bool ready_ = false;
+    bool ended_ = false;
     bool columnsMade_ = false;
 
     CFileList* list_ = nullptr;

@@ -18,8 +18,11 @@ void inform(const QString& text) {
 
 int runWindow(const QByteArray& request) {
     CVaultry_downloadDlg window(request);
+    // Not QDialog::exec(): hiding the window to the tray must not end the program, which
+    // lives until the exit procedure ends the window's run.
+    QObject::connect(&window, &CVaultry_downloadDlg::ended, qApp, &QCoreApplication::quit);
     window.show();
-    window.exec(); // the program lives exactly as long as this run
+    QApplication::exec();
     return 0;
 }
 

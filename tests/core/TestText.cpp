@@ -113,6 +113,8 @@ private slots:
         QCOMPARE(ProgressCaption(500, 1000), QString("50%/100%(500/1,000 Byte)"));
         QCOMPARE(ProgressCaption(0, 0), QString("0%/100%(0/0 Byte)"));
         QCOMPARE(ProgressCaption(50, 99), QString("50%/100%(50/99 Byte)")); // total/100 = 0 -> 1
+        QCOMPARE(ProgressCaption(3072, 3072), QString("100%/100%(3,072/3,072 Byte)"));
+        QCOMPARE(ProgressPercent(3050, 3072), 100); // 3050 / 30 would be 101
         const qint64 big = Q_INT64_C(6000000000);
         QCOMPARE(ProgressCaption(big / 2, big),
                  QString("50%/100%(3,000,000,000/6,000,000,000 Byte)"));

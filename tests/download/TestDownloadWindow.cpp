@@ -88,7 +88,7 @@ private slots:
             window.show();
             QTRY_VERIFY(sawBox("회원 로그인후 이용해주세요."));
             QCOMPARE(boxes_.first().caption, QString("회원정보 (오류)"));
-            QTRY_COMPARE(window.result(), 0);
+            QTRY_VERIFY(window.hasEnded());
             QVERIFY(!window.isVisible());
         }
         for (const char* member : {"ghost", "busy"}) {
@@ -194,7 +194,7 @@ private slots:
         window.onCommand(1001);
         QVERIFY(!visibleOnDesk());
         QTest::keyClick(&window, Qt::Key_Return);
-        QCOMPARE(window.result(), 0);
+        QVERIFY(!window.hasEnded());
 
         // One waiting file: the exit asks, and "No" keeps the program.
         window.showNormal();
@@ -211,6 +211,7 @@ private slots:
         // "Yes" signs off and ends the window's run.
         window.onCommand(1035);
         QVERIFY(service.waitForLog("@Connect_end", 3000));
+        QVERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
     }
 

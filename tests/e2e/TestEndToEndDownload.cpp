@@ -1,0 +1,152 @@
+#include "FileServiceProcess.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QtTest>
+
+// The real programs: the download client started as the launch link would start it, against
+// the substitute file service, offscreen, with its message boxes answered into a log file.
+class TestEndToEndDownload : public QObject {
+    Q_OBJECT
+    QString source_, save_, boxLog_;
+
+    static QString link(const QByteArray& payload) {
+        QStringList codes;
+        for (char c : payload)
+            codes << QString::number(static_cast<unsigned char>(c));
+        return "vastrelle://" + codes.join(',') + "/";
+    }
+
+    QByteArray addFile(const QString& name, int size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char(QRandomGenerator::global()->bounded(256));
+        QDir().mkpath(QFileInfo(source_ + "/" + name).path());
+        QFile f(source_ + "/" + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return bytes;
+    }
+
+    QByteArray saved(const QString& name) const {
+        QFile f(save_ + "/" + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QString boxes() const {
+        QFile f(boxLog_);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    std::unique_ptr<QProcess> client(const QStringList& args) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VAULTRY_FILE_SERVER", TestEnvironment::address());
+        env.insert("VAULTRY_HOMEPAGE", "http://" + TestEnvironment::address() + ":7580");
+        env.insert("VAULTRY_MODAL_LOG", boxLog_);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->setWorkingDirectory(qEnvironmentVariable("VAULTRY_BIN_DIR"));
+        p->start(TestEnvironment::binary("Vaultry_DOWN"), args);
+        return p;
+    }
+
+    static void setting(const char* key, const QVariant& value) {
+        QSettings s("Vastrelle", "Shuttlebox");
+        s.setValue(QString("Config/") + key, value);
+    }
+
+private slots:
+    void init() {
+        TestEnvironment::prepare();
+        source_ = TestEnvironment::scratch("source");
+        save_ = TestEnvironment::scratch("save");
+        boxLog_ = TestEnvironment::scratch("boxes") + "/boxes.log";
+        setting("User_Config", 1);
+        setting("Default_folder", save_);
+        setting("Default_folder_use", 1);
+        setting("DOWN_File_over", 1);
+        setting("DOWN_Autostart", 1);
+    }
+
+    void launchLinkDownloadsAndEndsAfterSigningOff() {
+        const QByteArray one = addFile("one.bin", 700000);
+        const QByteArray two = addFile(QString::fromUtf8("폴더/둘.txt"), 1234);
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        setting("DOWN_Program_end", 1);
+        QByteArray payload = "one.bin?";
+        // The page sends code page 949 bytes: "폴더/둘.txt".
+        payload += QByteArray("\xC6\xFA\xB4\xF5/\xB5\xD1.txt?");
+        payload += "|kim|1";
+        auto p = client({"/url", link(payload)});
+        QVERIFY(p->waitForFinished(60000));
+        QCOMPARE(p->exitCode(), 0);
+        QCOMPARE(saved("one.bin"), one);
+        QCOMPARE(saved(QString::fromUtf8("폴더/둘.txt")), two);
+        QVERIFY(service.log().contains("@Connect_end"));
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes()));
+    }
+
+    void secondStartHandsItsRequestToTheFirst() {
+        const QByteArray first = addFile("first.bin", 300000);
+        const QByteArray second = addFile("second.bin", 200000);
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        setting("DOWN_Program_end", 0);
+        auto running = client({"/url", link("first.bin?|kim|1")});
+        QTRY_VERIFY_WITH_TIMEOUT(boxes().contains("모든 파일이 전송완료되었습니다."), 60000);
+        QCOMPARE(saved("first.bin"), first);
+
+        auto handing = client({"/url", link("second.bin?|kim|1")});
+        QVERIFY(handing->waitForFinished(20000));
+        QCOMPARE(handing->exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes().count("모든 파일이 전송완료되었습니다."), 2, 60000);
+        QCOMPARE(saved("second.bin"), second);
+
+        // Without a link, the second start only says that the downloader runs.
+        auto plain = client({});
+        QVERIFY(plain->waitForFinished(20000));
+        QVERIFY2(boxes().contains("다운로더|다운로더가 이미 실행중입니다."), qPrintable(boxes()));
+        QVERIFY(running->state() == QProcess::Running);
+        running->terminate();
+        QVERIFY(running->waitForFinished(10000));
+    }
+
+    void startWithoutLinkNeedsThePageControl() {
+        auto p = client({"--not-a-link"});
+        QVERIFY(p->waitForFinished(20000));
+        QCOMPARE(p->exitCode(), 0);
+        QVERIFY2(boxes().contains("다운로더|홈페이지에서 실행해주세요"), qPrintable(boxes()));
+
+        const QString pagectl = TestEnvironment::binary("vaultry-pagectl");
+        if (!QFile::exists(pagectl))
+            QSKIP("vaultry-pagectl is not built");
+        const QByteArray data = addFile("paged.bin", 5000);
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        setting("DOWN_Program_end", 1);
+        QProcess page;
+        page.start(pagectl, {"serve", "--download-command",
+                             "Vaultry_downloader_Manager|paged.bin?|kim|1", "--once"});
+        QVERIFY(page.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/vaultry")
+                                         .entryList({"VAULtry_AX_EXE.*"}, QDir::System)
+                                         .size() == 1,
+                                 10000);
+        // Started without a request, the window announces itself and gets its work.
+        auto p2 = client({});
+        QVERIFY(p2->waitForFinished(60000));
+        QCOMPARE(saved("paged.bin"), data);
+        page.kill();
+        page.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEndDownload)
+#include "TestEndToEndDownload.moc"
