@@ -60,13 +60,13 @@ namespace {
 
 // Which strip pixel lands on every button pixel when the kit scales cell `cell`: the kit
 // scales a strip whose pixels spell their own coordinates.
-std::vector<QPoint> cellToButtonMap(const StripSpec& spec, int cell) {
-    QImage coordinates(spec.stripSize, QImage::Format_RGB32);
+std::vector<QPoint> cellToButtonMap(const StripSpec& layout, int cell) {
+    QImage coordinates(layout.stripSize, QImage::Format_RGB32);
     for (int y = 0; y < coordinates.height(); ++y)
         for (int x = 0; x < coordinates.width(); ++x)
             coordinates.setPixel(x, y, qRgb(x & 0xff, y, (x >> 8) + 1));
     const QImage scaled =
-        buildNineSliceCell(coordinates, cell, 4, spec.button.size(), spec.margins);
+        buildNineSliceCell(coordinates, cell, 4, layout.button.size(), layout.margins);
     std::vector<QPoint> map;
     for (int v = 0; v < scaled.height(); ++v) {
         for (int u = 0; u < scaled.width(); ++u) {
@@ -107,18 +107,18 @@ void fillGaps(QImage& strip, std::vector<char>& used, const QRect& cell) {
 
 } // namespace
 
-QImage composeStrip(const StripSpec& spec, const QImage& windowPicture) {
-    QImage strip(spec.stripSize, QImage::Format_RGB32);
+QImage composeStrip(const StripSpec& layout, const QImage& windowPicture) {
+    QImage strip(layout.stripSize, QImage::Format_RGB32);
     strip.fill(kTransparentKey);
     std::vector<char> used(size_t(strip.width() * strip.height()), 0);
-    const QImage background = windowPicture.copy(spec.button);
-    const int cellWidth = spec.stripSize.width() / 4;
+    const QImage background = windowPicture.copy(layout.button);
+    const int cellWidth = layout.stripSize.width() / 4;
     for (int cell = 0; cell < 4; ++cell) {
         // Cells: normal, pressed, alternate pressed, alternate normal.
-        const ButtonLook& look = cell == 0 || cell == 1 ? spec.look : spec.alternate;
+        const ButtonLook& look = cell == 0 || cell == 1 ? layout.look : layout.alternate;
         const QImage face = drawButtonFace(background, look, cell == 1 || cell == 2);
-        const std::vector<QPoint> map = cellToButtonMap(spec, cell);
-        const QRect cellRect(cell * cellWidth, 0, cellWidth, spec.stripSize.height());
+        const std::vector<QPoint> map = cellToButtonMap(layout, cell);
+        const QRect cellRect(cell * cellWidth, 0, cellWidth, layout.stripSize.height());
         for (int v = 0; v < face.height(); ++v) {
             for (int u = 0; u < face.width(); ++u) {
                 const QPoint at = map[size_t(v * face.width() + u)];

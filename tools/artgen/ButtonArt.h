@@ -31,7 +31,7 @@ struct StripSpec {
 // The strip whose four cells, scaled by the kit with the given margins to the button's size,
 // reproduce the drawn faces pixel for pixel. Parts of a cell the button never shows stay
 // magenta.
-QImage composeStrip(const StripSpec& spec, const QImage& windowPicture);
+QImage composeStrip(const StripSpec& layout, const QImage& windowPicture);
 
 // The face of one cell at the button's size.
 QImage drawButtonFace(const QImage& background, const ButtonLook& look, bool pressed);

@@ -23,11 +23,11 @@ struct Output {
     QStringList upload;
     bool ok = true;
 
-    void strips(const QString& folder, const QList<StripSpec>& specs, const QImage& picture,
+    void strips(const QString& folder, const QList<StripSpec>& layouts, const QImage& picture,
                 QStringList& listed) {
-        for (const StripSpec& spec : specs) {
-            const QString name = QStringLiteral("%1.bmp").arg(spec.id);
-            ok &= saveBitmap(composeStrip(spec, picture), root.filePath(folder + "/" + name));
+        for (const StripSpec& layout : layouts) {
+            const QString name = QStringLiteral("%1.bmp").arg(layout.id);
+            ok &= saveBitmap(composeStrip(layout, picture), root.filePath(folder + "/" + name));
             listed << name;
         }
     }
