@@ -122,8 +122,8 @@ qint64 plainLoop(const QByteArray& address, const QByteArray& key, qint64 size, 
     inet_pton(AF_INET, address.constData(), &to.sin_addr);
     if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
         return -1;
-    for (const QByteArray& text : {QByteArray("bin/"), key, QByteArray::number(size),
-                                   QByteArray("0")}) {
+    for (const QByteArray& text :
+         {QByteArray("bin/"), key, QByteArray::number(size), QByteArray("0")}) {
         QByteArray block(20480, '\0');
         std::memcpy(block.data(), text.constData(), size_t(text.size()));
         ::send(s, block.constData(), size_t(block.size()), 0);
@@ -205,8 +205,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i)
         list += smallPrefix + QByteArray::number(i).rightJustified(3, '0') + "?";
     cpu = cpuSeconds();
-    auto [batchBytes, batchWhole] = engineRun("Vaultry_downloader_Manager|" + list + "|bench|1",
-                                              count);
+    auto [batchBytes, batchWhole] =
+        engineRun("Vaultry_downloader_Manager|" + list + "|bench|1", count);
     qint64 batchSize = 0;
     for (int i = 0; i < count; ++i)
         batchSize += QFileInfo(QDir(out).filePath(QString::fromLocal8Bit(

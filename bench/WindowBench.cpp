@@ -41,8 +41,7 @@ double threadCpuMs() {
 }
 
 // Waits while events run, until `done` or the time runs out.
-template <class Done>
-bool waitUntil(Done done, int timeoutMs) {
+template <class Done> bool waitUntil(Done done, int timeoutMs) {
     QElapsedTimer t;
     t.start();
     QEventLoop loop;

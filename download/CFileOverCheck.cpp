@@ -14,26 +14,35 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     setObjectName(QStringLiteral("CFileOverCheck"));
     setFixedSize(DialogUnits::rect(0, 0, 199, 63).size());
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
+    font.setPixelSize(11);
     setFont(font);
+    // Dialog units were made for the old system font; a line never gets less than the
+    // height its text needs, and a radio button grows to fit its label.
+    const int lineHeight = fontMetrics().height();
+    auto fitLine = [lineHeight](QWidget* w, const QRect& r) {
+        w->setGeometry(r.x(), r.y(), r.width(), std::max(r.height(), lineHeight));
+    };
+    auto fitWidth = [](QWidget* w, const QRect& r) {
+        w->setGeometry(r.x(), r.y(), std::max(r.width(), w->sizeHint().width()), r.height());
+    };
 
     auto* intro = new QLabel(QStringLiteral("다운로드할 파일이 이미 존제합니다."), this);
-    intro->setGeometry(DialogUnits::rect(4, 5, 190, 9));
+    fitLine(intro, DialogUnits::rect(4, 5, 190, 9));
     intro->setAlignment(Qt::AlignCenter);
     // The name is shown whole and centred; a name too long for the line is clipped.
     auto* name = new QLabel(fileName, this);
     name->setObjectName(QStringLiteral("id1024"));
-    name->setGeometry(DialogUnits::rect(4, 17, 190, 8));
+    fitLine(name, DialogUnits::rect(4, 17, 190, 8));
     name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    name->setWordWrap(true);
+    name->setWordWrap(true); // a name too long for the line shows only its first line
 
     overwrite_ = new QRadioButton(QStringLiteral("덮어쓰기"), this);
     overwrite_->setObjectName(QStringLiteral("id1021"));
-    overwrite_->setGeometry(DialogUnits::rect(50, 30, 40, 10));
+    fitWidth(overwrite_, DialogUnits::rect(50, 30, 40, 10));
     overwrite_->setFocusPolicy(Qt::NoFocus);
     resume_ = new QRadioButton(QStringLiteral("이어받기"), this);
     resume_->setObjectName(QStringLiteral("id1022"));
-    resume_->setGeometry(DialogUnits::rect(100, 30, 40, 10));
+    fitWidth(resume_, DialogUnits::rect(100, 30, 40, 10));
     resume_->setFocusPolicy(Qt::NoFocus);
     auto* group = new QButtonGroup(this);
     group->addButton(overwrite_);

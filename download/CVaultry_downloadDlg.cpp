@@ -204,8 +204,7 @@ void CVaultry_downloadDlg::buildControls() {
         box->setObjectName(objectNameFor(id));
         box->setGeometry(DialogUnits::rect(x, 244, width, 10));
         box->setFont(gulimFont(11));
-        box->setAttribute(Qt::WA_TranslucentBackground);
-        box->setStyleSheet(QStringLiteral("QCheckBox { background: transparent; }"));
+        box->setAutoFillBackground(false); // the skin shows through around the text
         connect(box, &QCheckBox::clicked, this, [this, id] { onCommand(id); });
         return box;
     };

@@ -5,6 +5,10 @@
 #include "CFileList.h"
 #include "CPic_Progress.h"
 #include "CTray_menus.h"
+#include "DownloadClientShots.h"
+#ifdef VAULTRY_HAVE_BANNER
+#include "CCustomOccManager.h"
+#endif
 #include "Formats.h"
 #include "TransferTable.h"
 #include "Vaultry_Config.h"
@@ -177,6 +181,9 @@ int main(int argc, char** argv) {
     // Settings of its own, so the pictures never show (or touch) the user's settings.
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+#ifdef VAULTRY_HAVE_BANNER
+    CCustomOccManager::prepareApplication();
+#endif
     QApplication app(argc, argv);
     SettingsStore::EnsureDefaults();
     SettingsStore::writeText(SettingKey::DefaultFolder, "/home/user/Documents/Willowmere");
@@ -194,5 +201,6 @@ int main(int argc, char** argv) {
     ok &= list(out);
     ok &= menus(out);
     ok &= dialogs(out);
+    ok &= downloadClientShots(out);
     return ok ? 0 : 1;
 }
