@@ -11,6 +11,7 @@
 #include "DesktopSeams.h"
 #include "DialogUnits.h"
 #include "DownloadTexts.h"
+#include "FaceDrag.h"
 #include "FolderChooser.h"
 #include "KitFont.h"
 #include "KitResources.h"
@@ -32,7 +33,6 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QWindow>
 
 namespace {
 
@@ -72,6 +72,7 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest, QWi
     setFont(gulimFont(12));
     resize(DialogUnits::rect(0, 0, 371, 325).size());
     userButton_ = std::make_unique<CUser_button>(Client::Download);
+    new FaceDrag(this);
 
     // Initialisation, in the order the window has always done it.
     loadSettingsIntoWindow();
@@ -529,23 +530,4 @@ void CVaultry_downloadDlg::closeEvent(QCloseEvent* event) {
     // Closing only hides the window; the program ends through the exit procedure.
     event->ignore();
     hideToTray();
-}
-
-void CVaultry_downloadDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QDialog::mousePressEvent(event);
-    // The face is the caption: any free point drags the window.
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CVaultry_downloadDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_)
-        move(event->globalPosition().toPoint() - dragOffset_);
-}
-
-void CVaultry_downloadDlg::mouseReleaseEvent(QMouseEvent*) {
-    dragging_ = false;
 }

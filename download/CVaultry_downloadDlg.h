@@ -82,9 +82,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void buildControls();
@@ -124,6 +121,4 @@ private:
     CTrayicon* tray_ = nullptr;
     std::unique_ptr<CUser_button> userButton_;
     QHash<int, QTimer*> timers_;
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };

@@ -1,5 +1,7 @@
 #include "Vaultry_Config.h"
 
+#include "FaceDrag.h"
+
 #include "CButtontoImage.h"
 #include "DialogUnits.h"
 #include "FolderChooser.h"
@@ -18,7 +20,6 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
-#include <QWindow>
 
 namespace {
 
@@ -65,6 +66,7 @@ Vaultry_Config::Vaultry_Config(Client client, QWidget* parent)
     loadButtonImages();
     fillFromStore();
     folder_->setFocus();
+    new FaceDrag(this);
 }
 
 void Vaultry_Config::createControls() {
@@ -241,31 +243,4 @@ void Vaultry_Config::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
-}
-
-void Vaultry_Config::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QDialog::mousePressEvent(event);
-    // The background is the caption: let the window manager move the window, or follow the
-    // mouse ourselves where the platform does not offer that.
-    if (windowHandle() && windowHandle()->startSystemMove()) {
-        event->accept();
-        return;
-    }
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-    event->accept();
-}
-
-void Vaultry_Config::mouseMoveEvent(QMouseEvent* event) {
-    if (!dragging_ || !(event->buttons() & Qt::LeftButton))
-        return QDialog::mouseMoveEvent(event);
-    move(event->globalPosition().toPoint() - dragOffset_);
-    event->accept();
-}
-
-void Vaultry_Config::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }

@@ -35,9 +35,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void createControls();
@@ -56,6 +53,4 @@ private:
     CButtontoImage* save_ = nullptr;
     CButtontoImage* cancel_ = nullptr;
     QButtonGroup* fileOver_ = nullptr;
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };
