@@ -4,9 +4,8 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   fonts-nanum
-  xvfb xauth
   nginx-light curl
 )
 missing=()
