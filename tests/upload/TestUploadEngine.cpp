@@ -1,0 +1,221 @@
+#include "UploadFixture.h"
+
+// The engine against the substitute file service: member check, listing, byte-exact uploads,
+// resumes at the service's offsets, and the completion actions.
+class TestUploadEngine : public QObject {
+    Q_OBJECT
+    RecordingPower power_;
+
+private slots:
+    void initTestCase() { PowerSeam::install(&power_); }
+    void init() {
+        SettingsStore::writeInt(SettingKey::UpProgramEnd, 0);
+        SettingsStore::writeInt(SettingKey::UpSystemEnd, 0);
+        SettingsStore::writeInt(SettingKey::UpTray, 0);
+    }
+
+    void memberCheck() {
+        UploadFixture f("member");
+        f.addFile("a.txt", 100);
+        QVERIFY(f.startService());
+
+        // No member id: told to log in, the exit routine runs, the server hears nothing.
+        f.engine->processCommand(UploadFixture::command(""));
+        QCOMPARE(f.host.messages.size(), 1);
+        QCOMPARE(f.host.messages[0].text, QString("회원 로그인후 이용해주세요."));
+        QCOMPARE(f.host.messages[0].caption, QString("회원정보 (오류)"));
+        QCOMPARE(f.host.quits, 1);
+        QVERIFY(!f.service.log().contains("ctl#"));
+
+        // An unknown member: signed off, told to log in, the exit routine runs.
+        f.engine->processCommand(UploadFixture::command("ghost"));
+        QCOMPARE(f.host.quits, 2);
+        QCOMPARE(f.host.messages.size(), 2);
+        QVERIFY(f.service.waitForLog("sign-off \"ghost\"", 3000));
+        QCOMPARE(f.engine->table().count(), 0);
+
+        // A member already in use is listed anyway, and never signed off.
+        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        f.engine->processCommand(UploadFixture::command("busy"));
+        QCOMPARE(f.engine->table().count(), 1);
+        QVERIFY(!f.service.log().contains("sign-off \"busy\""));
+        QCOMPARE(f.host.quits, 2);
+
+        // Another word, or the bare word, is ignored.
+        f.engine->processCommand("Vaultry_downloader_Manager|q|kim|1");
+        f.engine->processCommand("Vaultry_uploader_Manager");
+        QCOMPARE(f.engine->table().count(), 1);
+
+        // A member is signed off right after the check, and the rows are added.
+        f.engine->processCommand(UploadFixture::command("kim"));
+        QVERIFY(f.service.waitForLog("sign-off \"kim\"", 3000));
+        QCOMPARE(f.engine->table().count(), 2);
+        QCOMPARE(f.engine->table().text(1, 0), QString("a.txt"));
+        QCOMPARE(f.engine->table().text(1, 1), QString("100.0Byte"));
+        QCOMPARE(f.stateText(1), QString("대기"));
+        QCOMPARE(f.host.statusLines.last(), QString("'a.txt' 업로드중"));
+        QCOMPARE(f.host.rates.last(), QString("-"));
+        QCOMPARE(f.host.fileCaption, QString("0/100%(0/0 Byte)"));
+        QCOMPARE(f.host.totalCaption, QString("0%/100%(0/200 Byte)"));
+        QCOMPARE(f.host.totalPosition, 1);
+    }
+
+    void refusedListingAddsNothing() {
+        UploadFixture f("refused");
+        f.addFile("a.txt", 100);
+        QVERIFY(f.startService({"--upload-reply", "No"}));
+        f.engine->processCommand(UploadFixture::command());
+        QCOMPARE(f.engine->table().count(), 0);
+        QVERIFY(f.service.waitForLog("\"@Server1\"", 3000));
+        QVERIFY(!f.service.log().contains("list key"));
+        QVERIFY(!f.host.running);
+    }
+
+    void uploadsByteExactWithFingerprintsAndNotices() {
+        UploadFixture f("batch");
+        const QByteArray one = f.addFile("one.bin", 3000000);
+        const QByteArray two = f.addFile(QString::fromUtf8("업로드 샘플.txt"), 2048);
+        const QByteArray empty = f.addFile("empty.dat", 0);
+        const QByteArray small = f.addFile("small.bin", 5);
+        QVERIFY(f.startService());
+        f.engine->processCommand(UploadFixture::command());
+        QCOMPARE(f.engine->table().count(), 4);
+        QVERIFY(f.finished());
+        QVERIFY(f.storedAll(4));
+        QCOMPARE(f.stored("one.bin"), one);
+        QCOMPARE(f.stored(QString::fromUtf8("업로드 샘플.txt")), two);
+        QCOMPARE(f.stored("empty.dat"), empty);
+        QCOMPARE(f.stored("small.bin"), small);
+        const QString log = f.service.log();
+        QCOMPARE(log.count("(matches)"), 4);
+        for (int number = 1001; number <= 1004; ++number)
+            QVERIFY2(log.contains(QString("upload complete: file %1").arg(number)),
+                     qPrintable(log));
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(f.stateText(row), QString("완료"));
+        QCOMPARE(f.host.remaining.last(), QString("전송완료"));
+        QCOMPARE(f.host.totalPosition, 1000);
+        QCOMPARE(f.host.messages.size(), 1);
+        QCOMPARE(f.host.messages[0].caption, QString("전송완료"));
+        QVERIFY(f.host.topmost > 0);
+        QVERIFY(!f.host.running);
+        QVERIFY(f.host.statusLines.contains(QString::fromUtf8("'업로드 샘플.txt' 업로드중")));
+        // Nothing of the finished list is picked again.
+        f.host.messages.clear();
+        f.engine->toggle();
+        QCOMPARE(f.host.countOf("모든 파일이 전송완료되었습니다."), 1);
+        QCOMPARE(f.service.log().count("header token1"), 4);
+    }
+
+    void partiallyStoredFileResumesAtItsSize() {
+        UploadFixture f("partial");
+        const QByteArray bytes = f.addFile("movie.mkv", 1000000);
+        QFile held(QDir(f.store).filePath("movie.mkv"));
+        QVERIFY(held.open(QIODevice::WriteOnly));
+        held.write(bytes.left(400000));
+        held.close();
+        QVERIFY(f.startService());
+        f.engine->processCommand(UploadFixture::command());
+        QVERIFY(f.finished());
+        QVERIFY(f.storedAll(1));
+        QVERIFY(f.service.log().contains("offset -> \"400000\""));
+        QVERIFY(f.service.log().contains("received 600000 bytes"));
+        QCOMPARE(f.stored("movie.mkv"), bytes);
+    }
+
+    void secondCommandAppendsWithoutDisturbingTheRunningFile() {
+        UploadFixture f("append");
+        const QByteArray first = f.addFile("first.bin", 200000);
+        const QString later = QDir(f.source).filePath("later.bin");
+        QFile laterFile(later);
+        laterFile.open(QIODevice::WriteOnly);
+        laterFile.write(QByteArray(3000, 'L'));
+        laterFile.close();
+        // Every reply waits, so the first file is still waiting for its offset when the
+        // second command comes.
+        QVERIFY(f.startService({"--delay-ms", "200", "--upload-list", "r=" + later}));
+        f.engine->processCommand(UploadFixture::command());
+        QVERIFY(f.host.running);
+        QCOMPARE(f.engine->currentIndex(), 0);
+        f.engine->processCommand(UploadFixture::command("kim", "r"));
+        QCOMPARE(f.engine->table().count(), 2);
+        QCOMPARE(f.engine->currentIndex(), 0);
+        QVERIFY(f.host.running);
+        QVERIFY(f.finished());
+        QVERIFY(f.storedAll(2));
+        QCOMPARE(f.stored("first.bin"), first);
+        QCOMPARE(f.stored("later.bin"), QByteArray(3000, 'L'));
+        QCOMPARE(f.service.log().count("header token1"), 2); // nothing was restarted
+    }
+
+    void completionActions() {
+        {
+            // Any non-zero "UP_Program_end" ends the program, without a question.
+            UploadFixture f("programend");
+            f.addFile("a.bin", 10);
+            QVERIFY(f.startService());
+            SettingsStore::writeInt(SettingKey::UpProgramEnd, 2);
+            f.engine->processCommand(UploadFixture::command());
+            QTRY_COMPARE_WITH_TIMEOUT(f.host.quits, 1, 10000);
+            QVERIFY(f.host.messages.isEmpty());
+            QCOMPARE(power_.powerOffs, 0);
+        }
+        {
+            // Shutting down wins; the tray icon goes first; the program is not ended.
+            UploadFixture f("systemend");
+            f.addFile("a.bin", 10);
+            QVERIFY(f.startService());
+            SettingsStore::writeInt(SettingKey::UpProgramEnd, 1);
+            SettingsStore::writeInt(SettingKey::UpSystemEnd, 1);
+            f.engine->processCommand(UploadFixture::command());
+            QTRY_COMPARE_WITH_TIMEOUT(power_.powerOffs, 1, 10000);
+            QCOMPARE(f.host.trayRemovals, 1);
+            QCOMPARE(f.host.quits, 0);
+            QVERIFY(f.host.messages.isEmpty());
+        }
+    }
+
+    void hideToTrayAndExitQuestion() {
+        UploadFixture f("tray");
+        f.addFile("a.bin", 10);
+        f.addFile("b.bin", 10);
+        QVERIFY(f.startService());
+        SettingsStore::writeInt(SettingKey::UpTray, 1);
+        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        f.engine->processCommand(UploadFixture::command());
+        QCOMPARE(f.host.hidden, 0);
+        // Unfinished rows: the exit asks; "No" stays.
+        f.host.yesNoAnswers = {false};
+        QVERIFY(!f.engine->exitRoutine());
+        QCOMPARE(f.host.messages.last().caption, QString("종료확인"));
+        QCOMPARE(f.host.quits, 0);
+        f.engine->toggle();
+        QVERIFY(f.finished());
+        QCOMPARE(f.host.hidden, 2); // once per file
+        // All complete: no question.
+        f.host.messages.clear();
+        QVERIFY(f.engine->exitRoutine());
+        QVERIFY(f.host.messages.isEmpty());
+        QCOMPARE(f.host.quits, 1);
+        QCOMPARE(f.service.log().count("sign-off"), 1); // the member check only
+    }
+
+    void deleteRecomputation() {
+        UploadFixture f("recompute");
+        f.addFile("a.bin", 300);
+        f.addFile("b.bin", 700);
+        QVERIFY(f.startService());
+        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        f.engine->processCommand(UploadFixture::command());
+        f.engine->table().removeRowAt(0);
+        f.engine->refreshAfterDelete();
+        QCOMPARE(f.host.totalCaption, QString("0%/100%(0/700 Byte)"));
+        f.engine->table().removeRowAt(0);
+        f.engine->refreshAfterDelete();
+        QCOMPARE(f.host.totalCaption, QString("0%/0%(0/0 Byte)"));
+        QCOMPARE(f.host.totalPosition, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUploadEngine)
+#include "TestUploadEngine.moc"

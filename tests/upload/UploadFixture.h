@@ -1,0 +1,91 @@
+#pragma once
+
+#include "FileServiceProcess.h"
+#include "SettingsStore.h"
+#include "TestEnvironment.h"
+#include "UploadEngine.h"
+#include "UploadRecordingHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+#include <memory>
+
+// One engine with its recording host, uploading local files to a substitute file service on
+// the test's own loopback address.
+struct UploadFixture {
+    UploadRecordingHost host;
+    std::unique_ptr<UploadEngine> engine;
+    FileServiceProcess service{TestEnvironment::address()};
+    QString source; // the local files
+    QString store;  // where the service keeps what it received
+    QStringList queued;
+
+    explicit UploadFixture(const QString& name) {
+        TestEnvironment::prepare();
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
+        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9/");
+        source = TestEnvironment::scratch(name + "-source");
+        store = TestEnvironment::scratch(name + "-store");
+        SettingsStore::EnsureDefaults();
+        SettingsStore::writeInt(SettingKey::UpAutostart, 1);
+        engine = std::make_unique<UploadEngine>(host);
+        host.onTimer = [this](int id) { engine->onTimer(id); };
+    }
+
+    // Writes a local file of random bytes and queues it under the list key "q".
+    QByteArray addFile(const QString& name, qint64 size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qint64 i = 0; i < size; ++i)
+            bytes[i] = char(QRandomGenerator::global()->bounded(256));
+        const QString path = QDir(source).filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        queued << path;
+        return bytes;
+    }
+
+    bool startService(const QStringList& extra = {}) {
+        QStringList args{"--member", "kim", "--over-user", "busy", "--store", store};
+        if (!queued.isEmpty())
+            args << "--upload-list"
+                 << "q=" + queued.join(',');
+        return service.start(args + extra);
+    }
+
+    static QByteArray command(const QByteArray& member = "kim", const QByteArray& key = "q") {
+        return "Vaultry_uploader_Manager|" + key + "|" + member + "|1";
+    }
+
+    QByteArray stored(const QString& name) const {
+        QFile f(QDir(store).filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    bool finished(int timeoutMs = 20000) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (host.hasMessage(QStringLiteral("모든 파일이 전송완료되었습니다.")))
+                return true;
+        }
+        return false;
+    }
+
+    // The service has taken every byte of `count` data connections and closed them.
+    bool storedAll(int count, int timeoutMs = 10000) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            if (service.log().count("(client closed)") >= count)
+                return true;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return false;
+    }
+
+    QString stateText(int row) const {
+        return engine->table().text(row, TransferTable::StateColumn);
+    }
+};

@@ -1,0 +1,45 @@
+#include "UploadRecord.h"
+
+#include "StringSplitter.h"
+#include "TextCodec.h"
+#include "WireNumbers.h"
+
+namespace {
+
+QString onThisFileSystem(const QByteArray& wirePath) {
+    QString path = FromCp949(wirePath);
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
+} // namespace
+
+QString UploadRecord::localPath() const {
+    return onThisFileSystem(folder + name);
+}
+
+QString UploadRecord::displayName() const {
+    return FromCp949(name);
+}
+
+ListedFile ParseListing(const QByteArray& reply) {
+    const HeadAndRest first = CutAtFirst(reply, '|');
+    const HeadAndRest second = CutAtFirst(first.rest, '|');
+    const HeadAndRest address = CutAtFirst(second.rest, '|');
+    const HeadAndRest name = CutAtFirst(address.rest, '|');
+    const HeadAndRest path = CutAtFirst(name.rest, '|');
+
+    ListedFile listed;
+    UploadRecord& r = listed.record;
+    r.firstToken = first.head;
+    r.secondToken = second.head;
+    r.dataAddress = address.head;
+    r.name = name.head;
+    listed.localPath = path.head;
+    // Windows paths use "\"; the page on this platform sends "/".
+    const qsizetype cut = qMax(path.head.lastIndexOf('\\'), path.head.lastIndexOf('/'));
+    r.folder = cut < 0 ? QByteArray() : path.head.left(cut + 1);
+    r.size = ParseWireInt64(path.rest);
+    listed.usable = !r.name.isEmpty() && !listed.localPath.isEmpty() && r.size >= 0;
+    return listed;
+}
