@@ -68,9 +68,12 @@ private slots:
         QCOMPARE(link.Exchange("@Connect_start"), QByteArray());
         QVERIFY(!link.Connect("not-an-address"));
         QCOMPARE(shown, 2);
-        QCOMPARE(ServerLink::ResolveAddress("localhost"), QString("127.0.0.1"));
+        // Dotted text resolves to itself; an address of zero or nothing resolves to "".
+        // (No host names here: a fresh machine may have no resolver, and a test must not
+        // send queries off this machine.)
         QCOMPARE(ServerLink::ResolveAddress(address_), address_);
-        QCOMPARE(ServerLink::ResolveAddress("no-such-host.invalid"), QString());
+        QCOMPARE(ServerLink::ResolveAddress("0.0.0.0"), QString());
+        QCOMPARE(ServerLink::ResolveAddress(""), QString());
     }
 
     void silentServerIsAnExchangeError() {
