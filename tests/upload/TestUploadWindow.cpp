@@ -1,0 +1,219 @@
+#include "CBellcove_uploadDlg.h"
+#include "CButtontoImage.h"
+#include "CFileList.h"
+#include "FileServiceProcess.h"
+#include "ModalSeam.h"
+#include "SettingsStore.h"
+#include "TestEnvironment.h"
+#include "WindowBus.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QtTest>
+
+// The upload window offscreen, with every box answered by the test.
+class TestUploadWindow : public QObject {
+    Q_OBJECT
+
+    struct Box {
+        QString caption, text;
+        QMessageBox::Icon icon;
+    };
+    QList<Box> boxes_;
+    QList<int> answers_; // for questions; default Yes
+    QString source_, store_;
+
+    static CopyData copyData(quint32 tag, const QByteArray& text) {
+        CopyData message;
+        message.tag = tag;
+        message.data = text + '\0';
+        return message;
+    }
+
+    QByteArray addFile(const QString& name, int size) {
+        QFile f(QDir(source_).filePath(name));
+        f.open(QIODevice::WriteOnly);
+        const QByteArray bytes(size, 'u');
+        f.write(bytes);
+        return bytes;
+    }
+
+    QStringList serviceArgs(const QStringList& extra = {}) const {
+        return QStringList{
+                   "--member",
+                   "kim",
+                   "--store",
+                   store_,
+                   "--upload-list",
+                   "q=" + QDir(source_).filePath("a.txt") + "," + QDir(source_).filePath("b.txt")} +
+               extra;
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
+        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9");
+        ModalSeam::install([this](QDialog& dialog) -> int {
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                boxes_.append({box->windowTitle(), box->text(), box->icon()});
+                if (box->standardButtons() & QMessageBox::Yes)
+                    return answers_.isEmpty() ? QMessageBox::Yes : answers_.takeFirst();
+                return QMessageBox::Ok;
+            }
+            return 0;
+        });
+        source_ = TestEnvironment::scratch("source");
+        store_ = TestEnvironment::scratch("store");
+        addFile("a.txt", 1000);
+        addFile("b.txt", 2000);
+        SettingsStore::EnsureDefaults();
+    }
+
+    void init() {
+        boxes_.clear();
+        answers_.clear();
+        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::writeInt(SettingKey::UpProgramEnd, 0);
+        SettingsStore::writeInt(SettingKey::UpSystemEnd, 0);
+    }
+
+    void copyDataAndColumns() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start(serviceArgs()));
+        CBellcove_uploadDlg window;
+        window.show();
+        QCOMPARE(window.windowTitle(), QString("Vastrelle - 업로드"));
+        QVERIFY(!WindowBus::findWindow("vaultry_uploader").isEmpty());
+        // Another tag: ignored. The tag with an empty text: nothing but set-up.
+        window.receiveCopyData(copyData(41160500, "Vaultry_uploader_Manager|q|kim|1"));
+        window.receiveCopyData(copyData(CBellcove_uploadDlg::kHandOffTag, ""));
+        QTest::qWait(50);
+        QVERIFY(!window.columnsMade());
+        QCOMPARE(window.list()->GetItemCount(), 0);
+        QVERIFY(!service.log().contains("@Connect_start"));
+        // The first command makes the columns and lists its files.
+        window.receiveCopyData(
+            copyData(CBellcove_uploadDlg::kHandOffTag, "Vaultry_uploader_Manager|q|kim|1"));
+        QVERIFY(window.columnsMade());
+        QTRY_COMPARE(window.list()->GetItemCount(), 2);
+        auto* model = window.list()->model();
+        QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QString("파일명"));
+        QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QString("진행상태"));
+        QCOMPARE(model->index(1, 0).data().toString(), QString("b.txt"));
+        QCOMPARE(model->index(0, 2).data().toString(), QString("대기"));
+        QCOMPARE(window.findChild<QLabel*>("id1044")->text(), QString("'a.txt' 업로드중"));
+        QCOMPARE(window.findChild<QLabel*>("id1045")->text(), QString("-"));
+        QVERIFY(boxes_.isEmpty());
+        // Start: both files go, the completion is reported.
+        window.onCommand(1028);
+        QTRY_VERIFY_WITH_TIMEOUT(!boxes_.isEmpty(), 10000);
+        QCOMPARE(boxes_[0].text, QString("모든 파일이 전송완료되었습니다."));
+        QCOMPARE(boxes_[0].caption, QString("전송완료"));
+        QCOMPARE(window.findChild<QLabel*>("id1029")->text(), QString("전송완료"));
+        QCOMPARE(model->index(1, 2).data().toString(), QString("완료"));
+        // Remove the completed rows: the list is empty; an exit asks nothing.
+        window.onCommand(1019);
+        QCOMPARE(window.list()->GetItemCount(), 0);
+        boxes_.clear();
+        window.onCommand(1009);
+        QVERIFY(boxes_.isEmpty());
+        QVERIFY(window.hasEnded());
+        QCOMPARE(service.log().count("sign-off"), 1); // the member check only
+    }
+
+    void refusalsWhileTransferring() {
+        FileServiceProcess service(TestEnvironment::address());
+        // The offset waits, so the first file stays in transfer while the test clicks.
+        QVERIFY(service.start(serviceArgs({"--delay-ms", "400"})));
+        CBellcove_uploadDlg window;
+        window.show();
+        window.receiveCopyData(
+            copyData(CBellcove_uploadDlg::kHandOffTag, "Vaultry_uploader_Manager|q|kim|1"));
+        QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 10000);
+        window.onCommand(1028);
+        QVERIFY(window.engine().isRunning());
+        auto* startStop = window.findChild<CButtontoImage*>("id1028");
+        QCOMPARE(startStop->alternateState, 1);
+        window.list()->selectRow(1);
+        for (int id : {1018, 1019, 1020, 1021, 1022, 1023}) {
+            boxes_.clear();
+            window.onCommand(id);
+            QCOMPARE(boxes_.size(), 1);
+            QCOMPARE(boxes_[0].text, QString("전송중에는 사용할수 없습니다."));
+            QCOMPARE(boxes_[0].caption, QString("업로더 (오류)"));
+            QCOMPARE(boxes_[0].icon, QMessageBox::Critical);
+        }
+        QCOMPARE(window.list()->GetItemCount(), 2);
+        window.onCommand(1028); // stop
+        QCOMPARE(startStop->alternateState, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.engine().isBusy(), 5000);
+
+        // Delete: nothing selected asks nothing; a selection is confirmed first.
+        window.list()->clearSelection();
+        boxes_.clear();
+        window.onCommand(1018);
+        QCOMPARE(boxes_.size(), 1);
+        QCOMPARE(boxes_[0].text, QString("삭제할 파일을 선택하세요."));
+        QCOMPARE(boxes_[0].caption, QString("업로더"));
+        window.list()->selectRow(1);
+        answers_ = {QMessageBox::No};
+        window.onCommand(1018);
+        QCOMPARE(boxes_.last().caption, QString("삭제확인"));
+        QCOMPARE(window.list()->GetItemCount(), 2);
+        window.onCommand(1018);
+        QCOMPARE(window.list()->GetItemCount(), 1);
+        QCOMPARE(window.engine().table().record(0).name, QByteArray("a.txt"));
+    }
+
+    void closingOnlyHidesAndExitAsksWhenUnfinished() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start(serviceArgs()));
+        SettingsStore::writeInt(SettingKey::UpProgramEnd, 1);
+        CBellcove_uploadDlg window;
+        window.show();
+        QVERIFY(window.findChild<QCheckBox*>("id1015")->isChecked());
+        QVERIFY(!window.findChild<QCheckBox*>("id1016")->isChecked());
+        window.receiveCopyData(
+            copyData(CBellcove_uploadDlg::kHandOffTag, "Vaultry_uploader_Manager|q|kim|1"));
+        QTRY_COMPARE(window.list()->GetItemCount(), 2);
+        auto visibleOnDesk = [&] { return window.isVisible() && !window.isMinimized(); };
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!visibleOnDesk());
+        window.showNormal();
+        QTest::keyClick(&window, Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(!visibleOnDesk());
+        window.showNormal();
+        QVERIFY(!window.close());
+        QVERIFY(!visibleOnDesk());
+        window.showNormal();
+        window.onCommand(1007);
+        QVERIFY(!visibleOnDesk());
+        QTest::keyClick(&window, Qt::Key_Return);
+        QVERIFY(!window.hasEnded());
+
+        // The check boxes write through at once.
+        window.findChild<QCheckBox*>("id1015")->click();
+        QCOMPARE(SettingsStore::readInt(SettingKey::UpProgramEnd, 1), 0);
+        window.findChild<QCheckBox*>("id1016")->click();
+        QCOMPARE(SettingsStore::readInt(SettingKey::UpSystemEnd, 0), 1);
+        window.findChild<QCheckBox*>("id1016")->click();
+        QCOMPARE(SettingsStore::readInt(SettingKey::UpSystemEnd, 1), 0);
+
+        // Unfinished rows: the exit asks, "No" stays, "Yes" ends without a word to the server.
+        window.showNormal();
+        answers_ = {QMessageBox::No};
+        window.onCommand(1009);
+        QCOMPARE(boxes_.last().caption, QString("종료확인"));
+        QVERIFY(!window.hasEnded());
+        const int exchanges = service.log().count("ctl#");
+        window.onCommand(32774);
+        QVERIFY(window.hasEnded());
+        QVERIFY(!window.isVisible());
+        QTest::qWait(100);
+        QCOMPARE(service.log().count("ctl#"), exchanges);
+    }
+};
+
+QTEST_MAIN(TestUploadWindow)
+#include "TestUploadWindow.moc"

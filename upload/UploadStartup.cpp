@@ -1,0 +1,33 @@
+#include "UploadStartup.h"
+
+#include "CBellcove_uploadDlg.h"
+#include "InstanceLock.h"
+#include "ModalSeam.h"
+#include "SettingsStore.h"
+#include "UploadTexts.h"
+#include "WindowBus.h"
+
+#include <QApplication>
+
+// CBellcove_uploadApp's instance initialisation. The command line is not read: all work comes
+// from the page control.
+int RunUploadClient() {
+    {
+        // Taken and let go at once: a second uploader is not refused, the page control
+        // decides which window it feeds.
+        InstanceLock marker(QStringLiteral("MAXIcrate Upload Control"));
+    }
+    SettingsStore::EnsureDefaults();
+    if (WindowBus::findWindow(QStringLiteral("VAULtry_AX_EXE")).isEmpty()) {
+        ModalSeam::message(nullptr, UploadText::startFromHomepage(), UploadText::caption(),
+                           QMessageBox::Information);
+        return 0;
+    }
+    CBellcove_uploadDlg window;
+    // Not QDialog::exec(): hiding the window to the tray must not end the program, which
+    // lives until the exit routine ends the window's run.
+    QObject::connect(&window, &CBellcove_uploadDlg::ended, qApp, &QCoreApplication::quit);
+    window.show();
+    QApplication::exec();
+    return 0;
+}
