@@ -214,6 +214,10 @@ void DownloadThread::receiveInto(int socket, int file, qint64 offset) {
             break;
         silentMs = 0;
         if (n > allowed) {
+            // The bytes up to the announced size are the file's own: keep them, so the retry
+            // finds the file complete; what follows is the server's fault.
+            if (allowed > 0 && writeAll(file, buffer.data(), allowed))
+                record_.done.fetchAdd(allowed);
             failed = true;
             break;
         }

@@ -48,7 +48,8 @@ private slots:
         QVERIFY(link.connected());
         QCOMPARE(link.Exchange("split"), QByteArray("first")); // the second segment is not read
         QTest::qWait(300);
-        QCOMPARE(link.Exchange("hello"), QByteArray("second")); // ...until the next receive
+        // ...until the next receive, which may bring the next reply along with it.
+        QVERIFY(link.Exchange("hello").startsWith("second"));
         QTest::qWait(50);
         QCOMPARE(link.Exchange("bye").left(5), QByteArray("echo:"));
         // The peer closes: an empty reply, and the link is not closed by it.

@@ -81,6 +81,17 @@ struct EngineFixture {
             if (host.hasMessage(QStringLiteral("모든 파일이 전송완료되었습니다.")))
                 return true;
         }
+        // Say where it stood, so a failure under load can be read from the log.
+        QStringList states;
+        for (int i = 0; i < engine->table().count(); ++i)
+            states << QString("%1:%2/%3")
+                          .arg(int(engine->table().record(i).state))
+                          .arg(qint64(engine->table().record(i).done))
+                          .arg(engine->table().record(i).size);
+        qWarning().noquote() << "not finished; running" << engine->isRunning() << "busy"
+                             << engine->isBusy() << "records" << states.join(' ')
+                             << "\nservice log:\n"
+                             << service.log().right(1500);
         return false;
     }
 
