@@ -24,19 +24,14 @@ struct DownloadShared {
 class DownloadThread {
 public:
     static constexpr int kDataPort = 7301;
-    static constexpr int kHeaderBlock = 20480;
     static constexpr int kReceiveBuffer = 256 * 1024;
 
     DownloadThread(DownloadShared& shared, FileRecord& record) : shared_(shared), record_(record) {}
     void run();
 
 private:
-    bool sendBlock(int socket, const QByteArray& text);
-    void receiveInto(int socket, int file, qint64 offset);
-    void measure(qint64 bytes);
+    void receiveInto(class DataSocket& socket, int file, qint64 offset);
 
     DownloadShared& shared_;
     FileRecord& record_;
-    qint64 windowBytes_ = 0;
-    qint64 windowStartNs_ = 0;
 };

@@ -1,16 +1,13 @@
 #include "UploadThread.h"
 
+#include "DataSocket.h"
 #include "ServerLink.h"
 #include "WireNumbers.h"
 
 #include <QFile>
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,14 +16,8 @@
 
 namespace {
 
-constexpr int kSliceMs = 100; // how often a wait looks for a stop request
 constexpr int kMaxOffsetReply = 12;
-
-qint64 nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+constexpr int kSliceMs = 100; // how often a wait looks for a stop request
 
 struct Fd {
     int fd = -1;
@@ -36,67 +27,7 @@ struct Fd {
     }
 };
 
-// Connects with a bounded wait that gives up early when `give up` says so.
-template <class GiveUp>
-bool connectTo(int fd, const QByteArray& address, int limitMs, GiveUp giveUp) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(UploadThread::kDataPort);
-    if (::inet_pton(AF_INET, address.constData(), &to.sin_addr) != 1)
-        return false;
-    const int flags = ::fcntl(fd, F_GETFL);
-    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    int r = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    if (r != 0 && errno == EINPROGRESS) {
-        r = -1;
-        for (int waited = 0; waited < limitMs && !giveUp(); waited += kSliceMs) {
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, kSliceMs) > 0) {
-                int error = 0;
-                socklen_t len = sizeof error;
-                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
-                r = error == 0 ? 0 : -1;
-                break;
-            }
-        }
-    }
-    ::fcntl(fd, F_SETFL, flags);
-    return r == 0;
-}
-
-// The whole buffer or failure; a send that the peer does not take within SO_SNDTIMEO fails.
-bool sendAll(int socket, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::send(socket, data, size_t(size), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-// A text, its NUL and zero padding: the fixed header block the data server reads.
-bool sendBlock(int socket, const QByteArray& text) {
-    QByteArray block(UploadThread::kHeaderBlock, '\0');
-    std::memcpy(block.data(), text.constData(),
-                size_t(qMin<qsizetype>(text.size(), UploadThread::kHeaderBlock - 1)));
-    return sendAll(socket, block.constData(), block.size());
-}
-
 } // namespace
-
-void UploadThread::measure(qint64 bytes) {
-    windowBytes_ += bytes;
-    const qint64 elapsedUs = (nowNs() - windowStartNs_) / 1000;
-    if (elapsedUs > 200000) {
-        shared_.measuredRate = (1000000000 / elapsedUs) * windowBytes_ / 1000;
-        windowStartNs_ = nowNs();
-        windowBytes_ = 0;
-    }
-}
 
 void UploadThread::run() {
     const int result = transfer();
@@ -118,8 +49,8 @@ int UploadThread::transfer() {
     // the row completes when its bytes done reach it.
     const qint64 size = record_.size;
 
-    Fd socket{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    if (socket.fd < 0 || !connectTo(socket.fd, address, shared_.connectLimitMs, stopRequested))
+    DataSocket socket;
+    if (!socket.connectTo(address, kDataPort, shared_.connectLimitMs, stopRequested))
         return UploadShared::Failed;
 
     const QByteArray nativePath = QFile::encodeName(path_);
@@ -131,18 +62,17 @@ int UploadThread::transfer() {
         return UploadShared::CannotOpen;
 
     // A peer that stops taking bytes must not hold the worker forever.
-    const timeval sendLimit{shared_.sendLimitMs / 1000, (shared_.sendLimitMs % 1000) * 1000};
-    ::setsockopt(socket.fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
-    if (::send(socket.fd, "", 0, MSG_NOSIGNAL) < 0)
+    socket.setSendLimit(shared_.sendLimitMs);
+    if (!socket.probe())
         return UploadShared::Failed;
-    if (!sendBlock(socket.fd, record_.firstToken) || !sendBlock(socket.fd, record_.secondToken) ||
-        !sendBlock(socket.fd, QByteArray::number(size)))
+    if (!socket.sendBlock(record_.firstToken) || !socket.sendBlock(record_.secondToken) ||
+        !socket.sendBlock(QByteArray::number(size)))
         return UploadShared::Failed;
 
     // The resume offset: wait for it without consuming it, then read it.
     int waited = 0;
     for (;;) {
-        pollfd p{socket.fd, POLLIN, 0};
+        pollfd p{socket.fd(), POLLIN, 0};
         const int ready = ::poll(&p, 1, kSliceMs);
         if (ready > 0)
             break;
@@ -159,7 +89,7 @@ int UploadThread::transfer() {
     char reply[kMaxOffsetReply + 1] = {};
     ssize_t got = -1;
     do {
-        got = ::recv(socket.fd, reply, kMaxOffsetReply, 0);
+        got = ::recv(socket.fd(), reply, kMaxOffsetReply, 0);
     } while (got < 0 && errno == EINTR);
     if (got <= 0) {
         shared_.offsetError = true;
@@ -181,8 +111,8 @@ int UploadThread::transfer() {
     record_.started = 1;
 
     std::vector<char> buffer(size_t(qMin<qint64>(kChunk, qMax<qint64>(size - done, 1))));
-    windowStartNs_ = nowNs();
-    windowBytes_ = 0;
+    RateWindow rate;
+    rate.start();
     while (done < size) {
         const size_t want = size_t(qMin<qint64>(qint64(buffer.size()), size - done));
         ssize_t n;
@@ -196,11 +126,13 @@ int UploadThread::transfer() {
         if (n == 0)
             return UploadShared::Failed;
         // A send cut short by the program's end or a stop is not a lost connection.
-        if (!sendAll(socket.fd, buffer.data(), n))
+        if (!socket.sendAll(buffer.data(), n))
             return stopRequested() ? UploadShared::Stopped : UploadShared::Failed;
         done += n;
         record_.done = done;
-        measure(n);
+        qint64 measured = 0;
+        if (rate.add(n, measured))
+            shared_.measuredRate = measured;
         if (stopRequested())
             return UploadShared::Stopped;
     }

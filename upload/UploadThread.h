@@ -26,7 +26,6 @@ struct UploadShared {
 class UploadThread {
 public:
     static constexpr int kDataPort = 7312;
-    static constexpr int kHeaderBlock = 20480;
     // Read and sent at a time; a stop request is looked at after each chunk. Larger chunks
     // measured no faster on loopback (1 GiB in about 1.7 s either way).
     static constexpr int kChunk = 20480;
@@ -38,11 +37,8 @@ public:
 private:
     int transfer();
     void notifyComplete();
-    void measure(qint64 bytes);
 
     UploadShared& shared_;
     UploadRecord& record_;
     QString path_;
-    qint64 windowBytes_ = 0;
-    qint64 windowStartNs_ = 0;
 };

@@ -1,0 +1,121 @@
+#include "DataSocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSliceMs = 100;
+
+qint64 nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+DataSocket::DataSocket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+
+DataSocket::~DataSocket() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool DataSocket::connectTo(const QByteArray& address, int port, int limitMs,
+                           const std::function<bool()>& giveUp) {
+    if (fd_ < 0)
+        return false;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(quint16(port));
+    if (::inet_pton(AF_INET, address.constData(), &to.sin_addr) != 1)
+        return false;
+    const int flags = ::fcntl(fd_, F_GETFL);
+    ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    int r = ::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    if (r != 0 && errno == EINPROGRESS) {
+        r = -1;
+        for (int waited = 0; waited < limitMs && !(giveUp && giveUp()); waited += kSliceMs) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, kSliceMs) > 0) {
+                int error = 0;
+                socklen_t len = sizeof error;
+                ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len);
+                r = error == 0 ? 0 : -1;
+                break;
+            }
+        }
+    }
+    ::fcntl(fd_, F_SETFL, flags);
+    return r == 0;
+}
+
+void DataSocket::setSendLimit(int ms) {
+    const timeval limit{ms / 1000, (ms % 1000) * 1000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+void DataSocket::setReceiveSlice(int ms) {
+    const timeval slice{ms / 1000, (ms % 1000) * 1000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
+}
+
+bool DataSocket::probe() {
+    return ::send(fd_, "", 0, MSG_NOSIGNAL) >= 0;
+}
+
+bool DataSocket::sendAll(const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::send(fd_, data, size_t(size), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool DataSocket::sendBlock(const QByteArray& text) {
+    QByteArray block(kHeaderBlock, '\0');
+    std::memcpy(block.data(), text.constData(),
+                size_t(qMin<qsizetype>(text.size(), kHeaderBlock - 1)));
+    return sendAll(block.constData(), block.size());
+}
+
+void RateWindow::start() {
+    startNs_ = nowNs();
+    bytes_ = 0;
+}
+
+bool RateWindow::add(qint64 bytes, qint64& rate) {
+    bytes_ += bytes;
+    const qint64 elapsedUs = (nowNs() - startNs_) / 1000;
+    if (elapsedUs <= 200000)
+        return false;
+    rate = (1000000000 / elapsedUs) * bytes_ / 1000;
+    start();
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}

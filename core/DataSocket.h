@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <functional>
+
+// One data connection of a transfer worker: a blocking IPv4 socket whose every wait is
+// bounded, so a dead or stalled data server can never hold a worker (or a program that is
+// ending) forever. Closed when destroyed.
+class DataSocket {
+public:
+    static constexpr int kHeaderBlock = 20480;
+
+    DataSocket();
+    ~DataSocket();
+    DataSocket(const DataSocket&) = delete;
+    DataSocket& operator=(const DataSocket&) = delete;
+
+    int fd() const { return fd_; }
+
+    // Connects to dotted `address` (no name lookup), waiting at most `limitMs`, and giving
+    // up early as soon as `giveUp` says so (checked every 100 ms).
+    bool connectTo(const QByteArray& address, int port, int limitMs,
+                   const std::function<bool()>& giveUp);
+    // A send the peer does not take within `ms` fails.
+    void setSendLimit(int ms);
+    // A receive with nothing to read returns EAGAIN after `ms`.
+    void setReceiveSlice(int ms);
+
+    // The zero-byte send the data servers expect before the header blocks.
+    bool probe();
+    // All `size` bytes, or false.
+    bool sendAll(const char* data, qint64 size);
+    // A text, its terminating zero and zero padding to 20480 bytes: the header block the
+    // data servers read up to its first zero byte.
+    bool sendBlock(const QByteArray& text);
+
+private:
+    int fd_ = -1;
+};
+
+// The worker's measured rate: bytes over windows of at least 0.2 s.
+class RateWindow {
+public:
+    void start();
+    // Adds bytes; returns true and sets `rate` (bytes per second) when a window closed.
+    bool add(qint64 bytes, qint64& rate);
+
+private:
+    qint64 startNs_ = 0;
+    qint64 bytes_ = 0;
+};
+
+// All `size` bytes to a file descriptor, or false.
+bool WriteAll(int fd, const char* data, qint64 size);
