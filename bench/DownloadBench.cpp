@@ -78,6 +78,8 @@ public:
     void moveToTopLeft() override {}
     void restoreAndShow() override {}
     void showWindow() override {}
+    void hideToTray() override {}
+    void removeTrayIcon() override {}
     void raiseTopmost() override {}
     void quit() override {}
 

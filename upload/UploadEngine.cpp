@@ -272,7 +272,7 @@ void UploadEngine::progressTick() {
             const RateDisplay::Shown shown =
                 rate_.tick(shared_.measuredRate, done, totalBytes_ - done - completedBytes_);
             if (shown.rate)
-                host_.showRate(FormatSize(*shown.rate));
+                host_.showSpeed(FormatSize(*shown.rate));
             if (shown.remainingSeconds)
                 host_.showRemaining(FormatTime(*shown.remainingSeconds));
         }
@@ -371,7 +371,7 @@ void UploadEngine::refreshAfterListing() {
     showTotalBar(completedBytes_);
     host_.showFileProgress(0, QString::fromLatin1(kEmptyFileCaption));
     showStatusOfCurrent();
-    host_.showRate(QStringLiteral("-"));
+    host_.showSpeed(QStringLiteral("-"));
 }
 
 void UploadEngine::refreshAfterDelete() {

@@ -98,6 +98,8 @@ public:
     void moveToTopLeft() override {}
     void restoreAndShow() override {}
     void showWindow() override {}
+    void hideToTray() override {}
+    void removeTrayIcon() override {}
     void raiseTopmost() override { ++topmost; }
     void quit() override { ++quits; }
 

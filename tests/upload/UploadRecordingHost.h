@@ -49,7 +49,7 @@ public:
     }
 
     void showStatus(const QString& t) override { statusLines << t; }
-    void showRate(const QString& t) override { rates << t; }
+    void showSpeed(const QString& t) override { rates << t; }
     void showRemaining(const QString& t) override { remaining << t; }
     void showFileProgress(int p, const QString& c) override {
         filePosition = p;

@@ -1,0 +1,242 @@
+#include "CSkinnedMainWindow.h"
+
+#include "CButtontoImage.h"
+#include "CPic_Progress.h"
+#include "CTray_menus.h"
+#include "CTrayicon.h"
+#include "DialogUnits.h"
+#include "FaceDrag.h"
+#include "KitFont.h"
+#include "KitResources.h"
+#include "ModalSeam.h"
+#include "SkinPath.h"
+#include "TrayCommand.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+QString ControlName(int id) {
+    return QStringLiteral("id%1").arg(id);
+}
+
+CSkinnedMainWindow::CSkinnedMainWindow(Client client, const QString& title, const QString& skinFile)
+    : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint),
+      client_(client) {
+    ensureKitResources();
+    setWindowTitle(title);
+    setWindowIcon(programIcon(client));
+    setFont(gulimFont(12));
+    resize(DialogUnits::rect(0, 0, 371, 325).size());
+    new FaceDrag(this);
+    loadSkin(skinFile);
+}
+
+void CSkinnedMainWindow::loadSkin(const QString& skinFile) {
+    const QString path = skinPath(skinFile);
+    if (path.isEmpty() || !skin_.load(path))
+        return; // the window keeps its dialog size and is not centred
+    setFixedSize(skin_.size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + area.width() / 2 - width() / 2,
+             area.y() + area.height() / 2 - height() / 2);
+    }
+}
+
+CButtontoImage* CSkinnedMainWindow::imageButton(int id, int bitmap, QRect units, int top,
+                                                int bottom, int left, int right) {
+    auto* button = new CButtontoImage(this);
+    button->setObjectName(ControlName(id));
+    button->setGeometry(units);
+    button->LoadImages(resourcePrefix(client_), bitmap, 4, top, bottom, left, right);
+    connect(button, &QAbstractButton::clicked, this, [this, id] { onCommand(id); });
+    return button;
+}
+
+QLabel* CSkinnedMainWindow::statusLabel(int id, QRect units, const QColor& background) {
+    auto* label = new QLabel(this);
+    label->setObjectName(ControlName(id));
+    label->setGeometry(units);
+    label->setFont(gulimFont(11));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+QCheckBox* CSkinnedMainWindow::checkBox(int id, const QString& text, int x, int width) {
+    auto* box = new QCheckBox(text, this);
+    box->setObjectName(ControlName(id));
+    box->setGeometry(DialogUnits::rect(x, 244, width, 10));
+    box->setFont(gulimFont(11));
+    box->setAutoFillBackground(false); // the skin shows through around the text
+    connect(box, &QCheckBox::clicked, this, [this, id] { onCommand(id); });
+    return box;
+}
+
+void CSkinnedMainWindow::createStatusLines(int statusId, int speedId, int remainingId, int y) {
+    const QColor background(250, 252, 228);
+    statusLine_ = statusLabel(statusId, DialogUnits::rect(13, 48, 203, 8), background);
+    speedLine_ = statusLabel(speedId, DialogUnits::rect(248, y, 36, 8), background);
+    remainingLine_ = statusLabel(remainingId, DialogUnits::rect(320, y, 34, 8), background);
+}
+
+void CSkinnedMainWindow::createBars(int fileId, int totalId) {
+    // The bars take the place of two frames of the layout.
+    for (auto [id, y, bar] :
+         {std::tuple{fileId, 65, &fileBar_}, std::tuple{totalId, 80, &totalBar_}}) {
+        auto* placeholder = new QWidget(this);
+        placeholder->setObjectName(ControlName(id));
+        placeholder->setGeometry(DialogUnits::rect(50, y, 304, 12));
+        placeholder->hide();
+        *bar = new CPic_Progress(this);
+        (*bar)->CreateAt(this, 0, placeholder);
+        (*bar)->SetRange(0, 1000);
+    }
+    totalBar_->setObjectName(QStringLiteral("totalBar"));
+    fileBar_->setObjectName(QStringLiteral("fileBar"));
+}
+
+void CSkinnedMainWindow::addTrayIcon(const QString& tip) {
+    tray_ = new CTrayicon(this, TrayMessage::IconId, client_);
+    tray_->AddIcon(tip);
+    connect(tray_, &CTrayicon::showWindowRequested, this,
+            [this] { CTray_menus().ShowMainWindow(this); });
+    connect(tray_, &CTrayicon::command, this, [this](int id) { onCommand(id); });
+}
+
+// ---- TransferHost -----------------------------------------------------------------------
+
+void CSkinnedMainWindow::showStatus(const QString& text) {
+    statusLine_->setText(text);
+}
+void CSkinnedMainWindow::showSpeed(const QString& text) {
+    speedLine_->setText(text);
+}
+void CSkinnedMainWindow::showRemaining(const QString& text) {
+    remainingLine_->setText(text);
+}
+
+static void showOnBar(CPic_Progress* bar, int position, const QString& caption) {
+    bar->caption = caption;
+    // A bar repaints only when its position changes; step aside first so the caption shows.
+    bar->SetPos(position == 1 ? 0 : 1, true);
+    bar->SetPos(quint32(position), true);
+}
+
+void CSkinnedMainWindow::showFileProgress(int position, const QString& caption) {
+    showOnBar(fileBar_, position, caption);
+}
+
+void CSkinnedMainWindow::showTotalProgress(int position, const QString& caption) {
+    showOnBar(totalBar_, position, caption);
+}
+
+void CSkinnedMainWindow::showRunning(bool running) {
+    if (startStop_)
+        startStop_->setAlternateState(running ? 1 : 0);
+}
+
+void CSkinnedMainWindow::message(const QString& text, const QString& caption, Icon icon) {
+    const QMessageBox::Icon shown = icon == Icon::Error     ? QMessageBox::Critical
+                                    : icon == Icon::Warning ? QMessageBox::Warning
+                                                            : QMessageBox::Information;
+    ModalSeam::message(this, text, caption, shown);
+}
+
+bool CSkinnedMainWindow::askYesNo(const QString& text, const QString& caption) {
+    return ModalSeam::message(this, text, caption, QMessageBox::Information,
+                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CSkinnedMainWindow::startTimer(int id, int milliseconds) {
+    QTimer*& timer = timers_[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, [this, id] { onEngineTimer(id); });
+    }
+    timer->start(milliseconds);
+}
+
+void CSkinnedMainWindow::stopTimer(int id) {
+    if (QTimer* timer = timers_.value(id))
+        timer->stop();
+}
+
+void CSkinnedMainWindow::restoreAndShow() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void CSkinnedMainWindow::showWindow() {
+    show();
+}
+
+void CSkinnedMainWindow::hideToTray() {
+    // Without a tray to bring it back, a hidden window would be lost: minimise instead.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void CSkinnedMainWindow::raiseTopmost() {
+    if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        show(); // changing the flags hides a window
+    }
+    raise();
+    // The unattended demo keeps a picture of the finished list.
+    const QString shot = qEnvironmentVariable("VAULTRY_SCREENSHOT");
+    if (!shot.isEmpty())
+        grab().save(shot);
+}
+
+void CSkinnedMainWindow::removeTrayIcon() {
+    if (tray_)
+        tray_->RemoveIcon();
+}
+
+void CSkinnedMainWindow::quit() {
+    ended_ = true;
+    hide();
+    emit ended();
+}
+
+// ---- painting, keys ---------------------------------------------------------------------
+
+void CSkinnedMainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (!skin_.isNull())
+        painter.drawPixmap(0, 0, skin_);
+}
+
+void CSkinnedMainWindow::keyPressEvent(QKeyEvent* event) {
+    const bool altF4 = event->key() == Qt::Key_F4 && (event->modifiers() & Qt::AltModifier);
+    if (event->key() == Qt::Key_Escape || altF4) {
+        hideToTray();
+    } else if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept(); // Enter is swallowed
+}
+
+void CSkinnedMainWindow::closeEvent(QCloseEvent* event) {
+    // Closing only hides the window; the program ends through its exit routine.
+    event->ignore();
+    hideToTray();
+}

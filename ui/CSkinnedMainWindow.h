@@ -1,0 +1,95 @@
+#pragma once
+
+#include "ClientKind.h"
+#include "TransferHost.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QPixmap>
+
+class CButtontoImage;
+class CPic_Progress;
+class CTrayicon;
+class QCheckBox;
+class QLabel;
+class QTimer;
+
+// What the two main windows share: a frameless skinned face dragged by any free point, the
+// status lines, the two bars, the start/stop button, the tray icon, the engine's timers and
+// message boxes, and the rule that closing only hides. The program lives until the window's
+// run ends (ended()); hiding the window never ends it.
+class CSkinnedMainWindow : public QDialog, public virtual TransferHost {
+    Q_OBJECT
+public:
+    CSkinnedMainWindow(Client client, const QString& title, const QString& skinFile);
+
+    bool hasEnded() const { return ended_; }
+    CTrayicon* tray() const { return tray_; }
+
+    // TransferHost
+    void showStatus(const QString& text) override;
+    void showSpeed(const QString& text) override;
+    void showRemaining(const QString& text) override;
+    void showFileProgress(int position, const QString& caption) override;
+    void showTotalProgress(int position, const QString& caption) override;
+    void showRunning(bool running) override;
+    void message(const QString& text, const QString& caption, Icon icon) override;
+    bool askYesNo(const QString& text, const QString& caption) override;
+    void startTimer(int id, int milliseconds) override;
+    void stopTimer(int id) override;
+    void restoreAndShow() override;
+    void showWindow() override;
+    void hideToTray() override;
+    void raiseTopmost() override;
+    void removeTrayIcon() override;
+    void quit() override;
+
+    // A command of the window's tables (buttons, check boxes, tray menu).
+    virtual void onCommand(int id) = 0;
+
+signals:
+    // The run is over: the program ends.
+    void ended();
+
+public slots:
+    void reject() override {} // the dialog's cancel does nothing: the program keeps running
+
+protected:
+    // The engine's timer `id` has run out.
+    virtual void onEngineTimer(int id) = 0;
+
+    // Building blocks, in dialog units; each control is named "id<control id>".
+    CButtontoImage* imageButton(int id, int bitmap, QRect units, int top, int bottom, int left,
+                                int right);
+    QLabel* statusLabel(int id, QRect units, const QColor& background);
+    // A check box of the row under the list, drawn over the skin; its text may run up to the
+    // next control.
+    QCheckBox* checkBox(int id, const QString& text, int x, int width);
+    void createStatusLines(int statusId, int speedId, int remainingId, int y);
+    void createBars(int fileId, int totalId);
+    void setStartStopButton(CButtontoImage* button) { startStop_ = button; }
+    void addTrayIcon(const QString& tip);
+
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    Client client_;
+
+private:
+    void loadSkin(const QString& skinFile);
+
+    QPixmap skin_;
+    QLabel* statusLine_ = nullptr;
+    QLabel* speedLine_ = nullptr;
+    QLabel* remainingLine_ = nullptr;
+    CPic_Progress* fileBar_ = nullptr;
+    CPic_Progress* totalBar_ = nullptr;
+    CButtontoImage* startStop_ = nullptr;
+    CTrayicon* tray_ = nullptr;
+    QHash<int, QTimer*> timers_;
+    bool ended_ = false;
+};
+
+// "id1038" for control 1038.
+QString ControlName(int id);
