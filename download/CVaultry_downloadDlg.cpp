@@ -3,7 +3,6 @@
 #include "CFileList.h"
 #include "CFileOverCheck.h"
 #include "CFolderSelect.h"
-#include "CTray_menus.h"
 #include "CUser_button.h"
 #include "DesktopSeams.h"
 #include "DialogUnits.h"
@@ -11,7 +10,6 @@
 #include "FolderChooser.h"
 #include "ModalSeam.h"
 #include "SettingsStore.h"
-#include "TrayCommand.h"
 #include "WindowBus.h"
 
 #ifdef VAULTRY_HAVE_BANNER
@@ -53,7 +51,9 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
                          QStringLiteral("images/download_bg.bmp")),
       engine_(std::make_unique<DownloadEngine>(*this)), initialRequest_(initialRequest) {
     setObjectName(QStringLiteral("CVaultry_downloadDlg"));
-    userButton_ = std::make_unique<CUser_button>(Client::Download);
+    setCommandIds({HideButton, MinimiseButton, ExitButton, MoveTopButton, MoveUpButton,
+                   MoveDownButton, MoveBottomButton, SettingsButton, DeleteSelectedButton,
+                   DeleteCompletedButton, StartStopButton});
 
     // Initialisation, in the order the window has always done it.
     loadSettingsIntoWindow();
@@ -76,9 +76,7 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     }
 }
 
-CVaultry_downloadDlg::~CVaultry_downloadDlg() {
-    list_->setTable(nullptr);
-}
+CVaultry_downloadDlg::~CVaultry_downloadDlg() = default;
 
 QString CVaultry_downloadDlg::endpoint() const {
     return bus_->endpoint();
@@ -115,12 +113,9 @@ void CVaultry_downloadDlg::buildControls() {
     folderLine_ = statusLabel(1045, rect(52, 97, 195, 11), QColor(242, 242, 242));
     createBars(1040, 1004);
 
-    list_ = new CFileList(this);
-    list_->setObjectName(ControlName(1006));
-    list_->setGeometry(DialogUnits::rect(9, 117, 351, 92));
-    list_->setTable(&engine_->table());
-    connect(list_, &QAbstractItemView::doubleClicked, this, [this] {
-        const QList<int> rows = list_->SelectedRows();
+    createList(1006, &engine_->table());
+    connect(list(), &QAbstractItemView::doubleClicked, this, [this] {
+        const QList<int> rows = list()->SelectedRows();
         if (!rows.isEmpty())
             openRowFile(rows.first());
     });
@@ -149,7 +144,7 @@ void CVaultry_downloadDlg::receiveRequest(const QByteArray& command) {
 
 void CVaultry_downloadDlg::processPendingRequest() {
     if (!columnsMade_) {
-        list_->InsertColumns(Client::Download);
+        list()->InsertColumns(Client::Download);
         columnsMade_ = true;
     }
     const QByteArray request = pendingRequest_;
@@ -168,66 +163,12 @@ void CVaultry_downloadDlg::announce() {
 
 // ---- commands -----------------------------------------------------------------------------
 
-bool CVaultry_downloadDlg::refusedWhileRunning() {
-    if (!engine_->isBusy())
-        return false;
-    message(QStringLiteral("전송중에는 사용할수 없습니다."), DownloadText::errorCaption(),
-            Icon::Error);
-    return true;
-}
-
 void CVaultry_downloadDlg::onCommand(int id) {
-    userButton_->Bind(this, list_, this);
+    if (runSharedCommand(id))
+        return;
     switch (id) {
-    case HideButton:
-        hideToTray();
-        break;
-    case MinimiseButton:
-        showMinimized();
-        break;
-    case ExitButton:
     case ExitButton2:
-    case TrayCommand::ExitProgram:
         engine_->exitProcedure();
-        break;
-    case MoveTopButton:
-    case MoveUpButton:
-    case MoveDownButton:
-    case MoveBottomButton:
-        if (refusedWhileRunning())
-            break;
-        if (id == MoveTopButton)
-            list_->MoveToTop();
-        else if (id == MoveUpButton)
-            list_->MoveUp();
-        else if (id == MoveDownButton)
-            list_->MoveDown();
-        else
-            list_->MoveToBottom();
-        break;
-    case TrayCommand::Settings:
-        show();
-        [[fallthrough]];
-    case SettingsButton:
-        userButton_->OpenSettings();
-        loadSettingsIntoWindow();
-        break;
-    case DeleteSelectedButton:
-        if (refusedWhileRunning())
-            break;
-        if (list_->GetSelectedCount() == 0) {
-            message(QStringLiteral("삭제할 파일을 선택하세요."), DownloadText::caption(),
-                    Icon::Information);
-        } else if (askYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인"))) {
-            userButton_->DeleteSelected();
-        }
-        break;
-    case DeleteCompletedButton:
-        if (!refusedWhileRunning())
-            userButton_->DeleteCompleted();
-        break;
-    case StartStopButton:
-        engine_->toggle();
         break;
     case ProgramEndBox:
         SettingsStore::writeInt(SettingKey::DownProgramEnd, programEnd_->isChecked() ? 1 : 0);
@@ -241,13 +182,6 @@ void CVaultry_downloadDlg::onCommand(int id) {
     case OpenFileButton:
         openChosenFile();
         break;
-    case TrayCommand::OpenHomepage:
-        CTray_menus().OpenHomepage();
-        break;
-    case TrayCommand::ShowWindow:
-        activateWindow();
-        CTray_menus().ShowMainWindow(this);
-        break;
     default:
         break;
     }
@@ -256,16 +190,16 @@ void CVaultry_downloadDlg::onCommand(int id) {
 void CVaultry_downloadDlg::openChosenFolder() {
     if (engine_->table().count() == 0)
         return;
-    const int row =
-        list_->GetSelectedCount() > 0 ? list_->SelectedRows().value(0) : engine_->chosenRecord({});
+    const int row = list()->GetSelectedCount() > 0 ? list()->SelectedRows().value(0)
+                                                   : engine_->chosenRecord({});
     ShellSeam::current().openFolder(engine_->table().record(row).folder);
 }
 
 void CVaultry_downloadDlg::openChosenFile() {
     if (engine_->table().count() == 0)
         return;
-    const int row =
-        list_->GetSelectedCount() > 0 ? list_->SelectedRows().value(0) : engine_->chosenRecord({});
+    const int row = list()->GetSelectedCount() > 0 ? list()->SelectedRows().value(0)
+                                                   : engine_->chosenRecord({});
     if (engine_->table().record(row).done <= 0) {
         message(QStringLiteral("선택한 파일은 전송되지 않아 재생할수 없습니다."),
                 QStringLiteral("재생오류"), Icon::Information);
@@ -288,8 +222,8 @@ void CVaultry_downloadDlg::showFolder(const QString& folder) {
 }
 std::optional<QString> CVaultry_downloadDlg::chooseFolder(const QString& title) {
     QString folder;
-    userButton_->Bind(this, list_, this);
-    if (!userButton_->BrowseFolder(folder, title))
+    userButton().Bind(this, list(), this);
+    if (!userButton().BrowseFolder(folder, title))
         return std::nullopt;
     return folder;
 }

@@ -2,12 +2,9 @@
 
 #include "CSkinnedMainWindow.h"
 #include "DownloadEngine.h"
-#include "TransferListOwner.h"
 
 #include <memory>
 
-class CFileList;
-class CUser_button;
 class QCheckBox;
 class QLabel;
 class WindowBus;
@@ -16,9 +13,7 @@ class WindowBus;
 // lines, the image buttons, two check boxes, the banner and the tray icon. It receives
 // requests (at creation, or handed over by a second start), hosts the engine and its
 // timers, and ends the program through the exit procedure.
-class CVaultry_downloadDlg : public CSkinnedMainWindow,
-                             public DownloadHost,
-                             public TransferListOwner {
+class CVaultry_downloadDlg : public CSkinnedMainWindow, public DownloadHost {
     Q_OBJECT
 public:
     static constexpr quint32 kHandOffTag = 41160500;
@@ -28,7 +23,6 @@ public:
     ~CVaultry_downloadDlg() override;
 
     DownloadEngine& engine() { return *engine_; }
-    CFileList* list() const { return list_; }
     QString endpoint() const;
 
     // Runs a command of the window's tables (buttons 1001..1046, tray menu 32771..32774).
@@ -53,16 +47,18 @@ public:
 
 protected:
     void onEngineTimer(int id) override { engine_->onTimer(id); }
+    bool transferBusy() const override { return engine_->isBusy(); }
+    void toggleTransfer() override { engine_->toggle(); }
+    void exitProgram() override { engine_->exitProcedure(); }
+    void loadSettingsIntoWindow() override;
 
 private:
     void buildControls();
-    void loadSettingsIntoWindow();
     void processPendingRequest();
     void announce();
     void openChosenFile();
     void openChosenFolder();
     void openRowFile(int row);
-    bool refusedWhileRunning();
 
     std::unique_ptr<DownloadEngine> engine_;
     WindowBus* bus_ = nullptr;
@@ -71,9 +67,7 @@ private:
     bool ready_ = false;
     bool columnsMade_ = false;
 
-    CFileList* list_ = nullptr;
     QLabel* folderLine_ = nullptr;
     QCheckBox* programEnd_ = nullptr;
     QCheckBox* systemEnd_ = nullptr;
-    std::unique_ptr<CUser_button> userButton_;
 };

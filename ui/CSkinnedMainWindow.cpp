@@ -1,9 +1,11 @@
 #include "CSkinnedMainWindow.h"
 
 #include "CButtontoImage.h"
+#include "CFileList.h"
 #include "CPic_Progress.h"
 #include "CTray_menus.h"
 #include "CTrayicon.h"
+#include "CUser_button.h"
 #include "DialogUnits.h"
 #include "FaceDrag.h"
 #include "KitFont.h"
@@ -34,7 +36,79 @@ CSkinnedMainWindow::CSkinnedMainWindow(Client client, const QString& title, cons
     setFont(gulimFont(12));
     resize(DialogUnits::rect(0, 0, 371, 325).size());
     new FaceDrag(this);
+    userButton_ = std::make_unique<CUser_button>(client);
     loadSkin(skinFile);
+}
+
+CSkinnedMainWindow::~CSkinnedMainWindow() {
+    if (list_)
+        list_->setTable(nullptr); // the engine's table goes before the list does
+}
+
+CFileList* CSkinnedMainWindow::createList(int id, TransferTable* table) {
+    list_ = new CFileList(this);
+    list_->setObjectName(ControlName(id));
+    list_->setGeometry(DialogUnits::rect(9, 117, 351, 92));
+    list_->setTable(table);
+    return list_;
+}
+
+bool CSkinnedMainWindow::runSharedCommand(int id) {
+    const QString caption =
+        client_ == Client::Download ? QStringLiteral("다운로더") : QStringLiteral("업로더");
+    auto refused = [&] {
+        // A stopped worker that has not ended yet still counts: rows must not move under it.
+        if (!transferBusy())
+            return false;
+        message(QStringLiteral("전송중에는 사용할수 없습니다."),
+                caption + QStringLiteral(" (오류)"), Icon::Error);
+        return true;
+    };
+    userButton_->Bind(this, list_, this);
+    if (id == ids_.hide) {
+        hideToTray();
+    } else if (id == ids_.minimise) {
+        showMinimized();
+    } else if (id == ids_.exit || id == TrayCommand::ExitProgram) {
+        exitProgram();
+    } else if (id == ids_.moveTop || id == ids_.moveUp || id == ids_.moveDown ||
+               id == ids_.moveBottom) {
+        if (refused())
+            return true;
+        if (id == ids_.moveTop)
+            list_->MoveToTop();
+        else if (id == ids_.moveUp)
+            list_->MoveUp();
+        else if (id == ids_.moveDown)
+            list_->MoveDown();
+        else
+            list_->MoveToBottom();
+    } else if (id == ids_.settings || id == TrayCommand::Settings) {
+        if (id == TrayCommand::Settings)
+            show();
+        userButton_->OpenSettings();
+        loadSettingsIntoWindow();
+    } else if (id == ids_.deleteSelected) {
+        if (refused())
+            return true;
+        if (list_->GetSelectedCount() == 0)
+            message(QStringLiteral("삭제할 파일을 선택하세요."), caption, Icon::Information);
+        else if (askYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인")))
+            userButton_->DeleteSelected();
+    } else if (id == ids_.deleteCompleted) {
+        if (!refused())
+            userButton_->DeleteCompleted();
+    } else if (id == ids_.startStop) {
+        toggleTransfer();
+    } else if (id == TrayCommand::OpenHomepage) {
+        CTray_menus().OpenHomepage();
+    } else if (id == TrayCommand::ShowWindow) {
+        activateWindow();
+        CTray_menus().ShowMainWindow(this);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void CSkinnedMainWindow::loadSkin(const QString& skinFile) {

@@ -2,12 +2,17 @@
 
 #include "ClientKind.h"
 #include "TransferHost.h"
+#include "TransferListOwner.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QPixmap>
+#include <memory>
 
 class CButtontoImage;
+class CFileList;
+class CUser_button;
+class TransferTable;
 class CPic_Progress;
 class CTrayicon;
 class QCheckBox;
@@ -18,10 +23,13 @@ class QTimer;
 // status lines, the two bars, the start/stop button, the tray icon, the engine's timers and
 // message boxes, and the rule that closing only hides. The program lives until the window's
 // run ends (ended()); hiding the window never ends it.
-class CSkinnedMainWindow : public QDialog, public virtual TransferHost {
+class CSkinnedMainWindow : public QDialog, public virtual TransferHost, public TransferListOwner {
     Q_OBJECT
 public:
     CSkinnedMainWindow(Client client, const QString& title, const QString& skinFile);
+    ~CSkinnedMainWindow() override;
+
+    CFileList* list() const { return list_; }
 
     bool hasEnded() const { return ended_; }
     CTrayicon* tray() const { return tray_; }
@@ -57,6 +65,23 @@ public slots:
 protected:
     // The engine's timer `id` has run out.
     virtual void onEngineTimer(int id) = 0;
+    // What the shared commands need from the window's engine.
+    virtual bool transferBusy() const = 0; // running, or a stopped worker still ending
+    virtual void toggleTransfer() = 0;
+    virtual void exitProgram() = 0; // the client's exit routine
+    virtual void loadSettingsIntoWindow() = 0;
+
+    // Control ids of the commands both windows have.
+    struct CommandIds {
+        int hide, minimise, exit, moveTop, moveUp, moveDown, moveBottom, settings, deleteSelected,
+            deleteCompleted, startStop;
+    };
+    void setCommandIds(const CommandIds& ids) { ids_ = ids; }
+    // Runs `id` when it is one of the shared commands (buttons or tray menu); false otherwise.
+    bool runSharedCommand(int id);
+    CUser_button& userButton() { return *userButton_; }
+    // The transfer list over the engine's table, where both windows have it.
+    CFileList* createList(int id, TransferTable* table);
 
     // Building blocks, in dialog units; each control is named "id<control id>".
     CButtontoImage* imageButton(int id, int bitmap, QRect units, int top, int bottom, int left,
@@ -89,6 +114,9 @@ private:
     CTrayicon* tray_ = nullptr;
     QHash<int, QTimer*> timers_;
     bool ended_ = false;
+    CFileList* list_ = nullptr;
+    std::unique_ptr<CUser_button> userButton_;
+    CommandIds ids_{};
 };
 
 // "id1038" for control 1038.

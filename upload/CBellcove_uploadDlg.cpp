@@ -3,7 +3,6 @@
 #include "CButtontoImage.h"
 #include "CFileList.h"
 #include "CPic_Progress.h"
-#include "CTray_menus.h"
 #include "CTrayicon.h"
 #include "CUser_button.h"
 #include "DesktopSeams.h"
@@ -14,7 +13,6 @@
 #include "ModalSeam.h"
 #include "SettingsStore.h"
 #include "SkinPath.h"
-#include "TrayCommand.h"
 #include "UploadTexts.h"
 #include "WindowBus.h"
 
@@ -57,7 +55,9 @@ CBellcove_uploadDlg::CBellcove_uploadDlg()
                          QStringLiteral("images/upload_bg.bmp")),
       engine_(std::make_unique<UploadEngine>(*this)) {
     setObjectName(QStringLiteral("CBellcove_uploadDlg"));
-    userButton_ = std::make_unique<CUser_button>(Client::Upload);
+    setCommandIds({HideButton, MinimiseButton, ExitButton, MoveTopButton, MoveUpButton,
+                   MoveDownButton, MoveBottomButton, SettingsButton, DeleteSelectedButton,
+                   DeleteCompletedButton, StartStopButton});
 
     buildControls();
     addTrayIcon(UploadText::caption());
@@ -67,9 +67,7 @@ CBellcove_uploadDlg::CBellcove_uploadDlg()
     QTimer::singleShot(0, this, &CBellcove_uploadDlg::announce);
 }
 
-CBellcove_uploadDlg::~CBellcove_uploadDlg() {
-    list_->setTable(nullptr);
-}
+CBellcove_uploadDlg::~CBellcove_uploadDlg() = default;
 
 QString CBellcove_uploadDlg::endpoint() const {
     return bus_->endpoint();
@@ -100,10 +98,7 @@ void CBellcove_uploadDlg::buildControls() {
     imageButton(SettingsButton, 156, rect(312, 94, 43, 14), 0, 58, 0, 224);
     setStartStopButton(imageButton(StartStopButton, 154, rect(318, 219, 37, 36), 0, 21, 0, 300));
 
-    list_ = new CFileList(this);
-    list_->setObjectName(ControlName(1014));
-    list_->setGeometry(DialogUnits::rect(9, 117, 351, 92));
-    list_->setTable(&engine_->table());
+    createList(1014, &engine_->table());
 
     programEnd_ = checkBox(ProgramEndBox, QStringLiteral("창닫기"), 54, 50);
     systemEnd_ = checkBox(SystemEndBox, QStringLiteral("컴퓨터종료"), 111, 57);
@@ -134,7 +129,7 @@ qint64 CBellcove_uploadDlg::receiveCopyData(const CopyData& message) {
     if (text.isEmpty())
         return 0;
     if (!columnsMade_) {
-        list_->InsertColumns(Client::Upload);
+        list()->InsertColumns(Client::Upload);
         columnsMade_ = true;
     }
     // Handled after the sender has its answer: the handling talks to the file server and may
@@ -156,82 +151,13 @@ void CBellcove_uploadDlg::processStoredCommand() {
 
 // ---- commands -----------------------------------------------------------------------------
 
-bool CBellcove_uploadDlg::refusedWhileTransferring() {
-    // A stopped worker that has not ended yet still counts: rows must not move under it.
-    if (!engine_->isBusy())
-        return false;
-    message(UploadText::refusedWhileTransferring(), UploadText::errorCaption(), Icon::Error);
-    return true;
-}
-
 void CBellcove_uploadDlg::onCommand(int id) {
-    userButton_->Bind(this, list_, this);
-    switch (id) {
-    case HideButton:
-        hideToTray();
-        break;
-    case MinimiseButton:
-        showMinimized();
-        break;
-    case ExitButton:
-    case TrayCommand::ExitProgram:
-        engine_->exitRoutine();
-        break;
-    case MoveTopButton:
-    case MoveUpButton:
-    case MoveDownButton:
-    case MoveBottomButton:
-        if (refusedWhileTransferring())
-            break;
-        if (id == MoveTopButton)
-            list_->MoveToTop();
-        else if (id == MoveUpButton)
-            list_->MoveUp();
-        else if (id == MoveDownButton)
-            list_->MoveDown();
-        else
-            list_->MoveToBottom();
-        break;
-    case TrayCommand::Settings:
-        show();
-        [[fallthrough]];
-    case SettingsButton:
-        userButton_->OpenSettings();
-        loadSettingsIntoWindow();
-        break;
-    case DeleteSelectedButton:
-        if (refusedWhileTransferring())
-            break;
-        if (list_->GetSelectedCount() == 0) {
-            message(QStringLiteral("삭제할 파일을 선택하세요."), UploadText::caption(),
-                    Icon::Information);
-        } else if (askYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인"))) {
-            userButton_->DeleteSelected();
-        }
-        break;
-    case DeleteCompletedButton:
-        if (!refusedWhileTransferring())
-            userButton_->DeleteCompleted();
-        break;
-    case StartStopButton:
-        engine_->toggle();
-        break;
-    case ProgramEndBox:
+    if (runSharedCommand(id))
+        return;
+    if (id == ProgramEndBox)
         SettingsStore::writeInt(SettingKey::UpProgramEnd, programEnd_->isChecked() ? 1 : 0);
-        break;
-    case SystemEndBox:
+    else if (id == SystemEndBox)
         SettingsStore::writeInt(SettingKey::UpSystemEnd, systemEnd_->isChecked() ? 1 : 0);
-        break;
-    case TrayCommand::OpenHomepage:
-        CTray_menus().OpenHomepage();
-        break;
-    case TrayCommand::ShowWindow:
-        activateWindow();
-        CTray_menus().ShowMainWindow(this);
-        break;
-    default:
-        break;
-    }
 }
 
 // ---- UploadHost -----------------------------------------------------------------------------

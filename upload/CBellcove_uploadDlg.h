@@ -1,13 +1,10 @@
 #pragma once
 
 #include "CSkinnedMainWindow.h"
-#include "TransferListOwner.h"
 #include "UploadEngine.h"
 
 #include <memory>
 
-class CFileList;
-class CUser_button;
 class QCheckBox;
 class WindowBus;
 struct CopyData;
@@ -16,7 +13,7 @@ struct CopyData;
 // the image buttons, two check boxes, the banner and the tray icon. It announces itself to
 // the page control, takes the manager commands it sends, hosts the engine and its timers,
 // and ends the program through the exit routine.
-class CBellcove_uploadDlg : public CSkinnedMainWindow, public TransferListOwner {
+class CBellcove_uploadDlg : public CSkinnedMainWindow {
     Q_OBJECT
 public:
     static constexpr quint32 kHandOffTag = 60504110;
@@ -26,7 +23,6 @@ public:
     ~CBellcove_uploadDlg() override;
 
     UploadEngine& engine() { return *engine_; }
-    CFileList* list() const { return list_; }
     QString endpoint() const;
     bool columnsMade() const { return columnsMade_; }
 
@@ -46,21 +42,21 @@ public:
 
 protected:
     void onEngineTimer(int id) override { engine_->onTimer(id); }
+    bool transferBusy() const override { return engine_->isBusy(); }
+    void toggleTransfer() override { engine_->toggle(); }
+    void exitProgram() override { engine_->exitRoutine(); }
+    void loadSettingsIntoWindow() override;
 
 private:
     void buildControls();
-    void loadSettingsIntoWindow();
     void processStoredCommand();
     void announce();
-    bool refusedWhileTransferring();
 
     std::unique_ptr<UploadEngine> engine_;
     WindowBus* bus_ = nullptr;
     QByteArray storedCommand_;
     bool columnsMade_ = false;
 
-    CFileList* list_ = nullptr;
     QCheckBox* programEnd_ = nullptr;
     QCheckBox* systemEnd_ = nullptr;
-    std::unique_ptr<CUser_button> userButton_;
 };

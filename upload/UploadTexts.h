@@ -51,9 +51,6 @@ inline QString transferring() {
 inline QString complete() {
     return QStringLiteral("완료");
 }
-inline QString refusedWhileTransferring() {
-    return QStringLiteral("전송중에는 사용할수 없습니다.");
-}
 inline QString startFromHomepage() {
     return QStringLiteral("홈페이지에서 실행해주세요.");
 }
