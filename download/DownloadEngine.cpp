@@ -160,7 +160,7 @@ void DownloadEngine::toggle() {
 }
 
 void DownloadEngine::startNext() {
-    reapWorkers();
+    workers_.reap();
     if (!workers_.empty()) {
         // A stopped worker is still finishing its last chunk; start once it has ended, so
         // that two workers never write one file.
@@ -189,14 +189,7 @@ void DownloadEngine::startNext() {
     record.state = FileRecord::Transferring;
     showCurrentLines();
     showProgressOfCurrent();
-    auto finished = std::make_shared<Shared<bool>>(false);
-    Worker worker;
-    worker.finished = finished;
-    worker.thread = std::thread([this, &record, finished] {
-        DownloadThread(shared_, record).run();
-        finished->store(true);
-    });
-    workers_.push_back(std::move(worker));
+    workers_.start([this, &record] { DownloadThread(shared_, record).run(); });
     host_.startTimer(kPollTimer, 500);
 }
 
@@ -239,22 +232,9 @@ void DownloadEngine::onTimer(int id) {
         pollTick();
 }
 
-void DownloadEngine::reapWorkers() {
-    for (auto it = workers_.begin(); it != workers_.end();) {
-        if (it->finished->load()) {
-            it->thread.join();
-            it = workers_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 void DownloadEngine::joinAll() {
     shared_.aborting = true;
-    for (Worker& w : workers_)
-        w.thread.join();
-    workers_.clear();
+    workers_.joinAll();
 }
 
 void DownloadEngine::pollTick() {
@@ -263,7 +243,7 @@ void DownloadEngine::pollTick() {
         onFinishedWithoutWorker();
         return;
     }
-    reapWorkers();
+    workers_.reap();
     if (startWhenIdle_) {
         if (workers_.empty()) {
             startWhenIdle_ = false;

@@ -7,11 +7,10 @@
 #include "RateDisplay.h"
 #include "ServerLink.h"
 #include "TransferTable.h"
+#include "WorkerThreads.h"
 
 #include <QObject>
-#include <list>
 #include <memory>
-#include <thread>
 
 // The download client's engine: request handling, the file list exchange, and the transfer of
 // the listed files one at a time on a worker thread, polled by the window's timer. Widget-free;
@@ -60,11 +59,6 @@ public:
     void setStallLimitMs(int ms) { shared_.stallLimitMs = ms; }
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<Shared<bool>> finished;
-    };
-
     bool signOn(const QByteArray& memberId);
     QString chooseBatchRoot();
     void addFiles(const QByteArray& fileList, const QByteArray& serverNumber, const QString& root,
@@ -76,7 +70,6 @@ private:
     void showProgressOfCurrent();
     void showCurrentLines();
     void setRunning(bool running);
-    void reapWorkers();
     void joinAll();
     bool indexNamesRecord(int i) const { return i >= 0 && i < table_.count(); }
     ServerLink makeLink();
@@ -93,7 +86,7 @@ private:
     bool startWhenIdle_ = false;
     qint64 totalBytes_ = 0;
     qint64 completedBytes_ = 0;
-    std::list<Worker> workers_;
+    WorkerThreads workers_;
 
     // Kept for the life of the process, across files.
     int retryCounter_ = 0;

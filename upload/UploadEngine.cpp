@@ -148,7 +148,7 @@ void UploadEngine::toggle() {
 }
 
 void UploadEngine::startNext() {
-    reapWorkers();
+    workers_.reap();
     if (!workers_.empty()) {
         // A stopped worker is still finishing its last chunk; start once it has ended, so
         // that two workers never send one row.
@@ -179,14 +179,8 @@ void UploadEngine::startNext() {
     setRunning(true);
     shared_.transferResult = UploadShared::None;
 
-    auto finished = std::make_shared<Shared<bool>>(false);
-    Worker worker;
-    worker.finished = finished;
-    worker.thread = std::thread([this, &record, path = currentPath_, finished] {
-        UploadThread(shared_, record, path).run();
-        finished->store(true);
-    });
-    workers_.push_back(std::move(worker));
+    workers_.start(
+        [this, &record, path = currentPath_] { UploadThread(shared_, record, path).run(); });
 
     showStatusOfCurrent();
     showFileBar(record);
@@ -223,22 +217,9 @@ void UploadEngine::onTimer(int id) {
         progressTick();
 }
 
-void UploadEngine::reapWorkers() {
-    for (auto it = workers_.begin(); it != workers_.end();) {
-        if (it->finished->load()) {
-            it->thread.join();
-            it = workers_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 void UploadEngine::joinAll() {
     shared_.aborting = true;
-    for (Worker& w : workers_)
-        w.thread.join();
-    workers_.clear();
+    workers_.joinAll();
     shared_.aborting = false;
 }
 
@@ -248,7 +229,7 @@ void UploadEngine::progressTick() {
         settleEndedWorker();
         return;
     }
-    reapWorkers();
+    workers_.reap();
     if (startWhenIdle_) {
         if (workers_.empty()) {
             startWhenIdle_ = false;

@@ -6,11 +6,10 @@
 #include "UploadHost.h"
 #include "UploadRecord.h"
 #include "UploadThread.h"
+#include "WorkerThreads.h"
 
 #include <QObject>
-#include <list>
 #include <memory>
-#include <thread>
 
 // The upload client's engine: the manager command with its member check and listing, and
 // the transfer of the listed files one at a time on a worker thread, polled by the window's
@@ -50,11 +49,6 @@ public:
     UploadShared& shared() { return shared_; }
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<Shared<bool>> finished;
-    };
-
     bool checkMember(QByteArray& memberId);
     void listFiles(const QByteArray& listKey, const QByteArray& serverNumber);
     void startNext();
@@ -65,7 +59,6 @@ private:
     void showTotalBar(qint64 done);
     void showStatusOfCurrent();
     void setRunning(bool running);
-    void reapWorkers();
     void joinAll();
     bool indexNamesRecord(int i) const { return i >= 0 && i < table_.count(); }
     ServerLink makeLink();
@@ -80,7 +73,7 @@ private:
     qint64 totalBytes_ = 0;
     qint64 completedBytes_ = 0;
     QString currentPath_;
-    std::list<Worker> workers_;
+    WorkerThreads workers_;
 
     // Kept for the life of the process, across files.
     int retryCounter_ = 0;
