@@ -171,16 +171,6 @@ int main(int argc, char** argv) {
     SettingsStore::writeInt(SettingKey::DownSystemEnd, 0);
     SettingsStore::writeInt(SettingKey::DownListDel, 0);
 
-    // The big file through the engine.
-    const QString bigPath = QDir(out).filePath(QString::fromLocal8Bit(bigEntry));
-    QFile::remove(bigPath);
-    double cpu = cpuSeconds();
-    auto [bytesSeconds, wholeSeconds] =
-        engineRun("Vaultry_downloader_Manager|" + bigEntry + "?|bench|1", 1);
-    const qint64 bigSize = QFileInfo(bigPath).size();
-    report("engine, one big file", bigSize, bytesSeconds, cpuSeconds() - cpu);
-    report("  same, until the list ends", bigSize, wholeSeconds, cpuSeconds() - cpu);
-
     // The key the service gives for the file: ask through one listing exchange.
     QByteArray key;
     {
@@ -191,22 +181,49 @@ int main(int argc, char** argv) {
         key = FieldOf(link.Exchange(bigEntry), 2);
         link.Close();
     }
-    for (int readSize : {20480, 256 * 1024}) {
-        cpu = cpuSeconds();
-        QElapsedTimer t;
-        t.start();
-        const qint64 got = plainLoop(address, key, bigSize, readSize, bigPath + ".plain");
-        const QByteArray name = "plain loop, " + QByteArray::number(readSize / 1024) + " KiB reads";
-        report(name.constData(), got, double(t.nsecsElapsed()) / 1e9, cpuSeconds() - cpu);
-        QFile::remove(bigPath + ".plain");
+    // Three rounds, the cases taking turns, so that the page cache and the disk's write-back
+    // treat them alike; the best round of each case is reported.
+    const QString bigPath = QDir(out).filePath(QString::fromLocal8Bit(bigEntry));
+    struct Best {
+        double seconds = 1e9, cpu = 0;
+        void keep(double s, double c) {
+            if (s < seconds) {
+                seconds = s;
+                cpu = c;
+            }
+        }
+    } engineBytes, engineWhole, small, large;
+    qint64 bigSize = 0;
+    for (int round = 0; round < 3; ++round) {
+        QFile::remove(bigPath);
+        double cpu = cpuSeconds();
+        auto [bytesSeconds, wholeSeconds] =
+            engineRun("Vaultry_downloader_Manager|" + bigEntry + "?|bench|1", 1);
+        const double used = cpuSeconds() - cpu;
+        engineBytes.keep(bytesSeconds, used);
+        engineWhole.keep(wholeSeconds, used);
+        bigSize = QFileInfo(bigPath).size();
+        QFile::remove(bigPath);
+        for (int readSize : {20480, 256 * 1024}) {
+            cpu = cpuSeconds();
+            QElapsedTimer t;
+            t.start();
+            plainLoop(address, key, bigSize, readSize, bigPath + ".plain");
+            (readSize == 20480 ? small : large)
+                .keep(double(t.nsecsElapsed()) / 1e9, cpuSeconds() - cpu);
+            QFile::remove(bigPath + ".plain");
+        }
     }
-    QFile::remove(bigPath);
+    report("engine, one big file", bigSize, engineBytes.seconds, engineBytes.cpu);
+    report("  same, until the list ends", bigSize, engineWhole.seconds, engineWhole.cpu);
+    report("plain loop, 20 KiB reads", bigSize, small.seconds, small.cpu);
+    report("plain loop, 256 KiB reads", bigSize, large.seconds, large.cpu);
 
     // A batch of small files: the polling timer, not the bytes, sets the pace here.
     QByteArray list;
     for (int i = 0; i < count; ++i)
         list += smallPrefix + QByteArray::number(i).rightJustified(3, '0') + "?";
-    cpu = cpuSeconds();
+    const double cpu = cpuSeconds();
     auto [batchBytes, batchWhole] =
         engineRun("Vaultry_downloader_Manager|" + list + "|bench|1", count);
     qint64 batchSize = 0;
