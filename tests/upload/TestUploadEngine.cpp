@@ -54,7 +54,7 @@ private slots:
         QCOMPARE(f.engine->table().text(1, 1), QString("100.0Byte"));
         QCOMPARE(f.stateText(1), QString("대기"));
         QCOMPARE(f.host.statusLines.last(), QString("'a.txt' 업로드중"));
-        QCOMPARE(f.host.rates.last(), QString("-"));
+        QCOMPARE(f.host.speeds.last(), QString("-"));
         QCOMPARE(f.host.fileCaption, QString("0/100%(0/0 Byte)"));
         QCOMPARE(f.host.totalCaption, QString("0%/100%(0/200 Byte)"));
         QCOMPARE(f.host.totalPosition, 1);
