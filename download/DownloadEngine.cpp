@@ -26,7 +26,7 @@ DownloadEngine::~DownloadEngine() {
 
 ServerLink DownloadEngine::makeLink() {
     return ServerLink([this] {
-        host_.message(DownloadText::cannotConnect(), DownloadText::errorCaption(), Icon::Error);
+        host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(), Icon::Error);
     });
 }
 
@@ -131,7 +131,7 @@ void DownloadEngine::addFiles(const QByteArray& fileList, const QByteArray& serv
             if (!record || table_.isFull())
                 continue;
             table_.append(*record, record->displayName(), FormatSize(record->size),
-                          DownloadText::waiting());
+                          TransferText::waiting());
         }
         link.Close();
     }
@@ -214,7 +214,7 @@ void DownloadEngine::runCompletion() {
         exitProcedure();
         break;
     case Completion::Report:
-        host_.message(DownloadText::allDone(), DownloadText::doneCaption(), Icon::Information);
+        host_.message(TransferText::allDone(), TransferText::doneCaption(), Icon::Information);
         host_.showWindow();
         break;
     }
@@ -265,14 +265,14 @@ void DownloadEngine::pollTick() {
         FileRecord& record = table_.record(current_);
         const qint64 done = record.done;
         if (done == record.size) {
-            table_.setText(current_, TransferTable::StateColumn, DownloadText::complete());
+            table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
             host_.showFileProgress(ProgressBarPosition(done, record.size),
                                    ProgressCaption(done, record.size));
         } else {
             host_.showTotalProgress(ProgressBarPosition(completedBytes_ + done, totalBytes_),
                                     ProgressCaption(completedBytes_ + done, totalBytes_));
             showProgressOfCurrent();
-            table_.setText(current_, TransferTable::StateColumn, DownloadText::transferring());
+            table_.setText(current_, TransferTable::StateColumn, TransferText::transferring());
             const RateDisplay::Shown shown =
                 rate_.tick(shared_.measuredSpeed, done, totalBytes_ - completedBytes_ - done);
             if (shown.rate)
@@ -336,8 +336,8 @@ void DownloadEngine::onFinishedWithoutWorker() {
     host_.showTotalProgress(ProgressBarPosition(completedBytes_, totalBytes_),
                             ProgressCaption(completedBytes_, totalBytes_));
     if (ProgressPercent(completedBytes_, totalBytes_) >= 100)
-        host_.showRemaining(DownloadText::doneCaption());
-    table_.setText(current_, TransferTable::StateColumn, DownloadText::complete());
+        host_.showRemaining(TransferText::doneCaption());
+    table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
     if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
         deleteCompletedRows();
     // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
@@ -413,7 +413,7 @@ void DownloadEngine::refreshAfterDelete() {
 // ---- list commands and exit -----------------------------------------------------------
 
 void DownloadEngine::deleteCompletedRows() {
-    const QList<int> removed = table_.removeRowsWithState(DownloadText::complete());
+    const QList<int> removed = table_.removeRowsWithState(TransferText::complete());
     for (int row : removed) {
         if (row <= current_)
             --current_;
@@ -437,7 +437,7 @@ bool DownloadEngine::exitProcedure() {
     for (int i = 0; i < table_.count(); ++i)
         unfinished += table_.record(i).state != FileRecord::Done ? 1 : 0;
     if (unfinished > 0 &&
-        !host_.askYesNo(DownloadText::unfinishedExit(), DownloadText::exitCaption()))
+        !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
         return false;
     ServerLink farewell = makeLink();
     SignOff(farewell, member_.id);

@@ -50,7 +50,7 @@ UploadEngine::~UploadEngine() {
 
 ServerLink UploadEngine::makeLink() {
     return ServerLink([this] {
-        host_.message(UploadText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
+        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
     });
 }
 
@@ -121,7 +121,7 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
             continue;
         const QString path = record.localPath();
         const QString shownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        table_.append(record, shownName, FormatSize(QFileInfo(path).size()), UploadText::waiting());
+        table_.append(record, shownName, FormatSize(QFileInfo(path).size()), TransferText::waiting());
     }
     link.Close();
 }
@@ -200,7 +200,7 @@ void UploadEngine::runCompletion() {
         break;
     case Completion::Report:
         host_.showWindow();
-        host_.message(UploadText::allDone(), UploadText::doneCaption(), Icon::Information);
+        host_.message(TransferText::allDone(), TransferText::doneCaption(), Icon::Information);
         break;
     }
 }
@@ -243,13 +243,13 @@ void UploadEngine::progressTick() {
         UploadRecord& record = table_.record(current_);
         const qint64 done = record.done;
         if (done == record.size && record.state == UploadRecord::Done) {
-            table_.setText(current_, TransferTable::StateColumn, UploadText::complete());
+            table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
             showFileBar(record);
         } else {
             showTotalBar(completedBytes_ + done);
             host_.showFileProgress(ProgressBarPosition(done, record.size),
                                    ProgressCaption(done, record.size));
-            table_.setText(current_, TransferTable::StateColumn, UploadText::transferring());
+            table_.setText(current_, TransferTable::StateColumn, TransferText::transferring());
             const RateDisplay::Shown shown =
                 rate_.tick(shared_.measuredRate, done, totalBytes_ - done - completedBytes_);
             if (shown.rate)
@@ -274,7 +274,7 @@ void UploadEngine::settleEndedWorker() {
     }
     if (shared_.noticeFailed.load()) {
         shared_.noticeFailed = false;
-        host_.message(UploadText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
+        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
     }
     const int result = shared_.transferResult;
     if (result == UploadShared::Failed) {
@@ -300,8 +300,8 @@ void UploadEngine::settleEndedWorker() {
     completedBytes_ += record.size;
     showTotalBar(completedBytes_);
     if (completedBytes_ >= totalBytes_)
-        host_.showRemaining(UploadText::doneCaption());
-    table_.setText(current_, TransferTable::StateColumn, UploadText::complete());
+        host_.showRemaining(TransferText::doneCaption());
+    table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
     showFileBar(record);
     ++current_;
     if (running_)
@@ -377,7 +377,7 @@ bool UploadEngine::exitRoutine() {
     int unfinished = 0;
     for (int i = 0; i < table_.count(); ++i)
         unfinished += table_.record(i).state != UploadRecord::Done ? 1 : 0;
-    if (unfinished > 0 && !host_.askYesNo(UploadText::unfinishedExit(), UploadText::exitCaption()))
+    if (unfinished > 0 && !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
         return false;
     joinAll();
     host_.quit();

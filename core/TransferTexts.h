@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Texts both clients show alike: row states, the completion message and the exit question.
+namespace TransferText {
+inline QString cannotConnect() {
+    return QStringLiteral("파일전송 서버에 접속할수 없습니다.");
+}
+inline QString allDone() {
+    return QStringLiteral("모든 파일이 전송완료되었습니다.");
+}
+inline QString doneCaption() {
+    return QStringLiteral("전송완료");
+}
+inline QString unfinishedExit() {
+    return QStringLiteral("전송이 완료되지 않은 파일이 있습니다.\n그래도 종료 하시겠습니까?");
+}
+inline QString exitCaption() {
+    return QStringLiteral("종료확인");
+}
+inline QString waiting() {
+    return QStringLiteral("대기");
+}
+inline QString transferring() {
+    return QStringLiteral("전송중");
+}
+inline QString complete() {
+    return QStringLiteral("완료");
+}
+} // namespace TransferText
