@@ -6,6 +6,7 @@
 #include "CPic_Progress.h"
 #include "CTray_menus.h"
 #include "DownloadClientShots.h"
+#include "UploadClientShots.h"
 #ifdef VAULTRY_HAVE_BANNER
 #include "CCustomOccManager.h"
 #endif
@@ -202,5 +203,6 @@ int main(int argc, char** argv) {
     ok &= menus(out);
     ok &= dialogs(out);
     ok &= downloadClientShots(out);
+    ok &= uploadClientShots(out);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,53 @@
+#include "UploadClientShots.h"
+
+#include "CBellcove_uploadDlg.h"
+#include "CFileList.h"
+#include "Formats.h"
+#include "TextCodec.h"
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+
+bool uploadClientShots(const QDir& out) {
+    CBellcove_uploadDlg window;
+    window.list()->InsertColumns(Client::Upload);
+    struct Row {
+        const char* name;
+        qint64 size;
+        qint64 done;
+        const char* state;
+    };
+    const Row rows[] = {{"프로젝트_백업.zip", 268435456, 98566144, "전송중"},
+                        {"회의자료.pptx", 5242880, 5242880, "완료"},
+                        {"사진모음_2024.tar", 73400320, 0, "대기"},
+                        {"메모.txt", 2048, 0, "대기"}};
+    qint64 total = 0, finished = 0;
+    for (const Row& r : rows) {
+        UploadRecord record;
+        record.name = ToCp949(QString::fromUtf8(r.name));
+        record.size = r.size;
+        record.done = r.done;
+        window.engine().table().append(record, QString::fromUtf8(r.name), FormatSize(r.size),
+                                       QString::fromUtf8(r.state));
+        total += r.size;
+        finished += QByteArray(r.state) == "완료" ? r.size : 0;
+    }
+    const Row& now = rows[0];
+    window.showStatus(QStringLiteral("'프로젝트_백업.zip' 업로드중"));
+    window.showSpeed(FormatSize(12582912));
+    window.showRemaining(FormatTime(14));
+    window.showFileProgress(ProgressBarPosition(now.done, now.size),
+                            ProgressCaption(now.done, now.size));
+    window.showTotalProgress(ProgressBarPosition(finished + now.done, total),
+                             ProgressCaption(finished + now.done, total));
+    window.showRunning(true);
+    window.list()->selectRow(0);
+    window.show();
+    QApplication::processEvents();
+    const QString path = out.filePath(QStringLiteral("upload_client_running.png"));
+    const bool ok = window.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    window.quit();
+    return ok;
+}
