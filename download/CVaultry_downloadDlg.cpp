@@ -187,19 +187,26 @@ void CVaultry_downloadDlg::onCommand(int id) {
     }
 }
 
+int CVaultry_downloadDlg::chosenRow() const {
+    int firstMarked = -1;
+    // A marked row is selected or holds the focus; it counts once the user selected rows.
+    if (list()->GetSelectedCount() > 0) {
+        for (int row = 0; row < list()->GetItemCount() && firstMarked < 0; ++row)
+            firstMarked = list()->IsMarked(row) ? row : -1;
+    }
+    return engine_->chosenRecord(firstMarked);
+}
+
 void CVaultry_downloadDlg::openChosenFolder() {
     if (engine_->table().count() == 0)
         return;
-    const int row = list()->GetSelectedCount() > 0 ? list()->SelectedRows().value(0)
-                                                   : engine_->chosenRecord({});
-    ShellSeam::current().openFolder(engine_->table().record(row).folder);
+    ShellSeam::current().openFolder(engine_->table().record(chosenRow()).folder);
 }
 
 void CVaultry_downloadDlg::openChosenFile() {
     if (engine_->table().count() == 0)
         return;
-    const int row = list()->GetSelectedCount() > 0 ? list()->SelectedRows().value(0)
-                                                   : engine_->chosenRecord({});
+    const int row = chosenRow();
     if (engine_->table().record(row).done <= 0) {
         message(QStringLiteral("선택한 파일은 전송되지 않아 재생할수 없습니다."),
                 QStringLiteral("재생오류"), Icon::Information);

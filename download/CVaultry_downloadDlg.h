@@ -56,6 +56,7 @@ private:
     void buildControls();
     void processPendingRequest();
     void announce();
+    int chosenRow() const;
     void openChosenFile();
     void openChosenFolder();
     void openRowFile(int row);

@@ -421,9 +421,9 @@ void DownloadEngine::deleteCompletedRows() {
     refreshAfterListing();
 }
 
-int DownloadEngine::chosenRecord(const QList<int>& markedRows) const {
-    if (!markedRows.isEmpty())
-        return markedRows.first();
+int DownloadEngine::chosenRecord(int firstMarkedRow) const {
+    if (indexNamesRecord(firstMarkedRow))
+        return firstMarkedRow;
     bool anyPending = false;
     for (int i = 0; i < table_.count() && !anyPending; ++i) {
         const FileRecord& r = table_.record(i);

@@ -52,8 +52,12 @@ public:
     // Removes the rows reading "완료" with their records, as the list option does after each
     // file; the current index keeps naming the same record.
     void deleteCompletedRows();
-    // The record the open-file and open-folder commands act on.
-    int chosenRecord(const QList<int>& markedRows) const;
+    // The record the open-file and open-folder commands act on: the first marked row when
+    // the user has selected rows (-1 when not), else the current file while one is pending,
+    // else the first.
+    int chosenRecord(int firstMarkedRow) const;
+    // The local clock the time window is judged by (tests set their own hour).
+    void setClock(LocalClock clock) { clock_ = std::move(clock); }
 
     // For tests: shorter limits for stalled data connections.
     void setStallLimitMs(int ms) { shared_.stallLimitMs = ms; }
@@ -91,7 +95,4 @@ private:
     // Kept for the life of the process, across files.
     int retryCounter_ = 0;
     RateDisplay rate_;
-
-public:
-    void setClock(LocalClock clock) { clock_ = std::move(clock); }
 };
