@@ -15,7 +15,7 @@
 using Icon = DownloadHost::Icon;
 
 DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent)
-    : QObject(parent), host_(host), signOnLink_(makeLink()) {
+    : TransferEngineBase(host, table_, parent), host_(host), signOnLink_(makeLink()) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
@@ -142,14 +142,8 @@ void DownloadEngine::addFiles(const QByteArray& fileList, const QByteArray& serv
 
 // ---- transfer -------------------------------------------------------------------------
 
-void DownloadEngine::setRunning(bool running) {
-    running_ = running;
-    host_.showRunning(running);
-}
-
 void DownloadEngine::toggle() {
     if (running_) {
-        startWhenIdle_ = false;
         shared_.resumeIndex = current_;
         if (indexNamesRecord(current_))
             table_.record(current_).state = FileRecord::StopRequested;
@@ -160,15 +154,8 @@ void DownloadEngine::toggle() {
 }
 
 void DownloadEngine::startNext() {
-    workers_.reap();
-    if (!workers_.empty()) {
-        // A stopped worker is still finishing its last chunk; start once it has ended, so
-        // that two workers never write one file.
-        startWhenIdle_ = true;
-        setRunning(true);
-        host_.startTimer(kPollTimer, 50);
+    if (deferStartUntilIdle())
         return;
-    }
     current_ = kNoIndex;
     for (int i = 0; i < table_.count(); ++i) {
         const FileRecord& r = table_.record(i);
@@ -220,77 +207,29 @@ void DownloadEngine::runCompletion() {
     }
 }
 
-void DownloadEngine::onTimer(int id) {
-    if (id == kRetryTimer) {
-        host_.stopTimer(kRetryTimer);
-        // The retry restarts an idle queue only; a start the user pressed meanwhile stands.
-        if (!running_)
-            toggle();
-        return;
-    }
-    if (id == kPollTimer)
-        pollTick();
-}
-
 void DownloadEngine::joinAll() {
     shared_.aborting = true;
     workers_.joinAll();
 }
 
-void DownloadEngine::pollTick() {
-    host_.stopTimer(kPollTimer);
-    if (workers_.empty()) {
-        onFinishedWithoutWorker();
-        return;
-    }
-    workers_.reap();
-    if (startWhenIdle_) {
-        if (workers_.empty()) {
-            startWhenIdle_ = false;
-            startNext();
-        } else {
-            host_.startTimer(kPollTimer, 50);
-        }
-        return;
-    }
-    if (shared_.transferResult == DownloadShared::AskUser && indexNamesRecord(current_)) {
-        FileRecord& record = table_.record(current_);
-        shared_.fileOverChoice = host_.askDuplicate(record.displayName());
-        record.state = FileRecord::Waiting;
-        shared_.transferResult = DownloadShared::None;
-        startNext();
-        return;
-    }
-    if (indexNamesRecord(current_)) {
-        FileRecord& record = table_.record(current_);
-        const qint64 done = record.done;
-        if (done == record.size) {
-            table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
-            host_.showFileProgress(ProgressBarPosition(done, record.size),
-                                   ProgressCaption(done, record.size));
-        } else {
-            host_.showTotalProgress(ProgressBarPosition(completedBytes_ + done, totalBytes_),
-                                    ProgressCaption(completedBytes_ + done, totalBytes_));
-            showProgressOfCurrent();
-            table_.setText(current_, TransferTable::StateColumn, TransferText::transferring());
-            const RateDisplay::Shown shown =
-                rate_.tick(shared_.measuredSpeed, done, totalBytes_ - completedBytes_ - done);
-            if (shown.rate)
-                host_.showSpeed(FormatSize(*shown.rate));
-            if (shown.remainingSeconds)
-                host_.showRemaining(FormatTime(*shown.remainingSeconds));
-        }
-    }
-    // Once the worker has ended there is nothing to wait for: the next tick settles the file.
-    host_.startTimer(kPollTimer, workers_.empty() ? 0 : 250);
+bool DownloadEngine::askPendingQuestion() {
+    if (shared_.transferResult != DownloadShared::AskUser || !indexNamesRecord(current_))
+        return false;
+    FileRecord& record = table_.record(current_);
+    shared_.fileOverChoice = host_.askDuplicate(record.displayName());
+    record.state = FileRecord::Waiting;
+    shared_.transferResult = DownloadShared::None;
+    startNext();
+    return true;
 }
 
-void DownloadEngine::onFinishedWithoutWorker() {
-    if (startWhenIdle_) {
-        startWhenIdle_ = false;
-        startNext();
-        return;
-    }
+TransferEngineBase::Progress DownloadEngine::currentProgress() const {
+    const FileRecord& record = table_.record(current_);
+    const qint64 done = record.done;
+    return {done, record.size, done == record.size, shared_.measuredSpeed};
+}
+
+void DownloadEngine::settleEndedWorker() {
     if (shared_.receiveError.load()) {
         shared_.receiveError = false;
         host_.message(DownloadText::receiveError(), DownloadText::errorCaption(), Icon::Error);

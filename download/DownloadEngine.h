@@ -4,48 +4,36 @@
 #include "DownloadThread.h"
 #include "FileRecord.h"
 #include "MemberHandshake.h"
-#include "RateDisplay.h"
 #include "ServerLink.h"
-#include "TransferTable.h"
-#include "WorkerThreads.h"
+#include "TransferEngineBase.h"
 
-#include <QObject>
 #include <memory>
 
 // The download client's engine: request handling, the file list exchange, and the transfer of
 // the listed files one at a time on a worker thread, polled by the window's timer. Widget-free;
 // everything visible goes through DownloadHost.
-class DownloadEngine : public QObject {
+class DownloadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
     static constexpr int kMaxListed = 180;
-    static constexpr int kNoIndex = -1000;
-    static constexpr int kPollTimer = 1;
-    static constexpr int kRetryTimer = 104;
 
     explicit DownloadEngine(DownloadHost& host, QObject* parent = nullptr);
     ~DownloadEngine() override;
 
     RecordTable<FileRecord>& table() { return table_; }
     const MemberInfo& member() const { return member_; }
-    int currentIndex() const { return current_; }
     int resumeIndex() const { return shared_.resumeIndex; }
-    bool isRunning() const { return running_; }
-    // Running, or a stopped worker has not ended yet: rows must not move under it.
-    bool isBusy() const { return running_ || !workers_.empty(); }
 
     // Reads the cached duplicate-file policy ("DOWN_File_over"), at start and after settings.
     void loadSettings();
     // A manager command from the launch link or a hand-off.
     void processRequest(const QByteArray& command);
-    void toggle();
-    void onTimer(int id);
+    void toggle() override;
     // The exit procedure: asks when files are unfinished, signs off, ends the window's run.
     // False when the user chose to stay.
     bool exitProcedure();
 
     // What the list commands need: indexes into the table and the two recomputations.
-    void setCurrentIndex(int index) { current_ = index; }
     void setResumeIndex(int index) { shared_.resumeIndex = index; }
     void refreshAfterListing();
     void refreshAfterDelete();
@@ -67,15 +55,14 @@ private:
     QString chooseBatchRoot();
     void addFiles(const QByteArray& fileList, const QByteArray& serverNumber, const QString& root,
                   bool mayStart);
-    void startNext();
+    void startNext() override;
+    void settleEndedWorker() override;
+    Progress currentProgress() const override;
+    bool askPendingQuestion() override;
     void runCompletion();
-    void pollTick();
-    void onFinishedWithoutWorker();
     void showProgressOfCurrent();
     void showCurrentLines();
-    void setRunning(bool running);
     void joinAll();
-    bool indexNamesRecord(int i) const { return i >= 0 && i < table_.count(); }
     ServerLink makeLink();
 
     DownloadHost& host_;
@@ -84,15 +71,4 @@ private:
     MemberInfo member_;
     LocalClock clock_ = SystemLocalHour;
     ServerLink signOnLink_;
-
-    int current_ = kNoIndex;
-    bool running_ = false;
-    bool startWhenIdle_ = false;
-    qint64 totalBytes_ = 0;
-    qint64 completedBytes_ = 0;
-    WorkerThreads workers_;
-
-    // Kept for the life of the process, across files.
-    int retryCounter_ = 0;
-    RateDisplay rate_;
 };

@@ -39,7 +39,8 @@ int fileNumberOf(const QByteArray& reply) {
 
 } // namespace
 
-UploadEngine::UploadEngine(UploadHost& host, QObject* parent) : QObject(parent), host_(host) {
+UploadEngine::UploadEngine(UploadHost& host, QObject* parent)
+    : TransferEngineBase(host, table_, parent), host_(host) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
@@ -121,21 +122,16 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
             continue;
         const QString path = record.localPath();
         const QString shownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        table_.append(record, shownName, FormatSize(QFileInfo(path).size()), TransferText::waiting());
+        table_.append(record, shownName, FormatSize(QFileInfo(path).size()),
+                      TransferText::waiting());
     }
     link.Close();
 }
 
 // ---- transfer -----------------------------------------------------------------------------
 
-void UploadEngine::setRunning(bool running) {
-    running_ = running;
-    host_.showRunning(running);
-}
-
 void UploadEngine::toggle() {
     if (running_) {
-        startWhenIdle_ = false;
         // Only a row being sent is asked to stop: a row the worker has just completed stays
         // complete.
         if (indexNamesRecord(current_) &&
@@ -148,15 +144,8 @@ void UploadEngine::toggle() {
 }
 
 void UploadEngine::startNext() {
-    workers_.reap();
-    if (!workers_.empty()) {
-        // A stopped worker is still finishing its last chunk; start once it has ended, so
-        // that two workers never send one row.
-        startWhenIdle_ = true;
-        setRunning(true);
-        host_.startTimer(kProgressTimer, 50);
+    if (deferStartUntilIdle())
         return;
-    }
     current_ = kNoIndex;
     for (int i = 0; i < table_.count(); ++i) {
         const UploadRecord& r = table_.record(i);
@@ -205,69 +194,20 @@ void UploadEngine::runCompletion() {
     }
 }
 
-void UploadEngine::onTimer(int id) {
-    if (id == kRetryTimer) {
-        host_.stopTimer(kRetryTimer);
-        // The retry restarts an idle queue only; a start the user pressed meanwhile stands.
-        if (!running_)
-            toggle();
-        return;
-    }
-    if (id == kProgressTimer)
-        progressTick();
-}
-
 void UploadEngine::joinAll() {
     shared_.aborting = true;
     workers_.joinAll();
     shared_.aborting = false;
 }
 
-void UploadEngine::progressTick() {
-    host_.stopTimer(kProgressTimer);
-    if (workers_.empty()) {
-        settleEndedWorker();
-        return;
-    }
-    workers_.reap();
-    if (startWhenIdle_) {
-        if (workers_.empty()) {
-            startWhenIdle_ = false;
-            startNext();
-        } else {
-            host_.startTimer(kProgressTimer, 50);
-        }
-        return;
-    }
-    if (indexNamesRecord(current_)) {
-        UploadRecord& record = table_.record(current_);
-        const qint64 done = record.done;
-        if (done == record.size && record.state == UploadRecord::Done) {
-            table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
-            showFileBar(record);
-        } else {
-            showTotalBar(completedBytes_ + done);
-            host_.showFileProgress(ProgressBarPosition(done, record.size),
-                                   ProgressCaption(done, record.size));
-            table_.setText(current_, TransferTable::StateColumn, TransferText::transferring());
-            const RateDisplay::Shown shown =
-                rate_.tick(shared_.measuredRate, done, totalBytes_ - done - completedBytes_);
-            if (shown.rate)
-                host_.showSpeed(FormatSize(*shown.rate));
-            if (shown.remainingSeconds)
-                host_.showRemaining(FormatTime(*shown.remainingSeconds));
-        }
-    }
-    // Once the worker has ended there is nothing to wait for: the next tick settles the file.
-    host_.startTimer(kProgressTimer, workers_.empty() ? 0 : 250);
+TransferEngineBase::Progress UploadEngine::currentProgress() const {
+    const UploadRecord& record = table_.record(current_);
+    const qint64 done = record.done;
+    return {done, record.size, done == record.size && record.state == UploadRecord::Done,
+            shared_.measuredRate};
 }
 
 void UploadEngine::settleEndedWorker() {
-    if (startWhenIdle_) {
-        startWhenIdle_ = false;
-        startNext();
-        return;
-    }
     if (shared_.offsetError.load()) {
         shared_.offsetError = false;
         host_.message(UploadText::offsetError(), UploadText::errorCaption(), Icon::Error);
@@ -377,7 +317,8 @@ bool UploadEngine::exitRoutine() {
     int unfinished = 0;
     for (int i = 0; i < table_.count(); ++i)
         unfinished += table_.record(i).state != UploadRecord::Done ? 1 : 0;
-    if (unfinished > 0 && !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
+    if (unfinished > 0 &&
+        !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
         return false;
     joinAll();
     host_.quit();
