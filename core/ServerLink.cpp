@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 namespace {
-ServerLink::Limits gDefaultLimits;
 
 // Waits for `events` on fd; false on time-out or error.
 bool waitFor(int fd, short events, int timeoutMs) {
@@ -27,12 +26,8 @@ bool waitFor(int fd, short events, int timeoutMs) {
 }
 } // namespace
 
-void ServerLink::setDefaultLimits(const Limits& limits) {
-    gDefaultLimits = limits;
-}
-
 ServerLink::ServerLink(std::function<void()> onConnectFailure)
-    : onConnectFailure_(std::move(onConnectFailure)), limits_(gDefaultLimits) {}
+    : onConnectFailure_(std::move(onConnectFailure)) {}
 
 QString ServerLink::ResolveAddress(const QString& host) {
     addrinfo hints{};

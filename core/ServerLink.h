@@ -39,7 +39,6 @@ public:
     bool ConnectToFileServer();
 
     void setLimits(const Limits& limits) { limits_ = limits; }
-    static void setDefaultLimits(const Limits& limits); // for tests
 
 private:
     std::function<void()> onConnectFailure_;

@@ -21,7 +21,6 @@ public:
     ~DownloadEngine() override;
 
     RecordTable<FileRecord>& table() { return table_; }
-    const MemberInfo& member() const { return member_; }
     int resumeIndex() const { return shared_.resumeIndex; }
 
     // Reads the cached duplicate-file policy ("DOWN_File_over"), at start and after settings.

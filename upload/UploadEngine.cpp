@@ -4,6 +4,7 @@
 #include "DesktopSeams.h"
 #include "FileFingerprint.h"
 #include "Formats.h"
+#include "LaunchLink.h"
 #include "MemberHandshake.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
@@ -15,8 +16,6 @@
 using Icon = UploadHost::Icon;
 
 namespace {
-
-constexpr const char* kCommandWord = "Vaultry_uploader_Manager";
 
 // Field `index` of a "|"-separated command; the last field asked for takes the rest.
 QByteArray commandField(const QByteArray& command, int index, bool rest = false) {
@@ -58,7 +57,7 @@ ServerLink UploadEngine::makeLink() {
 // ---- manager command ----------------------------------------------------------------------
 
 void UploadEngine::processCommand(const QByteArray& command) {
-    if (commandField(command, 0) != kCommandWord)
+    if (commandField(command, 0) != kUploadCommandWord)
         return;
     const QByteArray listKey = commandField(command, 1);
     QByteArray memberId = commandField(command, 2);
