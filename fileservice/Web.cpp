@@ -13,16 +13,17 @@
 
 namespace {
 
-const char kDownloadBanner[] = R"html(<!DOCTYPE html>
+// The two banner pages share one layout; only their colours, arrow and words differ.
+const char kBannerLayout[] = R"html(<!DOCTYPE html>
 <html lang="ko">
 <head>
 <meta charset="utf-8">
-<title>볼트리 다운로더</title>
+<title>%1</title>
 <style>
   html, body { margin: 0; padding: 0; width: 525px; height: 63px; overflow: hidden; }
   body {
     font-family: "NanumGothic", "Nanum Gothic", "Malgun Gothic", "굴림", sans-serif;
-    background: linear-gradient(100deg, #16356b 0%, #2a62c4 58%, #4d9dff 100%);
+    background: linear-gradient(100deg, %2);
     color: #fff; user-select: none; cursor: default;
   }
   .banner { box-sizing: border-box; display: flex; align-items: center; gap: 14px;
@@ -36,66 +37,61 @@ const char kDownloadBanner[] = R"html(<!DOCTYPE html>
   .title { font-size: 16px; font-weight: 800; letter-spacing: -0.4px; white-space: nowrap; }
   .sub { font-size: 12px; opacity: .86; margin-top: 4px; white-space: nowrap; }
   .badge { flex: none; z-index: 1; font-size: 11px; font-weight: 700; padding: 6px 11px;
-           border-radius: 13px; background: #ffd54a; color: #16356b; }
+           border-radius: 13px; background: %3; color: %4; }
 </style>
 </head>
 <body>
 <div class="banner">
   <div class="logo">
     <svg width="22" height="22" viewBox="0 0 24 24" fill="none" stroke="#fff" stroke-width="2.6"
-         stroke-linecap="round" stroke-linejoin="round"><path d="M12 3v13M6 11l6 6 6-6M4 21h16"/></svg>
+         stroke-linecap="round" stroke-linejoin="round"><path d="%5"/></svg>
   </div>
   <div class="text">
-    <div class="title">볼트리 고속 다운로드</div>
-    <div class="sub">끊겨도 이어받기 · 폴더 구조 그대로 저장됩니다</div>
+    <div class="title">%6</div>
+    <div class="sub">%7</div>
   </div>
-  <div class="badge">이어받기 지원</div>
+  <div class="badge">%8</div>
 </div>
 </body>
 </html>
 )html";
 
-const char kUploadBanner[] = R"html(<!DOCTYPE html>
-<html lang="ko">
-<head>
-<meta charset="utf-8">
-<title>볼트리 업로더</title>
-<style>
-  html, body { margin: 0; padding: 0; width: 525px; height: 63px; overflow: hidden; }
-  body {
-    font-family: "NanumGothic", "Nanum Gothic", "Malgun Gothic", "굴림", sans-serif;
-    background: linear-gradient(100deg, #0d5448 0%, #15917a 58%, #3fd0a8 100%);
-    color: #fff; user-select: none; cursor: default;
-  }
-  .banner { box-sizing: border-box; display: flex; align-items: center; gap: 14px;
-            width: 525px; height: 63px; padding: 0 16px; position: relative; }
-  .banner::after { content: ""; position: absolute; right: -30px; top: -40px; width: 150px;
-                   height: 150px; border-radius: 50%; background: rgba(255,255,255,.08); }
-  .logo { flex: none; width: 42px; height: 42px; border-radius: 11px;
-          background: rgba(255,255,255,.17); display: flex; align-items: center;
-          justify-content: center; box-shadow: inset 0 0 0 1px rgba(255,255,255,.25); }
-  .text { flex: 1; min-width: 0; }
-  .title { font-size: 16px; font-weight: 800; letter-spacing: -0.4px; white-space: nowrap; }
-  .sub { font-size: 12px; opacity: .86; margin-top: 4px; white-space: nowrap; }
-  .badge { flex: none; z-index: 1; font-size: 11px; font-weight: 700; padding: 6px 11px;
-           border-radius: 13px; background: #fff3b0; color: #0d5448; }
-</style>
-</head>
-<body>
-<div class="banner">
-  <div class="logo">
-    <svg width="22" height="22" viewBox="0 0 24 24" fill="none" stroke="#fff" stroke-width="2.6"
-         stroke-linecap="round" stroke-linejoin="round"><path d="M12 17V4M6 9l6-6 6 6M4 21h16"/></svg>
-  </div>
-  <div class="text">
-    <div class="title">볼트리 안전 업로드</div>
-    <div class="sub">중단된 파일도 이어서 올라갑니다 · 완료되면 알려드려요</div>
-  </div>
-  <div class="badge">자동 이어올리기</div>
-</div>
-</body>
-</html>
-)html";
+struct BannerLook {
+    const char* title;
+    const char* gradient;
+    const char* badgeBackground;
+    const char* badgeText;
+    const char* arrowPath;
+    const char* headline;
+    const char* subline;
+    const char* badge;
+};
+
+QByteArray bannerPage(const BannerLook& look) {
+    return QString::fromUtf8(kBannerLayout)
+        .arg(QString::fromUtf8(look.title), QString::fromUtf8(look.gradient),
+             QString::fromUtf8(look.badgeBackground), QString::fromUtf8(look.badgeText),
+             QString::fromUtf8(look.arrowPath), QString::fromUtf8(look.headline),
+             QString::fromUtf8(look.subline), QString::fromUtf8(look.badge))
+        .toUtf8();
+}
+
+const BannerLook kDownloadBanner{"볼트리 다운로더",
+                                 "#16356b 0%, #2a62c4 58%, #4d9dff 100%",
+                                 "#ffd54a",
+                                 "#16356b",
+                                 "M12 3v13M6 11l6 6 6-6M4 21h16",
+                                 "볼트리 고속 다운로드",
+                                 "끊겨도 이어받기 · 폴더 구조 그대로 저장됩니다",
+                                 "이어받기 지원"};
+const BannerLook kUploadBanner{"볼트리 업로더",
+                               "#0d5448 0%, #15917a 58%, #3fd0a8 100%",
+                               "#fff3b0",
+                               "#0d5448",
+                               "M12 17V4M6 9l6-6 6 6M4 21h16",
+                               "볼트리 안전 업로드",
+                               "중단된 파일도 이어서 올라갑니다 · 완료되면 알려드려요",
+                               "자동 이어올리기"};
 
 const char kHomepage[] = R"html(<!DOCTYPE html>
 <html lang="ko">
@@ -234,14 +230,14 @@ void ServeWeb(Service& s, const Connection& c) {
             return;
         }
     }
-    const char* body = nullptr;
+    QByteArray body;
     if (path == QLatin1String("/") || path == QLatin1String("/index.html"))
         body = kHomepage;
     else if (path == QLatin1String("/app/download.html"))
-        body = kDownloadBanner;
+        body = bannerPage(kDownloadBanner);
     else if (path == QLatin1String("/app/upload.html"))
-        body = kUploadBanner;
-    if (!body) {
+        body = bannerPage(kUploadBanner);
+    if (body.isEmpty()) {
         s.log(QStringLiteral("%1 %2 %3 404")
                   .arg(c.tag, QString::fromLatin1(method), Shown(target, 80)));
         respond(c, 404, "Not Found", "text/html; charset=utf-8",
@@ -252,5 +248,5 @@ void ServeWeb(Service& s, const Connection& c) {
         return;
     }
     s.log(QStringLiteral("%1 %2 %3 200").arg(c.tag, QString::fromLatin1(method), path));
-    respond(c, 200, "OK", "text/html; charset=utf-8", QByteArray(body), isHead);
+    respond(c, 200, "OK", "text/html; charset=utf-8", body, isHead);
 }
