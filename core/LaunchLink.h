@@ -1,15 +1,24 @@
 #pragma once
 
 #include <QByteArray>
-#include <optional>
 
 // The download client's launch link: "/url vastrelle://65,98,0,99/" carries its request as
-// decimal byte codes. Returns the decoded request (possibly empty, when every code was 0),
-// or nothing when the text is not a launch link or its payload piece is empty.
-std::optional<QByteArray> DecodeLaunchLink(const QByteArray& argumentText);
+// decimal byte codes, as many as the request needs.
+struct LaunchRequest {
+    enum class Kind {
+        None,       // not a launch link (or nothing after the slashes): a start without one
+        Request,    // `request` holds the decoded bytes (empty when every code was 0)
+        Unreadable, // a launch link whose request is beyond what any page sends
+    };
+    Kind kind = Kind::None;
+    QByteArray request;
+};
+
+// Decoded requests are bounded well above the largest list a page can send (180 files with
+// long names and folders are a few kilobytes).
+inline constexpr qsizetype kMaxLaunchRequest = 1 << 20;
+
+LaunchRequest DecodeLaunchLink(const QByteArray& argumentText);
 
 // The text the main window receives: "Vaultry_downloader_Manager|" + request.
 QByteArray DownloadManagerCommand(const QByteArray& request);
-
-inline constexpr const char* kDownloadCommandWord = "Vaultry_downloader_Manager";
-inline constexpr const char* kUploadCommandWord = "Vaultry_uploader_Manager";

@@ -9,6 +9,7 @@
 #include "DownloadTexts.h"
 #include "FolderChooser.h"
 #include "ModalSeam.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "WindowBus.h"
 
@@ -60,9 +61,9 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     buildControls();
     addTrayIcon(DownloadText::caption());
 
-    bus_ = new WindowBus(QString::fromLatin1(kWindowClass), this);
+    bus_ = new WindowBus(QString::fromLatin1(Protocol::kDownloadWindowClass), this);
     bus_->setHandler([this](const CopyData& message) -> qint64 {
-        if (message.tag == kHandOffTag)
+        if (message.tag == Protocol::kDownloadTag)
             receiveRequest(message.text());
         return 0;
     });
@@ -154,11 +155,14 @@ void CVaultry_downloadDlg::processPendingRequest() {
 }
 
 void CVaultry_downloadDlg::announce() {
-    const QString pageControl = WindowBus::findWindow(QStringLiteral("VAULtry_AX_EXE"));
+    const QString pageControl =
+        WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass));
     if (pageControl.isEmpty())
         return;
-    WindowBus::send(pageControl, kHandOffTag, bus_->endpoint(),
-                    QByteArray("Vaultry_Downloader", 19), 5000);
+    // The announcement carries its terminating zero.
+    const QByteArray announcement(Protocol::kDownloadAnnouncement);
+    WindowBus::send(pageControl, Protocol::kDownloadTag, bus_->endpoint(), announcement + '\0',
+                    5000);
 }
 
 // ---- commands -----------------------------------------------------------------------------

@@ -16,9 +16,6 @@ class WindowBus;
 class CVaultry_downloadDlg : public CSkinnedMainWindow, public DownloadHost {
     Q_OBJECT
 public:
-    static constexpr quint32 kHandOffTag = 41160500;
-    static constexpr const char* kWindowClass = "Vaultry_downloader";
-
     explicit CVaultry_downloadDlg(const QByteArray& initialRequest);
     ~CVaultry_downloadDlg() override;
 

@@ -5,7 +5,7 @@
 #include "DownloadTexts.h"
 #include "FileReply.h"
 #include "Formats.h"
-#include "LaunchLink.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "StringSplitter.h"
 #include "TextCodec.h"
@@ -39,7 +39,7 @@ void DownloadEngine::loadSettings() {
 void DownloadEngine::processRequest(const QByteArray& command) {
     const qsizetype bar = command.indexOf('|');
     const QByteArray word = bar < 0 ? command : command.left(bar);
-    if (word != kDownloadCommandWord)
+    if (word != Protocol::kDownloadCommandWord)
         return;
     host_.moveToTopLeft();
     const HeadAndRest files = CutAtFirst(command.mid(bar + 1), '|');

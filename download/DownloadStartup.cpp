@@ -5,6 +5,7 @@
 #include "InstanceLock.h"
 #include "LaunchLink.h"
 #include "ModalSeam.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "WindowBus.h"
 
@@ -36,15 +37,20 @@ int RunDownloadClient(const QStringList& arguments) {
 
     // The argument text is the arguments joined by single spaces, as one command line.
     const QByteArray argumentText = arguments.join(QLatin1Char(' ')).toLocal8Bit();
-    const std::optional<QByteArray> request = DecodeLaunchLink(argumentText);
-    if (request) {
-        const QByteArray command = DownloadManagerCommand(*request);
+    const LaunchRequest link = DecodeLaunchLink(argumentText);
+    if (link.kind == LaunchRequest::Kind::Unreadable) {
+        // Nothing of it can be trusted: no hand-off, no sign-on, no window.
+        ModalSeam::message(nullptr, DownloadText::unreadableRequest(), DownloadText::caption(),
+                           QMessageBox::Critical);
+        return 0;
+    }
+    if (link.kind == LaunchRequest::Kind::Request) {
+        const QByteArray command = DownloadManagerCommand(link.request);
         if (anotherRuns) {
             const QString running =
-                WindowBus::findWindow(QString::fromLatin1(CVaultry_downloadDlg::kWindowClass));
+                WindowBus::findWindow(QString::fromLatin1(Protocol::kDownloadWindowClass));
             if (!running.isEmpty())
-                WindowBus::send(running, CVaultry_downloadDlg::kHandOffTag, QString(),
-                                command + '\0');
+                WindowBus::send(running, Protocol::kDownloadTag, QString(), command + '\0');
             return 0;
         }
         return runWindow(command);
@@ -53,7 +59,7 @@ int RunDownloadClient(const QStringList& arguments) {
         inform(QStringLiteral("다운로더가 이미 실행중입니다."));
         return 0;
     }
-    if (!WindowBus::findWindow(QStringLiteral("VAULtry_AX_EXE")).isEmpty())
+    if (!WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass)).isEmpty())
         return runWindow(QByteArray());
     inform(QStringLiteral("홈페이지에서 실행해주세요"));
     return 0;

@@ -21,6 +21,10 @@ inline QString chooseSaveFolder() {
 inline QString chooseDownloadFolder() {
     return QStringLiteral("다운로드할 폴더를 지정하세요.");
 }
+// A launch link whose request cannot be taken as it stands.
+inline QString unreadableRequest() {
+    return QStringLiteral("다운로드 요청을 읽을수 없습니다.\n홈페이지에서 다시 실행해주세요.");
+}
 inline QString receiveError() {
     return QStringLiteral("수신에러.");
 }

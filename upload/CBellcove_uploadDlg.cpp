@@ -11,6 +11,7 @@
 #include "KitFont.h"
 #include "KitResources.h"
 #include "ModalSeam.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "SkinPath.h"
 #include "UploadTexts.h"
@@ -62,7 +63,7 @@ CBellcove_uploadDlg::CBellcove_uploadDlg()
     buildControls();
     addTrayIcon(UploadText::caption());
 
-    bus_ = new WindowBus(QString::fromLatin1(kWindowClass), this);
+    bus_ = new WindowBus(QString::fromLatin1(Protocol::kUploadWindowClass), this);
     bus_->setHandler([this](const CopyData& message) { return receiveCopyData(message); });
     QTimer::singleShot(0, this, &CBellcove_uploadDlg::announce);
 }
@@ -115,15 +116,17 @@ void CBellcove_uploadDlg::buildControls() {
 // ---- page control -------------------------------------------------------------------------
 
 void CBellcove_uploadDlg::announce() {
-    const QString pageControl = WindowBus::findWindow(QStringLiteral("VAULtry_AX_EXE"));
+    const QString pageControl =
+        WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass));
     if (pageControl.isEmpty())
         return;
-    WindowBus::send(pageControl, kHandOffTag, bus_->endpoint(), QByteArray("vaultry_uploader", 17),
-                    5000);
+    // The announcement carries its terminating zero.
+    const QByteArray announcement(Protocol::kUploadAnnouncement);
+    WindowBus::send(pageControl, Protocol::kUploadTag, bus_->endpoint(), announcement + '\0', 5000);
 }
 
 qint64 CBellcove_uploadDlg::receiveCopyData(const CopyData& message) {
-    if (message.tag != kHandOffTag)
+    if (message.tag != Protocol::kUploadTag)
         return 0;
     const QByteArray text = message.text();
     if (text.isEmpty())

@@ -16,9 +16,6 @@ struct CopyData;
 class CBellcove_uploadDlg : public CSkinnedMainWindow {
     Q_OBJECT
 public:
-    static constexpr quint32 kHandOffTag = 60504110;
-    static constexpr const char* kWindowClass = "vaultry_uploader";
-
     CBellcove_uploadDlg();
     ~CBellcove_uploadDlg() override;
 

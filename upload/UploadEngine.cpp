@@ -4,7 +4,7 @@
 #include "DesktopSeams.h"
 #include "FileFingerprint.h"
 #include "Formats.h"
-#include "LaunchLink.h"
+#include "Protocol.h"
 #include "MemberHandshake.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
@@ -57,7 +57,7 @@ ServerLink UploadEngine::makeLink() {
 // ---- manager command ----------------------------------------------------------------------
 
 void UploadEngine::processCommand(const QByteArray& command) {
-    if (commandField(command, 0) != kUploadCommandWord)
+    if (commandField(command, 0) != Protocol::kUploadCommandWord)
         return;
     const QByteArray listKey = commandField(command, 1);
     QByteArray memberId = commandField(command, 2);

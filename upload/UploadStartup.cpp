@@ -3,6 +3,7 @@
 #include "CBellcove_uploadDlg.h"
 #include "InstanceLock.h"
 #include "ModalSeam.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "UploadTexts.h"
 #include "WindowBus.h"
@@ -18,7 +19,7 @@ int RunUploadClient() {
         InstanceLock marker(QStringLiteral("MAXIcrate Upload Control"));
     }
     SettingsStore::EnsureDefaults();
-    if (WindowBus::findWindow(QStringLiteral("VAULtry_AX_EXE")).isEmpty()) {
+    if (WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass)).isEmpty()) {
         ModalSeam::message(nullptr, UploadText::startFromHomepage(), UploadText::caption(),
                            QMessageBox::Information);
         return 0;

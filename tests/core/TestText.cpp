@@ -62,33 +62,74 @@ private slots:
         QCOMPARE(ParseWireInt32("5000000000"), std::numeric_limits<int>::max());
     }
 
-    void launchLinkDecoding() {
-        QCOMPARE(DecodeLaunchLink("/url vastrelle://65,98,0,99/").value(), QByteArray("Abc"));
-        // "0" and "abc" contribute nothing; 300 is taken modulo 256.
-        QCOMPARE(DecodeLaunchLink("/url vastrelle://0,abc,300,101/").value(), QByteArray(",e"));
-        // Only zeros: an empty request that still counts.
-        const auto zeros = DecodeLaunchLink("/url vastrelle://0,0");
-        QVERIFY(zeros.has_value());
-        QVERIFY(zeros->isEmpty());
-        QCOMPARE(DownloadManagerCommand(*zeros), QByteArray("Vaultry_downloader_Manager|"));
-        // Not recognised: other letter case, nothing after the slashes, no arguments.
-        QVERIFY(!DecodeLaunchLink("/URL vastrelle://65").has_value());
-        QVERIFY(!DecodeLaunchLink("/url VASTRELLE://65").has_value());
-        QVERIFY(!DecodeLaunchLink("/url vastrelle://").has_value());
-        QVERIFY(!DecodeLaunchLink("/url vastrelle:").has_value());
-        QVERIFY(!DecodeLaunchLink("").has_value());
-        QVERIFY(!DecodeLaunchLink("/url").has_value());
-        // The payload ends at a following "//".
-        QCOMPARE(DecodeLaunchLink("/url vastrelle://65,66//67").value(), QByteArray("AB"));
-        // Double-byte characters travel as their two bytes; negative codes wrap like a byte.
-        QCOMPARE(DecodeLaunchLink("/url vastrelle://199,209,-1").value(),
-                 QByteArray("\xC7\xD1\xFF"));
-        // A full request: entries, member and server number.
+    static QByteArray decoded(const QByteArray& argumentText) {
+        const LaunchRequest link = DecodeLaunchLink(argumentText);
+        return link.kind == LaunchRequest::Kind::Request ? link.request : "<not a request>";
+    }
+    static bool isNone(const QByteArray& argumentText) {
+        return DecodeLaunchLink(argumentText).kind == LaunchRequest::Kind::None;
+    }
+    static QByteArray codesOf(const QByteArray& bytes) {
         QByteArray codes;
-        for (char c : QByteArray("a.txt?|bob|2"))
-            codes += QByteArray::number(int(c)) + ",";
-        QCOMPARE(DownloadManagerCommand(*DecodeLaunchLink("/url vastrelle://" + codes)),
+        for (char c : bytes)
+            codes += QByteArray::number(int(static_cast<unsigned char>(c))) + ",";
+        return codes;
+    }
+
+    void launchLinkDecoding() {
+        QCOMPARE(decoded("/url vastrelle://65,98,0,99/"), QByteArray("Abc"));
+        // "0" and "abc" contribute nothing; 300 is taken modulo 256.
+        QCOMPARE(decoded("/url vastrelle://0,abc,300,101/"), QByteArray(",e"));
+        // Only zeros: an empty request that still counts.
+        QCOMPARE(decoded("/url vastrelle://0,0"), QByteArray());
+        QCOMPARE(DownloadManagerCommand(decoded("/url vastrelle://0,0")),
+                 QByteArray("Vaultry_downloader_Manager|"));
+        // Not recognised: other letter case, nothing after the slashes, no arguments.
+        QVERIFY(isNone("/URL vastrelle://65"));
+        QVERIFY(isNone("/url VASTRELLE://65"));
+        QVERIFY(isNone("/url vastrelle://"));
+        QVERIFY(isNone("/url vastrelle:"));
+        QVERIFY(isNone("/url vastrelle"));
+        QVERIFY(isNone("/url https://65"));
+        QVERIFY(isNone(""));
+        QVERIFY(isNone("/url"));
+        // The payload ends at a following "//"; a word after the link is not part of it.
+        QCOMPARE(decoded("/url vastrelle://65,66//67"), QByteArray("AB"));
+        QCOMPARE(decoded("/url vastrelle://65,66 67"), QByteArray("AB"));
+        // Double-byte characters travel as their two bytes; negative codes wrap like a byte.
+        QCOMPARE(decoded("/url vastrelle://199,209,-1"), QByteArray("\xC7\xD1\xFF"));
+        // A full request: entries, member and server number.
+        QCOMPARE(DownloadManagerCommand(decoded("/url vastrelle://" + codesOf("a.txt?|bob|2"))),
                  QByteArray("Vaultry_downloader_Manager|a.txt?|bob|2"));
+    }
+
+    void launchLinksOfRealisticLength() {
+        // 180 entries with Korean names in subfolders: several kilobytes of request, tens of
+        // kilobytes of link. Every byte comes back, and the member and server survive.
+        QByteArray files;
+        for (int i = 0; i < 180; ++i)
+            files += ToCp949(
+                QString::fromUtf8("사진/여름 휴가 %1/가나다라마바사 %2.jpg?").arg(i % 7).arg(i));
+        const QByteArray request = files + "|kim|12";
+        QVERIFY(request.size() > 5000);
+        const QByteArray link = "/url vastrelle://" + codesOf(request) + "/";
+        QVERIFY(link.size() > 20000);
+        QCOMPARE(decoded(link), request);
+        const QByteArray command = DownloadManagerCommand(decoded(link));
+        QVERIFY(command.endsWith("|kim|12"));
+
+        // A request beyond the bound is refused whole rather than cut: nothing of it is used.
+        QByteArray huge = "/url vastrelle://";
+        huge.reserve(4 * kMaxLaunchRequest + 64);
+        for (qsizetype i = 0; i <= kMaxLaunchRequest; ++i)
+            huge += "65,";
+        QCOMPARE(DecodeLaunchLink(huge).kind, LaunchRequest::Kind::Unreadable);
+        QVERIFY(DecodeLaunchLink(huge).request.isEmpty());
+        // Zeros add nothing, so a long run of them is still a (short) request.
+        QByteArray zeros = "/url vastrelle://";
+        for (int i = 0; i < 300000; ++i)
+            zeros += "0,";
+        QCOMPARE(decoded(zeros + "66"), QByteArray("B"));
     }
 
     void sizeAndTimeFormats() {

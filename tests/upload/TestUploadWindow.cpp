@@ -3,6 +3,7 @@
 #include "CFileList.h"
 #include "FileServiceProcess.h"
 #include "ModalSeam.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "TestEnvironment.h"
 #include "WindowBus.h"
@@ -87,14 +88,14 @@ private slots:
         QVERIFY(!WindowBus::findWindow("vaultry_uploader").isEmpty());
         // Another tag: ignored. The tag with an empty text: nothing but set-up.
         window.receiveCopyData(copyData(41160500, "Vaultry_uploader_Manager|q|kim|1"));
-        window.receiveCopyData(copyData(CBellcove_uploadDlg::kHandOffTag, ""));
+        window.receiveCopyData(copyData(Protocol::kUploadTag, ""));
         QTest::qWait(50);
         QVERIFY(!window.columnsMade());
         QCOMPARE(window.list()->GetItemCount(), 0);
         QVERIFY(!service.log().contains("@Connect_start"));
         // The first command makes the columns and lists its files.
         window.receiveCopyData(
-            copyData(CBellcove_uploadDlg::kHandOffTag, "Vaultry_uploader_Manager|q|kim|1"));
+            copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QVERIFY(window.columnsMade());
         QTRY_COMPARE(window.list()->GetItemCount(), 2);
         auto* model = window.list()->model();
@@ -129,7 +130,7 @@ private slots:
         CBellcove_uploadDlg window;
         window.show();
         window.receiveCopyData(
-            copyData(CBellcove_uploadDlg::kHandOffTag, "Vaultry_uploader_Manager|q|kim|1"));
+            copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 10000);
         window.onCommand(1028);
         QVERIFY(window.engine().isRunning());
@@ -175,7 +176,7 @@ private slots:
         QVERIFY(window.findChild<QCheckBox*>("id1015")->isChecked());
         QVERIFY(!window.findChild<QCheckBox*>("id1016")->isChecked());
         window.receiveCopyData(
-            copyData(CBellcove_uploadDlg::kHandOffTag, "Vaultry_uploader_Manager|q|kim|1"));
+            copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QTRY_COMPARE(window.list()->GetItemCount(), 2);
         auto visibleOnDesk = [&] { return window.isVisible() && !window.isMinimized(); };
         QTest::keyClick(&window, Qt::Key_Escape);

@@ -1,5 +1,6 @@
 #include "PageControl.h"
 
+#include "Protocol.h"
 #include "TextCodec.h"
 
 #include <QTimer>
@@ -14,7 +15,7 @@ void LogLine(const QString& line) {
 
 PageControl::PageControl(QList<QByteArray> downloadCommands, QList<QByteArray> uploadCommands,
                          bool once, QObject* parent)
-    : QObject(parent), bus_(QStringLiteral("VAULtry_AX_EXE")),
+    : QObject(parent), bus_(QString::fromLatin1(Protocol::kPageControlClass)),
       downloadCommands_(std::move(downloadCommands)), uploadCommands_(std::move(uploadCommands)),
       once_(once) {
     bus_.setHandler([this](const CopyData& message) { return onMessage(message); });
@@ -28,9 +29,9 @@ qint64 PageControl::onMessage(const CopyData& message) {
                      FromCp949(text)));
 
     const QList<QByteArray>* commands = nullptr;
-    if (message.tag == kDownloadTag && text == "Vaultry_Downloader")
+    if (message.tag == Protocol::kDownloadTag && text == Protocol::kDownloadAnnouncement)
         commands = &downloadCommands_;
-    else if (message.tag == kUploadTag && text == "vaultry_uploader")
+    else if (message.tag == Protocol::kUploadTag && text == Protocol::kUploadAnnouncement)
         commands = &uploadCommands_;
     if (!commands) {
         LogLine(QStringLiteral("ignored: not an announcement"));

@@ -12,8 +12,6 @@
 class PageControl : public QObject {
     Q_OBJECT
 public:
-    static constexpr quint32 kDownloadTag = 41160500;
-    static constexpr quint32 kUploadTag = 60504110;
     static constexpr int kSendTimeoutMs = 5000;
 
     // Commands are the wire bytes (code page 949) without their terminator.
