@@ -92,7 +92,6 @@ SignOnResult SignOn(ServerLink& link, const QByteArray& memberId) {
 }
 
 void SignOff(ServerLink& link, const QByteArray& memberId) {
-    link.ConnectToFileServer();
     link.Exchange("@Connect_end");
     link.Exchange(memberId);
     link.Close();

@@ -56,5 +56,6 @@ std::optional<QString> CheckTimeWindow(const MemberInfo& member, const LocalHour
 // open; the download client keeps that connection for the life of the process.
 SignOnResult SignOn(ServerLink& link, const QByteArray& memberId);
 
-// "@Connect_end", then the member id; replies are not examined. Connects, exchanges, closes.
+// "@Connect_end", then the member id, on a link the caller has connected; replies are not
+// examined. The link is closed afterwards.
 void SignOff(ServerLink& link, const QByteArray& memberId);

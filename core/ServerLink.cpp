@@ -4,30 +4,38 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
-
-// Waits for `events` on fd; false on time-out or error.
-bool waitFor(int fd, short events, int timeoutMs) {
-    pollfd p{fd, events, 0};
-    for (;;) {
-        const int r = ::poll(&p, 1, timeoutMs);
-        if (r > 0)
-            return true;
-        if (r == 0 || errno != EINTR)
-            return false;
-    }
-}
+constexpr int kSliceMs = 100; // how often a wait looks at the cancel flag
 } // namespace
 
-ServerLink::ServerLink(std::function<void()> onConnectFailure)
-    : onConnectFailure_(std::move(onConnectFailure)) {}
+ServerLink::~ServerLink() {
+    Close();
+}
+
+ServerLink::ServerLink(ServerLink&& other) noexcept
+    : limits_(other.limits_), cancel_(other.cancel_), socket_(std::exchange(other.socket_, -1)),
+      connected_(std::exchange(other.connected_, false)), failed_(other.failed_) {}
+
+ServerLink& ServerLink::operator=(ServerLink&& other) noexcept {
+    if (this != &other) {
+        Close();
+        limits_ = other.limits_;
+        cancel_ = other.cancel_;
+        socket_ = std::exchange(other.socket_, -1);
+        connected_ = std::exchange(other.connected_, false);
+        failed_ = other.failed_;
+    }
+    return *this;
+}
 
 QString ServerLink::ResolveAddress(const QString& host) {
     addrinfo hints{};
@@ -47,37 +55,50 @@ QString ServerLink::ResolveAddress(const QString& host) {
     return dotted;
 }
 
+bool ServerLink::waitFor(short events, int timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (cancel_ && cancel_->load())
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            return false;
+        pollfd p{socket_, events, 0};
+        const int r = ::poll(&p, 1, int(qMin<qint64>(left, kSliceMs)));
+        if (r > 0)
+            return true;
+        if (r < 0 && errno != EINTR)
+            return false;
+    }
+}
+
 bool ServerLink::Connect(const QString& address, int port) {
-    connected_ = false;
-    socket_ = -1;
+    Close();
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(quint16(port));
-    const bool dotted = ::inet_pton(AF_INET, address.toLatin1().constData(), &to.sin_addr) == 1;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    bool ok = dotted && fd >= 0;
-    if (ok) {
-        // Connect without blocking so the wait can be bounded, then go back to blocking.
-        const int flags = ::fcntl(fd, F_GETFL);
-        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-        int r = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        if (r != 0 && errno == EINPROGRESS && waitFor(fd, POLLOUT, limits_.connectMs)) {
-            int error = 0;
-            socklen_t len = sizeof error;
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
-            r = error == 0 ? 0 : -1;
-        }
-        ::fcntl(fd, F_SETFL, flags);
-        ok = r == 0;
+    if (::inet_pton(AF_INET, address.toLatin1().constData(), &to.sin_addr) != 1)
+        return false;
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket_ < 0)
+        return false;
+    // Connect without blocking so the wait can be bounded, then go back to blocking.
+    const int flags = ::fcntl(socket_, F_GETFL);
+    ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK);
+    int r = ::connect(socket_, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    if (r != 0 && errno == EINPROGRESS && waitFor(POLLOUT, limits_.connectMs)) {
+        int error = 0;
+        socklen_t len = sizeof error;
+        ::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &len);
+        r = error == 0 ? 0 : -1;
     }
-    if (!ok) {
-        if (fd >= 0)
-            ::close(fd);
-        if (onConnectFailure_)
-            onConnectFailure_();
+    ::fcntl(socket_, F_SETFL, flags);
+    if (r != 0) {
+        Close();
         return false;
     }
-    socket_ = fd;
     connected_ = true;
     return true;
 }
@@ -86,40 +107,49 @@ bool ServerLink::ConnectToFileServer() {
     return Connect(ResolveAddress(ServiceAddress::fileServer()), kControlPort);
 }
 
+bool ServerLink::sendAll(const QByteArray& command) {
+    qsizetype sent = 0;
+    while (sent < command.size()) {
+        if (!waitFor(POLLOUT, limits_.replyStartMs))
+            return false;
+        const ssize_t n = ::send(socket_, command.constData() + sent, size_t(command.size() - sent),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
+    return true;
+}
+
 QByteArray ServerLink::Exchange(const QByteArray& command) {
-    if (command.size() > kBufferSize)
-        return {};
-    if (socket_ < 0) // never connected, or closed after a failure: the send fails
+    failed_ = true;
+    if (command.size() > kBufferSize || socket_ < 0)
         return {};
     // An empty command puts nothing on the wire, so no reply can come: waiting for one would
-    // only hold the window until the time limit (signing off an empty member id does this).
-    if (command.isEmpty())
+    // only hold the caller until the time limit (signing off an empty member id does this).
+    if (command.isEmpty()) {
+        failed_ = false;
         return {};
-    if (::send(socket_, command.constData(), size_t(command.size()), MSG_NOSIGNAL) < 0) {
+    }
+    if (!sendAll(command) || !waitFor(POLLIN, limits_.replyStartMs)) {
         Close();
         return {};
     }
-    // Wait for the reply to begin, then take what one receive gives.
+    // The reply is what one receive gives once it has begun.
     char buffer[kBufferSize + 1];
-    if (!waitFor(socket_, POLLIN, limits_.replyStartMs)) {
-        Close();
-        return {};
-    }
     ssize_t n;
     do {
-        n = ::recv(socket_, buffer, kBufferSize, MSG_PEEK);
+        n = ::recv(socket_, buffer, kBufferSize, 0);
     } while (n < 0 && errno == EINTR);
-    if (n > 0) {
-        do {
-            n = ::recv(socket_, buffer, kBufferSize, 0);
-        } while (n < 0 && errno == EINTR);
-    }
     if (n < 0) {
         Close();
         return {};
     }
+    failed_ = false;
     buffer[n] = '\0';
-    // The reply is read as a terminator-ended text: anything after a zero byte is dropped.
+    // Read as a terminator-ended text: anything after a zero byte is dropped.
     return QByteArray(buffer, qsizetype(qstrnlen(buffer, size_t(n))));
 }
 

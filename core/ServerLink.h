@@ -2,47 +2,61 @@
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
+#include <atomic>
 
 // One command connection to the file server: send one command, take one reply, in strict
-// lock-step. Blocking, IPv4, plain TCP. A value object: it never closes its socket by itself,
-// because the sign-on connection is meant to stay open until the process ends.
+// lock-step. Blocking, IPv4, plain TCP, every wait bounded. The link owns its socket: it is
+// closed by Close, by a new Connect and when the link is destroyed. It can be moved (the
+// sign-on connection is handed to its keeper, which holds it open until the program ends),
+// never copied.
 class ServerLink {
 public:
     static constexpr int kControlPort = 7510;
     static constexpr int kBufferSize = 20480;
 
     struct Limits {
-        int connectMs = 20000;    // the Windows stack gives up after about 20 s
-        int replyStartMs = 30000; // a dead server must not freeze a window forever
+        int connectMs = 20000;    // the usual stack gives up after about 20 s
+        int replyStartMs = 30000; // a dead server must not hold a caller forever
     };
 
-    // `onConnectFailure` shows the client's own message box; it runs on the caller's thread.
-    explicit ServerLink(std::function<void()> onConnectFailure = {});
+    ServerLink() = default;
+    ~ServerLink();
+    ServerLink(ServerLink&& other) noexcept;
+    ServerLink& operator=(ServerLink&& other) noexcept;
+    ServerLink(const ServerLink&) = delete;
+    ServerLink& operator=(const ServerLink&) = delete;
 
     // Host name or dotted text to dotted IPv4 text; "" when it cannot be resolved.
     static QString ResolveAddress(const QString& host);
 
-    // True on success. A link that is still connected gets a new socket; the old one stays
-    // open (the sign-on connection relies on this).
+    // True on success. An open connection is closed first.
     bool Connect(const QString& address, int port = kControlPort);
+    // Resolve the configured file server and connect to its control port.
+    bool ConnectToFileServer();
 
-    // The reply to one command: what a single receive returned. "" when the peer closed
-    // (the link stays as it is), or on any error (the link is closed). A command longer than
-    // the 20480-byte buffer is refused: nothing is sent and the reply is "".
+    // The reply to one command: what a single receive returned, read up to a zero byte.
+    // "" when the peer closed (the link stays as it is), or on any error, time-out or
+    // cancel (the link is closed). A command longer than the 20480-byte buffer is refused:
+    // nothing is sent and the reply is "".
     QByteArray Exchange(const QByteArray& command);
 
     void Close();
     bool connected() const { return connected_; }
-
-    // Resolve the configured file server and connect to its control port.
-    bool ConnectToFileServer();
+    // The last Exchange ended without a reply: error, time-out, cancel, closed link or a
+    // refused command (a peer that closed cleanly is not a failure).
+    bool failed() const { return failed_; }
 
     void setLimits(const Limits& limits) { limits_ = limits; }
+    // Waits give up within about 100 ms once `*cancel` is set (the program is ending).
+    void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
 private:
-    std::function<void()> onConnectFailure_;
+    bool waitFor(short events, int timeoutMs) const;
+    bool sendAll(const QByteArray& command);
+
     Limits limits_;
+    const std::atomic<bool>* cancel_ = nullptr;
     int socket_ = -1;
     bool connected_ = false;
+    bool failed_ = false;
 };

@@ -2,72 +2,148 @@
 
 #include "RateDisplay.h"
 #include "TransferHost.h"
+#include "TransferProgress.h"
 #include "TransferTable.h"
 #include "WorkerThreads.h"
 
 #include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
 
-// How both clients pace a list of files over one worker thread and the window's timers:
-// the running flag and its button, the wait for a stopped worker before the next start, the
-// poll timer (500 ms after a start, then every 250 ms) with the running file's figures, and
-// the one-second retry timer. Each engine says what a start, an ended worker and a file's
-// progress mean for it.
+// How both clients move a list of files, one at a time, each on a worker thread of its own:
+// the running flag and its button, the next file as soon as the previous worker has ended,
+// the wait for a stopped worker before the same file starts again, the display tick (500 ms
+// after a start, then every 250 ms) with the running file's figures, the one-second retry
+// timer, and control exchanges with the file server run off the window's thread, one after
+// another. Each engine says what a start, an ended worker and the end of the list mean for it.
 class TransferEngineBase : public QObject {
     Q_OBJECT
 public:
     static constexpr int kNoIndex = -1000;
     static constexpr int kPollTimer = 1;
     static constexpr int kRetryTimer = 104;
+    static constexpr int kExitWaitMs = 2000; // for a worker at the program's end
+
+    ~TransferEngineBase() override;
 
     int currentIndex() const { return current_; }
     void setCurrentIndex(int index) { current_ = index; }
     bool isRunning() const { return running_; }
-    // Running, or a stopped worker has not ended yet: rows must not move under it.
-    bool isBusy() const { return running_ || !workers_.empty(); }
+    // Rows must not move: the list runs, a stopped worker is still ending, or a request is
+    // being exchanged with the file server.
+    bool isBusy() const { return running_ || !workers_.empty() || exchangeInProgress(); }
+    bool exchangeInProgress() const { return !exchanges_.empty() || requestInProgress_; }
 
     // The start/stop button, the automatic start and the retry timer.
-    virtual void toggle() = 0;
+    void toggle();
     void onTimer(int id);
+
+    // Totals, bars and lines after the list gained rows, or lost its completed ones.
+    void refreshAfterListing();
+    // Totals and the total bar after marked rows were deleted.
+    void refreshAfterDelete();
 
 protected:
     TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent);
 
-    struct Progress {
-        qint64 done = 0;
-        qint64 size = 0;
-        bool complete = false; // the worker has finished the file
-        qint64 measuredRate = 0;
-    };
-
-    // Starts the next pending file, or runs the completion actions.
-    virtual void startNext() = 0;
-    // The worker has ended: results, retries, the completed file, the next start.
+    // ---- what each client says -------------------------------------------------------
+    // The row to transfer next, or -1 when none is pending.
+    virtual int nextPendingRow() const;
+    // Starts the worker of `row` (startWorker) with a job made from its record.
+    virtual void beginFile(int row) = 0;
+    // The current worker has ended: its outcome goes into its row, then retries, questions,
+    // the completed file and the next start.
     virtual void settleEndedWorker() = 0;
-    // The current file's figures, read on a tick while its worker runs.
-    virtual Progress currentProgress() const = 0;
-    // A question the ended worker left for the user; true when the tick is done with it.
-    virtual bool askPendingQuestion() { return false; }
-    // The total bar over `done` bytes of the whole list.
-    virtual void showTotal(qint64 done);
+    // Nothing is left to transfer: the completion actions.
+    virtual void runCompletion() = 0;
+    // The status line (and the download client's folder line) for the current row.
+    virtual void showCurrentLines() = 0;
+    // What the total bar shows for the list emptied by a delete.
+    virtual void showEmptyTotal() = 0;
+    // The lowest position the total bar takes while there is a list.
+    virtual int totalBarMinimum() const { return 0; }
+    // "Refused while transferring" commands: the processing of a request has ended.
+    virtual void onRequestFinished() {}
 
+    // The stop half of toggle(): asks the current worker to stop; true when it will (false
+    // when its file completed first). The download client also remembers the row to resume.
+    virtual bool stopCurrent();
+
+    // ---- helpers for the clients ---------------------------------------------------------
+    // Starts the next pending file, or runs the completion actions. While a stopped worker
+    // is still ending the start waits for it, so two workers never work on one file.
+    void startNext();
     void setRunning(bool running);
-    // A stopped worker is still finishing its last chunk: true, and the start happens once it
-    // has ended, so that two workers never work on one file.
-    bool deferStartUntilIdle();
     bool indexNamesRecord(int i) const { return i >= 0 && i < rows_.count(); }
+    TransferRecord& currentRecord() { return rows_.recordAt(current_); }
+
+    // Runs `work` on a worker thread for the current row, with `progress` as what it
+    // reports; settleEndedWorker() follows on this thread as soon as it returns.
+    void startWorker(std::shared_ptr<TransferProgress> progress, std::function<void()> work);
+    TransferProgress* currentProgress() const { return progress_.get(); }
+    // The row the last worker worked on (it may have moved since), or -1.
+    int rowOfLastWorker() const;
+    // Copies the ended worker's figures into its row.
+    void copyProgressIntoRow(int row);
+
+    // Runs a control exchange off the window's thread; `then` follows on this thread.
+    // Exchanges run one after another in the order they were asked for.
+    void runExchange(std::function<void()> work, std::function<void()> then);
+    // Set while the program ends: links of running exchanges and workers give up.
+    const std::atomic<bool>* cancelFlag() const { return cancel_.get(); }
+    std::shared_ptr<std::atomic<bool>> sharedCancelFlag() const { return cancel_; }
+
+    // Requests are handled one at a time; the others wait their turn.
+    bool beginRequest();
+    void finishRequest();
+    virtual void processQueuedRequest(const QByteArray& request) = 0;
+    void queueRequest(const QByteArray& request) { queuedRequests_.append(request); }
+
+    // A file completed: totals counted afresh, the bar, "완료" and the next file.
+    void fileCompleted(int row);
+    // A failed attempt of the current file: up to three retries a second apart.
+    // Returns true when a retry was scheduled, false when the retries are used up.
+    bool scheduleRetry();
+    // Whether anything moved since the last completion, and how many files failed; the
+    // completion actions read them and reset them.
+    int filesCompletedSinceCompletion() const { return completedSinceCompletion_; }
+    void resetCompletionCounters() { completedSinceCompletion_ = 0; }
+
+    // The program is ending: the running exchange and the worker are told to give up, and
+    // exchanges not yet begun are dropped. Exchanges asked for from here on still run (the
+    // sign-off); continuations of the others must check ending() and do nothing.
+    void beginEnding();
+    bool ending() const { return ending_; }
+    // Gives the workers and exchanges at most kExitWaitMs to end; the rest are left behind.
+    void joinAll();
+
+    void showTotal(qint64 done);
+    void recountTotals();
 
     TransferHost& transferHost_;
     TransferTable& rows_;
-    WorkerThreads workers_;
     int current_ = kNoIndex;
     bool running_ = false;
     qint64 totalBytes_ = 0;
     qint64 completedBytes_ = 0;
-    // Kept for the life of the process, across files.
-    int retryCounter_ = 0;
-    RateDisplay rate_;
+    int retryCounter_ = 0; // kept across files; reset when a file completes or is given up
+    RateDisplay rate_;     // kept for the life of the process
 
 private:
+    void workerEnded();
     void pollTick();
+    void runNextExchange();
+
+    WorkerThreads workers_{this};
+    WorkerThreads exchanges_{this};
+    std::shared_ptr<TransferProgress> progress_;
+    quint64 progressRecordId_ = 0;
     bool startWhenIdle_ = false;
+    std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
+    QList<std::pair<std::function<void()>, std::function<void()>>> waitingExchanges_;
+    bool requestInProgress_ = false;
+    QList<QByteArray> queuedRequests_;
+    int completedSinceCompletion_ = 0;
+    bool ending_ = false;
 };

@@ -2,6 +2,14 @@
 
 TransferTable::TransferTable(QObject* parent) : QAbstractTableModel(parent) {}
 
+int TransferTable::rowOfRecord(quint64 id) const {
+    for (int row = 0; row < count_; ++row) {
+        if (recordAt(row).id == id)
+            return row;
+    }
+    return -1;
+}
+
 QString TransferTable::text(int row, int column) const {
     if (row < 0 || row >= count_ || column < 0 || column >= ColumnCount)
         return {};

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "TransferRecord.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <array>
+#include <type_traits>
 
 // The transfer list's rows and their records as one object: the list view shows this model
 // and the engine works on the same rows, so a row and its record cannot drift apart when
@@ -18,6 +21,12 @@ public:
 
     int count() const { return count_; }
     bool isFull() const { return count_ >= kCapacity; }
+
+    // The shared part of row i's record.
+    virtual TransferRecord& recordAt(int row) = 0;
+    virtual const TransferRecord& recordAt(int row) const = 0;
+    // The row whose record has this id, or -1.
+    int rowOfRecord(quint64 id) const;
 
     QString text(int row, int column) const;
     void setText(int row, int column, const QString& text);
@@ -52,17 +61,23 @@ private:
 };
 
 template <class Record> class RecordTable final : public TransferTable {
+    static_assert(std::is_base_of_v<TransferRecord, Record>);
+
 public:
     using TransferTable::TransferTable;
 
     Record& record(int row) { return records_[size_t(row)]; }
     const Record& record(int row) const { return records_[size_t(row)]; }
+    TransferRecord& recordAt(int row) override { return records_[size_t(row)]; }
+    const TransferRecord& recordAt(int row) const override { return records_[size_t(row)]; }
 
-    // Adds a row at the end; false when the table is full.
+    // Adds a row at the end with a fresh record id; false when the table is full.
     bool append(const Record& r, const QString& name, const QString& size, const QString& state) {
         if (isFull())
             return false;
-        records_[size_t(count())] = r;
+        Record& stored = records_[size_t(count())];
+        stored = r;
+        stored.id = ++lastId_;
         appendTexts(name, size, state);
         return true;
     }
@@ -82,4 +97,5 @@ protected:
 
 private:
     std::array<Record, kCapacity> records_{};
+    quint64 lastId_ = 0;
 };

@@ -10,6 +10,10 @@ inline QString cannotConnect() {
 inline QString allDone() {
     return QStringLiteral("모든 파일이 전송완료되었습니다.");
 }
+// The end of a list in which some files could not be transferred.
+inline QString notTransferred(int files) {
+    return QStringLiteral("%1개의 파일을 전송하지 못했습니다.").arg(files);
+}
 inline QString doneCaption() {
     return QStringLiteral("전송완료");
 }

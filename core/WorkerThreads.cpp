@@ -1,29 +1,69 @@
 #include "WorkerThreads.h"
 
-void WorkerThreads::start(std::function<void()> work) {
-    auto finished = std::make_shared<Shared<bool>>(false);
-    Worker worker;
-    worker.finished = finished;
-    worker.thread = std::thread([work = std::move(work), finished] {
-        work();
-        finished->store(true);
-    });
-    workers_.push_back(std::move(worker));
+#include <QMetaObject>
+#include <QThread>
+#include <chrono>
+
+WorkerThreads::WorkerThreads(QObject* owner) : owner_(owner), link_(std::make_shared<OwnerLink>()) {
+    link_->owner = owner;
 }
 
-void WorkerThreads::reap() {
-    for (auto it = workers_.begin(); it != workers_.end();) {
-        if (it->finished->load()) {
-            it->thread.join();
-            it = workers_.erase(it);
-        } else {
-            ++it;
-        }
+WorkerThreads::~WorkerThreads() {
+    joinAll(0);
+}
+
+void WorkerThreads::start(std::function<void()> work, std::function<void()> ended) {
+    const quint64 id = nextId_++;
+    auto returned = std::make_shared<std::atomic<bool>>(false);
+    // The thread reaches the owner only through the link, which the owner clears before it
+    // goes; the queued step then finds the worker by its id, or nothing when it was already
+    // taken care of by joinAll.
+    std::thread thread([this, id, work = std::move(work), ended = std::move(ended), link = link_,
+                        returned]() mutable {
+        work();
+        returned->store(true);
+        std::lock_guard<std::mutex> lock(link->mutex);
+        if (!link->owner)
+            return;
+        QMetaObject::invokeMethod(
+            link->owner, [this, id, ended = std::move(ended)] { settle(id, ended); },
+            Qt::QueuedConnection);
+    });
+    workers_.push_back(Worker{id, std::move(thread), std::move(returned)});
+}
+
+void WorkerThreads::settle(quint64 id, const std::function<void()>& ended) {
+    for (auto it = workers_.begin(); it != workers_.end(); ++it) {
+        if (it->id != id)
+            continue;
+        it->thread.join();
+        workers_.erase(it);
+        if (ended)
+            ended();
+        return;
     }
 }
 
-void WorkerThreads::joinAll() {
-    for (Worker& w : workers_)
-        w.thread.join();
+bool WorkerThreads::joinAll(int ms) {
+    {
+        std::lock_guard<std::mutex> lock(link_->mutex);
+        link_->owner = nullptr;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    bool allReturned = true;
+    for (Worker& w : workers_) {
+        while (!w.returned->load() && std::chrono::steady_clock::now() < deadline)
+            QThread::msleep(5);
+        if (w.returned->load()) {
+            w.thread.join();
+        } else {
+            allReturned = false;
+            w.thread.detach();
+        }
+    }
     workers_.clear();
+    // Workers started from now on report as before.
+    link_ = std::make_shared<OwnerLink>();
+    link_->owner = owner_;
+    return allReturned;
 }

@@ -1,30 +1,52 @@
 #pragma once
 
-#include "SharedField.h"
+#include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <thread>
 
-// The transfer workers a window's timer has started and not yet seen end. The timer reaps
-// them (joins those that are done) on its ticks; nothing blocks on a running worker except
-// the program's end.
+// Threads an engine starts for its transfers and its control exchanges. Each runs one piece
+// of work; when the work returns, its `ended` step runs on the owner's thread at once (a
+// queued call), after the thread has been joined. Nothing on the owner's thread ever blocks
+// on a running worker, except the program's end, which waits a bounded time.
 class WorkerThreads {
 public:
-    ~WorkerThreads() { joinAll(); }
+    // `ended` steps run on `owner`'s thread; none runs once the owner is gone.
+    explicit WorkerThreads(QObject* owner);
+    ~WorkerThreads();
+    WorkerThreads(const WorkerThreads&) = delete;
+    WorkerThreads& operator=(const WorkerThreads&) = delete;
 
-    void start(std::function<void()> work);
-    // Joins the workers that have finished; the rest stay listed.
-    void reap();
+    void start(std::function<void()> work, std::function<void()> ended = {});
+    // A worker is listed from its start until its `ended` step has run.
     bool empty() const { return workers_.empty(); }
-    // Waits for every worker; they must have been told to end.
-    void joinAll();
+    int count() const { return int(workers_.size()); }
+
+    // Waits up to `ms` for the listed workers to return. Those that have not are left to end
+    // by themselves, with nothing of the owner's: their `ended` steps never run. True when
+    // every worker returned.
+    bool joinAll(int ms);
 
 private:
     struct Worker {
+        quint64 id = 0;
         std::thread thread;
-        std::shared_ptr<Shared<bool>> finished;
+        std::shared_ptr<std::atomic<bool>> returned;
     };
+    // What a worker thread needs to reach its owner; the owner clears it when it goes.
+    struct OwnerLink {
+        std::mutex mutex;
+        QObject* owner = nullptr;
+    };
+
+    void settle(quint64 id, const std::function<void()>& ended);
+
+    QObject* owner_;
+    std::shared_ptr<OwnerLink> link_;
     std::list<Worker> workers_;
+    quint64 nextId_ = 1;
 };

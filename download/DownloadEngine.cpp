@@ -2,85 +2,103 @@
 
 #include "CompletionChoice.h"
 #include "DesktopSeams.h"
+#include "DownloadExchanges.h"
 #include "DownloadTexts.h"
-#include "FileReply.h"
 #include "Formats.h"
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "StringSplitter.h"
 #include "TextCodec.h"
 
-#include <QDir>
+#include <QTimer>
 
 using Icon = DownloadHost::Icon;
 
 DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent)
-    : TransferEngineBase(host, table_, parent), host_(host), signOnLink_(makeLink()) {
+    : TransferEngineBase(host, table_, parent), host_(host) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
 
-DownloadEngine::~DownloadEngine() {
-    joinAll();
-}
-
-ServerLink DownloadEngine::makeLink() {
-    return ServerLink([this] {
-        host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(), Icon::Error);
-    });
-}
+DownloadEngine::~DownloadEngine() = default;
 
 void DownloadEngine::loadSettings() {
-    shared_.fileOverMode = SettingsStore::readInt(SettingKey::DownFileOver, 0);
+    fileOverMode_ = SettingsStore::readInt(SettingKey::DownFileOver, 0);
 }
 
 // ---- requests -------------------------------------------------------------------------
 
 void DownloadEngine::processRequest(const QByteArray& command) {
-    const qsizetype bar = command.indexOf('|');
-    const QByteArray word = bar < 0 ? command : command.left(bar);
-    if (word != Protocol::kDownloadCommandWord)
+    if (ending())
         return;
+    if (!beginRequest()) {
+        queueRequest(command);
+        return;
+    }
+    const qsizetype bar = command.indexOf('|');
+    if ((bar < 0 ? command : command.left(bar)) != Protocol::kDownloadCommandWord) {
+        finishRequest();
+        return;
+    }
     host_.moveToTopLeft();
     const HeadAndRest files = CutAtFirst(command.mid(bar + 1), '|');
     const HeadAndRest memberAndServer = CutAtFirst(files.rest, '|');
-    const QByteArray fileList = files.head;
-    const QByteArray memberId = memberAndServer.head;
-    const QByteArray serverNumber = memberAndServer.rest;
+    const Request request{files.head, memberAndServer.head, memberAndServer.rest};
 
+    // The member's values start afresh; the id stays the request's until the server names
+    // it, so that a sign-off after a refusal still says who is leaving.
     member_ = MemberInfo{};
+    member_.id = request.memberId;
     member_.className = ToCp949(QStringLiteral("일반회원"));
-    if (memberId.isEmpty()) {
+    if (request.memberId.isEmpty()) {
         host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(), Icon::Information);
-        exitProcedure();
+        if (!exitProcedure())
+            finishRequest();
         return;
     }
-    bool allowed = true;
-    {
-        signOnLink_.ConnectToFileServer();
-        const SignOnResult result = SignOn(signOnLink_, memberId);
-        if (result.check != MemberCheck::Member) {
-            host_.message(result.check == MemberCheck::NoMember ? MemberText::pleaseLogIn()
-                                                                : MemberText::alreadyInUse(),
-                          MemberText::errorCaption(), Icon::Information);
-            exitProcedure();
-            return;
-        }
-        member_ = result.member;
-        if (const auto refusal = CheckTimeWindow(member_, clock_())) {
-            allowed = false;
-            shared_.resumeIndex = current_;
-            if (indexNamesRecord(current_))
-                table_.record(current_).state = FileRecord::StopRequested;
-            setRunning(false);
-            host_.message(*refusal, MemberText::timeCaption(), Icon::Error);
-            ShellSeam::current().openUrl(ServiceAddress::homepage());
-        }
+    signOn(request);
+}
+
+void DownloadEngine::signOn(const Request& request) {
+    auto outcome = std::make_shared<SignOnOutcome>();
+    const QByteArray memberId = request.memberId;
+    const std::atomic<bool>* cancel = cancelFlag();
+    auto keepCancel = sharedCancelFlag();
+    runExchange(
+        [outcome, memberId, cancel, keepCancel] { *outcome = ExchangeSignOn(memberId, cancel); },
+        [this, outcome, request] { afterSignOn(request, *outcome); });
+}
+
+void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome) {
+    if (ending())
+        return;
+    if (outcome.connectFailed)
+        host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(), Icon::Error);
+    // The sign-on connection stays open until the program ends.
+    outcome.link.setCancel(nullptr);
+    signOnLink_ = std::move(outcome.link);
+    const SignOnResult& result = outcome.result;
+    if (result.check != MemberCheck::Member) {
+        host_.message(result.check == MemberCheck::NoMember ? MemberText::pleaseLogIn()
+                                                            : MemberText::alreadyInUse(),
+                      MemberText::errorCaption(), Icon::Information);
+        if (!exitProcedure())
+            finishRequest();
+        return;
     }
-    const QString root = chooseBatchRoot();
-    host_.restoreAndShow();
-    // A member outside the time window still sees the files, but nothing starts by itself.
-    addFiles(fileList, serverNumber, root, allowed);
+    member_ = result.member;
+    bool mayStart = true;
+    if (const auto refusal = CheckTimeWindow(member_, clock_())) {
+        // A member outside the time window still sees the files, but nothing starts.
+        mayStart = false;
+        resumeIndex_ = current_;
+        if (indexNamesRecord(current_))
+            stopCurrent();
+        setRunning(false);
+        host_.message(*refusal, MemberText::timeCaption(), Icon::Error);
+        ShellSeam::current().openUrl(ServiceAddress::homepage());
+    }
+    listFiles(request, mayStart);
 }
 
 QString DownloadEngine::chooseBatchRoot() {
@@ -98,101 +116,205 @@ QString DownloadEngine::chooseBatchRoot() {
     return root;
 }
 
-void DownloadEngine::addFiles(const QByteArray& fileList, const QByteArray& serverNumber,
-                              const QString& root, bool mayStart) {
-    StringSplitter pieces("?");
-    pieces.split(fileList);
-    int entries = 0;
-    for (unsigned i = 0; i < pieces.count(); ++i)
-        entries += pieces.piece(int(i)).isEmpty() ? 0 : 1;
-
-    if (table_.count() + entries > kMaxListed) {
+void DownloadEngine::listFiles(const Request& request, bool mayStart) {
+    const QString root = chooseBatchRoot();
+    host_.restoreAndShow();
+    auto finishListing = [this, mayStart] {
+        refreshAfterListing();
+        if (mayStart && SettingsStore::readInt(SettingKey::DownAutostart, 0) != 0 && !running_)
+            toggle();
+        finishRequest();
+    };
+    if (table_.count() + CountEntries(request.fileList) > kMaxListed) {
         host_.message(DownloadText::tooManyFiles(), DownloadText::caption(), Icon::Information);
-    } else {
-        ServerLink link = makeLink();
-        link.ConnectToFileServer();
-        const QByteArray accepted = link.Exchange("@Download");
-        link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
-        QByteArray rest = fileList;
-        for (int i = 0; accepted == "Ok" && i < entries; ++i) {
-            const HeadAndRest next = CutAtFirst(rest, '?');
-            if (next.head.isEmpty())
-                break;
-            rest = next.rest;
-            bool known = false;
-            for (int r = 0; r < table_.count() && !known; ++r)
-                known = table_.record(r).entry == next.head;
-            if (known)
-                continue;
-            const QByteArray reply = link.Exchange(next.head);
-            if (reply.isEmpty() || reply == "Null" || reply == "Ping")
-                continue;
-            const auto record = RecordFromFileReply(reply, next.head, root);
-            if (!record || table_.isFull())
-                continue;
-            table_.append(*record, record->displayName(), FormatSize(record->size),
-                          TransferText::waiting());
-        }
-        link.Close();
+        finishListing();
+        return;
     }
-    refreshAfterListing();
-    if (mayStart && SettingsStore::readInt(SettingKey::DownAutostart, 0) != 0 && !running_)
-        toggle();
+    QSet<QByteArray> known;
+    for (int row = 0; row < table_.count(); ++row)
+        known.insert(table_.record(row).entry);
+    auto outcome = std::make_shared<ListingOutcome>();
+    const std::atomic<bool>* cancel = cancelFlag();
+    auto keepCancel = sharedCancelFlag();
+    runExchange(
+        [outcome, request, known, root, cancel, keepCancel] {
+            *outcome =
+                ExchangeFileList(request.fileList, request.serverNumber, known, root, cancel);
+        },
+        [this, outcome, finishListing] {
+            if (ending())
+                return;
+            if (outcome->connectFailed)
+                host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(),
+                              Icon::Error);
+            for (const FileRecord& record : outcome->records)
+                table_.append(record, record.displayName(), FormatSize(record.size),
+                              TransferText::waiting());
+            if (outcome->unlisted > 0)
+                host_.message(DownloadText::notListed(outcome->unlisted),
+                              DownloadText::errorCaption(), Icon::Warning);
+            finishListing();
+        });
 }
 
 // ---- transfer -------------------------------------------------------------------------
 
-void DownloadEngine::toggle() {
-    if (running_) {
-        shared_.resumeIndex = current_;
-        if (indexNamesRecord(current_))
-            table_.record(current_).state = FileRecord::StopRequested;
-        setRunning(false);
-        return;
+bool DownloadEngine::stopCurrent() {
+    resumeIndex_ = current_;
+    if (indexNamesRecord(current_) && !TransferEngineBase::stopCurrent()) {
+        // No worker is on it (between attempts): the row is stopped all the same.
+        FileRecord& record = table_.record(current_);
+        if (record.state != FileRecord::Done)
+            record.state = FileRecord::StopRequested;
     }
-    startNext();
+    return true;
 }
 
-void DownloadEngine::startNext() {
-    if (deferStartUntilIdle())
-        return;
-    current_ = kNoIndex;
-    for (int i = 0; i < table_.count(); ++i) {
-        const FileRecord& r = table_.record(i);
-        const bool pending = r.state != FileRecord::Done || r.started;
-        if (pending && r.state != FileRecord::Failed) {
-            current_ = i;
+int DownloadEngine::nextPendingRow() const {
+    // A record with an empty name ends the scan; a failed one is passed over until the
+    // completion actions put it back.
+    for (int row = 0; row < table_.count(); ++row) {
+        const FileRecord& r = table_.record(row);
+        if (r.name.isEmpty())
             break;
-        }
+        if (r.pending() && r.state != FileRecord::Failed)
+            return row;
     }
-    if (current_ == kNoIndex) {
-        runCompletion();
-        return;
-    }
-    FileRecord& record = table_.record(current_);
-    setRunning(true);
+    return -1;
+}
+
+void DownloadEngine::beginFile(int row) {
+    FileRecord& record = table_.record(row);
     if (!record.started)
         record.done = 0;
     record.state = FileRecord::Transferring;
     showCurrentLines();
-    showProgressOfCurrent();
-    workers_.start([this, &record] { DownloadThread(shared_, record).run(); });
-    host_.startTimer(kPollTimer, 500);
+    host_.showFileProgress(ProgressBarPosition(record.done, record.size),
+                           ProgressCaption(record.done, record.size));
+
+    auto progress = std::make_shared<DownloadProgress>();
+    progress->done = record.done;
+    progress->started = record.started;
+    DownloadJob job;
+    job.dataAddress = record.dataAddress;
+    job.extension = record.extension;
+    job.fileKey = record.fileKey;
+    job.size = record.size;
+    job.root = record.root;
+    job.subfolder = record.subfolder;
+    job.localName = record.localName;
+    job.resume = resumeIndex_ != -1;
+    job.fileOverChoice = fileOverChoice_;
+    job.fileOverMode = fileOverMode_;
+    job.stallLimitMs = stallLimitMs_;
+    job.cancel = sharedCancelFlag();
+    startWorker(progress, [job, progress] { DownloadThread(job, *progress).run(); });
+}
+
+void DownloadEngine::settleEndedWorker() {
+    auto* progress = static_cast<DownloadProgress*>(currentProgress());
+    const int row = rowOfLastWorker();
+    copyProgressIntoRow(row);
+    if (progress->receiveError.load())
+        host_.message(DownloadText::receiveError(), DownloadText::errorCaption(), Icon::Error);
+    if (ending() || row < 0)
+        return;
+    current_ = row;
+    FileRecord& record = table_.record(row);
+    if (progress->complete()) {
+        record.state = FileRecord::Done;
+        record.started = false;
+        fileOverChoice_ = 0;
+        if (!progress->alreadyComplete.load())
+            resumeIndex_ = -1;
+        fileCompleted(row);
+        if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
+            deleteCompletedRows();
+        // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
+        // shown; the next start redraws them for its own file.
+        ++current_;
+        if (running_)
+            startNext();
+        return;
+    }
+    // A stop the user asked for wins over whatever the attempt ran into after it.
+    settleFailure(row,
+                  progress->stopRequested() ? DownloadProgress::Stopped : progress->result.load());
+}
+
+void DownloadEngine::settleFailure(int row, int result) {
+    FileRecord& record = table_.record(row);
+    switch (result) {
+    case DownloadProgress::Failed:
+        setRunning(false);
+        if (!scheduleRetry()) {
+            table_.setText(row, TransferTable::StateColumn, DownloadText::error());
+            // The last record given up stops the list: nothing follows it to start.
+            if (row != table_.count() - 1) {
+                record.state = FileRecord::Failed;
+                current_ = row + 1;
+                host_.startTimer(kRetryTimer, 1000);
+            }
+        }
+        break;
+    case DownloadProgress::CannotWrite:
+        setRunning(false);
+        askForAnotherFolder();
+        break;
+    case DownloadProgress::AskUser:
+        fileOverChoice_ = host_.askDuplicate(record.displayName());
+        record.state = FileRecord::Waiting;
+        startNext();
+        break;
+    case DownloadProgress::NotAcceptable:
+        // The folder is writable; this path is not: the file fails and the list goes on.
+        table_.setText(row, TransferTable::StateColumn, DownloadText::error());
+        record.state = FileRecord::Failed;
+        retryCounter_ = 0;
+        current_ = row + 1;
+        if (running_)
+            startNext();
+        break;
+    case DownloadProgress::DiskFull:
+        // The bytes written so far stay; the next start resumes at the local size.
+        setRunning(false);
+        resumeIndex_ = row;
+        table_.setText(row, TransferTable::StateColumn, TransferText::waiting());
+        host_.message(DownloadText::diskFull(), DownloadText::errorCaption(), Icon::Error);
+        break;
+    default: // stopped: the record keeps its bytes and resumes on the next start
+        break;
+    }
+}
+
+void DownloadEngine::askForAnotherFolder() {
+    const auto folder = host_.chooseFolder(DownloadText::chooseDownloadFolder());
+    if (!folder)
+        return; // the file stays pending; the user starts again when ready
+    for (int row = 0; row < table_.count(); ++row)
+        table_.record(row).setRoot(*folder);
+    SettingsStore::writeText(SettingKey::DefaultFolder, *folder);
+    toggle();
 }
 
 void DownloadEngine::runCompletion() {
     setRunning(false);
     host_.raiseTopmost();
+    int failed = 0;
     int firstFailed = kNoIndex;
-    for (int i = 0; i < table_.count(); ++i) {
-        FileRecord& r = table_.record(i);
+    bool anyDone = filesCompletedSinceCompletion() > 0;
+    for (int row = 0; row < table_.count(); ++row) {
+        FileRecord& r = table_.record(row);
+        anyDone = anyDone || r.state == FileRecord::Done;
         if (r.state == FileRecord::Failed) {
             r.state = FileRecord::Waiting;
+            ++failed;
             if (firstFailed == kNoIndex)
-                firstFailed = i;
+                firstFailed = row;
         }
     }
     current_ = firstFailed;
+    resetCompletionCounters();
     switch (DownloadCompletion()) {
     case Completion::PowerOff:
         PowerSeam::current().powerOff();
@@ -201,99 +323,21 @@ void DownloadEngine::runCompletion() {
         exitProcedure();
         break;
     case Completion::Report:
-        host_.message(TransferText::allDone(), TransferText::doneCaption(), Icon::Information);
-        host_.showWindow();
+        // Nothing reported as done unless something was: a list that never got a file (no
+        // server, a refused request) ends quietly, and failures are counted.
+        if (failed > 0) {
+            host_.message(TransferText::notTransferred(failed), TransferText::doneCaption(),
+                          Icon::Warning);
+            host_.showWindow();
+        } else if (anyDone) {
+            host_.message(TransferText::allDone(), TransferText::doneCaption(), Icon::Information);
+            host_.showWindow();
+        }
         break;
     }
 }
 
-void DownloadEngine::joinAll() {
-    shared_.aborting = true;
-    workers_.joinAll();
-}
-
-bool DownloadEngine::askPendingQuestion() {
-    if (shared_.transferResult != DownloadShared::AskUser || !indexNamesRecord(current_))
-        return false;
-    FileRecord& record = table_.record(current_);
-    shared_.fileOverChoice = host_.askDuplicate(record.displayName());
-    record.state = FileRecord::Waiting;
-    shared_.transferResult = DownloadShared::None;
-    startNext();
-    return true;
-}
-
-TransferEngineBase::Progress DownloadEngine::currentProgress() const {
-    const FileRecord& record = table_.record(current_);
-    const qint64 done = record.done;
-    return {done, record.size, done == record.size, shared_.measuredSpeed};
-}
-
-void DownloadEngine::settleEndedWorker() {
-    if (shared_.receiveError.load()) {
-        shared_.receiveError = false;
-        host_.message(DownloadText::receiveError(), DownloadText::errorCaption(), Icon::Error);
-    }
-    const int result = shared_.transferResult;
-    if (result == DownloadShared::Failed) {
-        setRunning(false);
-        if (retryCounter_ < 3) {
-            ++retryCounter_;
-            host_.startTimer(kRetryTimer, 1000);
-        } else {
-            retryCounter_ = 0;
-            table_.setText(current_, TransferTable::StateColumn, DownloadText::error());
-            if (indexNamesRecord(current_) && current_ != table_.count() - 1) {
-                table_.record(current_).state = FileRecord::Failed;
-                ++current_;
-                host_.startTimer(kRetryTimer, 1000);
-            }
-        }
-        shared_.transferResult = DownloadShared::None;
-    }
-    if (result == DownloadShared::CannotWrite) {
-        setRunning(false);
-        shared_.transferResult = DownloadShared::None;
-        const auto folder = host_.chooseFolder(DownloadText::chooseDownloadFolder());
-        if (!folder)
-            return; // the file stays pending; the user starts again when ready
-        for (int i = 0; i < table_.count(); ++i) {
-            FileRecord& r = table_.record(i);
-            r.root = *folder;
-            r.folder = r.subfolder.isEmpty() ? *folder : QDir(*folder).filePath(r.subfolder);
-        }
-        SettingsStore::writeText(SettingKey::DefaultFolder, *folder);
-        toggle();
-        return;
-    }
-    if (!indexNamesRecord(current_))
-        return;
-    FileRecord& record = table_.record(current_);
-    if (record.done != record.size || record.state != FileRecord::Done)
-        return;
-    completedBytes_ += record.size;
-    host_.showTotalProgress(ProgressBarPosition(completedBytes_, totalBytes_),
-                            ProgressCaption(completedBytes_, totalBytes_));
-    if (ProgressPercent(completedBytes_, totalBytes_) >= 100)
-        host_.showRemaining(TransferText::doneCaption());
-    table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
-    if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
-        deleteCompletedRows();
-    // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
-    // shown; the next start redraws them for its own file.
-    ++current_;
-    if (running_)
-        startNext();
-}
-
-// ---- figures and lines ----------------------------------------------------------------
-
-void DownloadEngine::showProgressOfCurrent() {
-    if (!indexNamesRecord(current_))
-        return;
-    const FileRecord& r = table_.record(current_);
-    host_.showFileProgress(ProgressBarPosition(r.done, r.size), ProgressCaption(r.done, r.size));
-}
+// ---- lines ----------------------------------------------------------------------------
 
 void DownloadEngine::showCurrentLines() {
     if (!indexNamesRecord(current_))
@@ -304,49 +348,9 @@ void DownloadEngine::showCurrentLines() {
     host_.showFolder(r.folder);
 }
 
-void DownloadEngine::refreshAfterListing() {
-    if (table_.count() == 0)
-        return;
-    totalBytes_ = 0;
-    completedBytes_ = 0;
-    for (int i = 0; i < table_.count(); ++i) {
-        const FileRecord& r = table_.record(i);
-        totalBytes_ += r.size;
-        if (r.state == FileRecord::Done)
-            completedBytes_ += r.size;
-    }
-    if (current_ < 0) {
-        for (int i = 0; i < table_.count(); ++i) {
-            if (table_.record(i).state != FileRecord::Done) {
-                current_ = i;
-                break;
-            }
-        }
-    }
-    host_.showTotalProgress(ProgressBarPosition(completedBytes_, totalBytes_),
-                            ProgressCaption(completedBytes_, totalBytes_));
-    host_.showFileProgress(0, QString::fromLatin1(kEmptyFileCaption));
+void DownloadEngine::showEmptyTotal() {
+    host_.showTotalProgress(0, DownloadText::emptyTotalCaption());
     host_.showRemaining(QStringLiteral("00:00:00"));
-    host_.showSpeed(QStringLiteral("-"));
-    showCurrentLines();
-}
-
-void DownloadEngine::refreshAfterDelete() {
-    totalBytes_ = 0;
-    completedBytes_ = 0;
-    for (int i = 0; i < table_.count(); ++i) {
-        const FileRecord& r = table_.record(i);
-        totalBytes_ += r.size;
-        if (r.state == FileRecord::StopRequested || r.state == FileRecord::Done)
-            completedBytes_ += r.done;
-    }
-    if (table_.count() == 0) {
-        host_.showTotalProgress(0, DownloadText::emptyTotalCaption());
-        host_.showRemaining(QStringLiteral("00:00:00"));
-        return;
-    }
-    host_.showTotalProgress(ProgressBarPosition(completedBytes_, totalBytes_),
-                            ProgressCaption(completedBytes_, totalBytes_));
 }
 
 // ---- list commands and exit -----------------------------------------------------------
@@ -364,23 +368,36 @@ int DownloadEngine::chosenRecord(int firstMarkedRow) const {
     if (indexNamesRecord(firstMarkedRow))
         return firstMarkedRow;
     bool anyPending = false;
-    for (int i = 0; i < table_.count() && !anyPending; ++i) {
-        const FileRecord& r = table_.record(i);
-        anyPending = r.state != FileRecord::Done || r.started;
-    }
+    for (int row = 0; row < table_.count() && !anyPending; ++row)
+        anyPending = table_.record(row).pending();
     return anyPending && indexNamesRecord(current_) ? current_ : 0;
 }
 
 bool DownloadEngine::exitProcedure() {
+    if (ending())
+        return true;
     int unfinished = 0;
-    for (int i = 0; i < table_.count(); ++i)
-        unfinished += table_.record(i).state != FileRecord::Done ? 1 : 0;
+    for (int row = 0; row < table_.count(); ++row)
+        unfinished += table_.record(row).state != FileRecord::Done ? 1 : 0;
     if (unfinished > 0 &&
         !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
         return false;
-    ServerLink farewell = makeLink();
-    SignOff(farewell, member_.id);
+    // Whatever runs gives up; the sign-off follows the exchange that is under way, if any.
+    beginEnding();
+    const QByteArray memberId = member_.id;
+    auto connected = std::make_shared<bool>(true);
+    runExchange([memberId, connected] { *connected = ExchangeSignOff(memberId, nullptr); },
+                [this, connected] {
+                    if (!*connected)
+                        host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(),
+                                      Icon::Error);
+                    finishExit();
+                });
+    return true;
+}
+
+void DownloadEngine::finishExit() {
+    signOnLink_.Close();
     joinAll();
     host_.quit();
-    return true;
 }

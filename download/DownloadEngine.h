@@ -7,11 +7,9 @@
 #include "ServerLink.h"
 #include "TransferEngineBase.h"
 
-#include <memory>
-
-// The download client's engine: request handling, the file list exchange, and the transfer of
-// the listed files one at a time on a worker thread, polled by the window's timer. Widget-free;
-// everything visible goes through DownloadHost.
+// The download client's engine: request handling (sign-on, time window, save folder, file
+// list exchange), and the transfer of the listed files one at a time. Widget-free; everything
+// visible goes through DownloadHost.
 class DownloadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
@@ -21,21 +19,21 @@ public:
     ~DownloadEngine() override;
 
     RecordTable<FileRecord>& table() { return table_; }
-    int resumeIndex() const { return shared_.resumeIndex; }
+    const RecordTable<FileRecord>& table() const { return table_; }
+    int resumeIndex() const { return resumeIndex_; }
+    void setResumeIndex(int index) { resumeIndex_ = index; }
+    // The member of the last request (the sign-off names it).
+    const MemberInfo& member() const { return member_; }
 
     // Reads the cached duplicate-file policy ("DOWN_File_over"), at start and after settings.
     void loadSettings();
-    // A manager command from the launch link or a hand-off.
+    // A manager command from the launch link or a hand-off. Requests are handled one after
+    // another; the file server is asked off the window's thread.
     void processRequest(const QByteArray& command);
-    void toggle() override;
-    // The exit procedure: asks when files are unfinished, signs off, ends the window's run.
-    // False when the user chose to stay.
+    // The exit procedure: asks when files are unfinished, signs off (off the window's
+    // thread), then ends the window's run. False when the user chose to stay.
     bool exitProcedure();
 
-    // What the list commands need: indexes into the table and the two recomputations.
-    void setResumeIndex(int index) { shared_.resumeIndex = index; }
-    void refreshAfterListing();
-    void refreshAfterDelete();
     // Removes the rows reading "완료" with their records, as the list option does after each
     // file; the current index keeps naming the same record.
     void deleteCompletedRows();
@@ -43,31 +41,42 @@ public:
     // the user has selected rows (-1 when not), else the current file while one is pending,
     // else the first.
     int chosenRecord(int firstMarkedRow) const;
-    // The local clock the time window is judged by (tests set their own hour).
+    // The local clock the time window is judged by.
     void setClock(LocalClock clock) { clock_ = std::move(clock); }
+    // How long a data connection may stay silent before the attempt counts as failed.
+    void setStallLimitMs(int ms) { stallLimitMs_ = ms; }
 
-    // For tests: shorter limits for stalled data connections.
-    void setStallLimitMs(int ms) { shared_.stallLimitMs = ms; }
+protected:
+    void processQueuedRequest(const QByteArray& request) override { processRequest(request); }
+    void beginFile(int row) override;
+    int nextPendingRow() const override;
+    void settleEndedWorker() override;
+    void runCompletion() override;
+    void showCurrentLines() override;
+    void showEmptyTotal() override;
+    bool stopCurrent() override;
 
 private:
-    bool signOn(const QByteArray& memberId);
+    struct Request {
+        QByteArray fileList;
+        QByteArray memberId;
+        QByteArray serverNumber;
+    };
+    void signOn(const Request& request);
+    void afterSignOn(const Request& request, struct SignOnOutcome& outcome);
+    void listFiles(const Request& request, bool mayStart);
     QString chooseBatchRoot();
-    void addFiles(const QByteArray& fileList, const QByteArray& serverNumber, const QString& root,
-                  bool mayStart);
-    void startNext() override;
-    void settleEndedWorker() override;
-    Progress currentProgress() const override;
-    bool askPendingQuestion() override;
-    void runCompletion();
-    void showProgressOfCurrent();
-    void showCurrentLines();
-    void joinAll();
-    ServerLink makeLink();
+    void settleFailure(int row, int result);
+    void askForAnotherFolder();
+    void finishExit();
 
     DownloadHost& host_;
     RecordTable<FileRecord> table_;
-    DownloadShared shared_;
     MemberInfo member_;
     LocalClock clock_ = SystemLocalHour;
-    ServerLink signOnLink_;
+    ServerLink signOnLink_; // held open until the program ends
+    int resumeIndex_ = -1;
+    int fileOverChoice_ = 0;
+    int fileOverMode_ = 0;
+    int stallLimitMs_ = 60000;
 };

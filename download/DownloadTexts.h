@@ -25,6 +25,15 @@ inline QString chooseDownloadFolder() {
 inline QString unreadableRequest() {
     return QStringLiteral("다운로드 요청을 읽을수 없습니다.\n홈페이지에서 다시 실행해주세요.");
 }
+// Entries the file server never answered (a time-out or a lost connection).
+inline QString notListed(int entries) {
+    return QStringLiteral("서버의 응답이 없어 %1개의 파일을 목록에 추가하지 못했습니다.")
+        .arg(entries);
+}
+inline QString diskFull() {
+    return QStringLiteral("디스크 공간이 부족하여 다운로드를 멈추었습니다.\n"
+                          "공간을 확보한 후 다시 시작하면 이어받습니다.");
+}
 inline QString receiveError() {
     return QStringLiteral("수신에러.");
 }

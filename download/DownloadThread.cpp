@@ -1,95 +1,116 @@
 #include "DownloadThread.h"
 
 #include "DataSocket.h"
+#include "SaveFolder.h"
 
-#include <QDir>
-#include <QFile>
+#include <QDebug>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
 constexpr int kSliceMs = 100; // how often a silent wait looks for a stop request
+
+struct FileHandle {
+    int fd = -1;
+    ~FileHandle() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+bool noSpace(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
 } // namespace
 
-void DownloadThread::run() {
-    const QByteArray address = record_.dataAddress;
-    const QString path = record_.localPath();
+bool DownloadThread::giveUp() const {
+    return progress_.stopRequested() || (job_.cancel && job_.cancel->load());
+}
 
-    // The subfolder chain under the root, one component at a time.
-    if (!record_.subfolder.isEmpty())
-        QDir(record_.root).mkpath(record_.subfolder);
+void DownloadThread::run() {
+    using R = DownloadProgress;
+    // The folder chain first, as the file's place must exist before any byte comes.
+    const SaveFolder folder(job_.root, job_.subfolder);
+    if (folder.status() == SaveFolder::Status::NotAcceptable) {
+        progress_.result = R::NotAcceptable;
+        return;
+    }
+    if (folder.status() == SaveFolder::Status::CannotCreate) {
+        progress_.result = R::CannotWrite;
+        return;
+    }
 
     DataSocket socket;
-    if (!socket.connectTo(address, kDataPort, 20000, [this] { return shared_.aborting.load(); })) {
-        shared_.transferResult = DownloadShared::Failed;
+    if (!socket.connectTo(job_.dataAddress, kDataPort, 20000, [this] { return giveUp(); })) {
+        progress_.result = giveUp() ? R::Stopped : R::Failed;
         return;
     }
     // A peer that stops reading must not hold the header sends forever.
     socket.setSendLimit(20000);
     if (!socket.probe()) {
-        shared_.transferResult = DownloadShared::Failed;
+        progress_.result = R::Failed;
         return;
     }
-    record_.started = 1;
-    const qint64 size = record_.size;
-    if (!socket.sendBlock(record_.extension + "/") || !socket.sendBlock(record_.fileKey) ||
+    progress_.started = true;
+    const qint64 size = job_.size;
+    if (!socket.sendBlock(job_.extension + "/") || !socket.sendBlock(job_.fileKey) ||
         !socket.sendBlock(QByteArray::number(size))) {
-        shared_.transferResult = DownloadShared::Failed;
+        progress_.result = R::Failed;
         return;
     }
 
-    struct stat local {};
-    const QByteArray nativePath = QFile::encodeName(path);
-    qint64 offset = ::stat(nativePath.constData(), &local) == 0 ? qint64(local.st_size) : 0;
-    if (shared_.resumeIndex == -1) {
-        const int choice = shared_.fileOverChoice;
-        if (choice == 0) {
-            const int mode = shared_.fileOverMode;
-            if (mode == 1) {
+    qint64 offset = folder.localSize(job_.localName);
+    if (offset < 0) {
+        progress_.result = R::NotAcceptable;
+        return;
+    }
+    if (!job_.resume) {
+        if (job_.fileOverChoice == 0) {
+            if (job_.fileOverMode == 1) {
                 offset = 0;
-            } else if (mode == 2 && offset != 0) {
-                shared_.transferResult = DownloadShared::AskUser;
+            } else if (job_.fileOverMode == 2 && offset != 0) {
+                progress_.result = R::AskUser;
                 return;
             }
-        } else if (choice == 1) {
+        } else if (job_.fileOverChoice == 1) {
             offset = 0;
         }
     }
     if (!socket.sendBlock(QByteArray::number(offset))) {
-        shared_.transferResult = DownloadShared::Failed;
+        progress_.result = R::Failed;
         return;
     }
-    // Bytes present in the local file: what the record reports from here on.
-    record_.done = offset;
+    // Bytes present in the local file: what the progress reports from here on.
+    progress_.done = offset;
     if (offset != 0 && offset == size) {
-        record_.state = FileRecord::Done;
-        record_.started = 0;
-        shared_.fileOverChoice = 0;
+        progress_.alreadyComplete = true;
+        progress_.markComplete();
         return;
     }
 
-    const int file = offset != 0 ? ::open(nativePath.constData(), O_WRONLY | O_CLOEXEC)
-                                 : ::open(nativePath.constData(),
-                                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (file < 0 || (offset != 0 && ::lseek(file, off_t(offset), SEEK_SET) < 0)) {
-        if (file >= 0)
-            ::close(file);
-        shared_.transferResult = DownloadShared::CannotWrite;
+    FileHandle file{folder.openForWriting(job_.localName, offset == 0)};
+    if (file.fd < 0) {
+        progress_.result = errno == ELOOP   ? R::NotAcceptable
+                           : noSpace(errno) ? R::DiskFull
+                                            : R::CannotWrite;
         return;
     }
-    receiveInto(socket, file, offset);
-    ::close(file);
+    if (offset != 0 && ::lseek(file.fd, off_t(offset), SEEK_SET) < 0) {
+        progress_.result = R::CannotWrite;
+        return;
+    }
+    receiveInto(socket, file.fd, offset);
 }
 
 void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
-    const qint64 size = record_.size;
-    // Never more than the file still lacks: a server that sends more has failed the attempt.
-    qint64 allowed = size - offset;
+    using R = DownloadProgress;
+    const qint64 size = job_.size;
+    qint64 missing = size - offset;
     std::vector<char> buffer(kReceiveBuffer);
     // Blocking receives that give up every slice, so a stop request or a stalled server is
     // noticed without a poll call in front of every read.
@@ -97,69 +118,56 @@ void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
     RateWindow rate;
     rate.start();
     int silentMs = 0;
-    bool stopped = false;
-    bool failed = false;
-    for (;;) {
-        if (shared_.aborting) {
-            failed = true;
-            break;
+    while (missing > 0) {
+        if (job_.cancel && job_.cancel->load()) {
+            progress_.result = R::Failed;
+            return;
         }
-        // One more byte than allowed, so that an overshooting server is noticed.
-        const size_t want = size_t(qBound<qint64>(1, allowed + 1, qint64(buffer.size())));
+        const size_t want = size_t(qMin<qint64>(missing, qint64(buffer.size())));
         const ssize_t n = ::recv(socket.fd(), buffer.data(), want, 0);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (record_.state == FileRecord::StopRequested) {
-                stopped = true;
-                break;
+            if (progress_.stopRequested()) {
+                progress_.result = R::Stopped;
+                return;
             }
             silentMs += kSliceMs;
-            if (silentMs >= shared_.stallLimitMs) {
-                failed = true;
-                break;
+            if (silentMs >= job_.stallLimitMs) {
+                progress_.result = R::Failed;
+                return;
             }
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            shared_.receiveError = true;
-            break;
-        }
-        if (n == 0)
-            break;
-        silentMs = 0;
-        if (n > allowed) {
-            // The bytes up to the announced size are the file's own: keep them, so the retry
-            // finds the file complete; what follows is the server's fault.
-            if (allowed > 0 && WriteAll(file, buffer.data(), allowed))
-                record_.done.fetchAdd(allowed);
-            failed = true;
-            break;
-        }
-        if (!WriteAll(file, buffer.data(), n)) {
-            shared_.transferResult = DownloadShared::CannotWrite;
+            progress_.receiveError = true;
+            progress_.result = R::Failed;
             return;
         }
-        allowed -= n;
-        record_.done.fetchAdd(n);
+        if (n == 0) { // closed before the whole file came
+            progress_.result = R::Failed;
+            return;
+        }
+        silentMs = 0;
+        if (!WriteAll(file, buffer.data(), n)) {
+            progress_.result = noSpace(errno) ? R::DiskFull : R::CannotWrite;
+            return;
+        }
+        missing -= n;
+        progress_.done.fetch_add(n);
         qint64 measured = 0;
         if (rate.add(n, measured))
-            shared_.measuredSpeed = measured;
-        if (record_.state == FileRecord::StopRequested) {
-            stopped = true;
-            break;
+            progress_.rate = measured;
+        if (missing > 0 && progress_.stopRequested()) {
+            progress_.result = R::Stopped;
+            return;
         }
     }
-    if (stopped) {
-        shared_.transferResult = DownloadShared::Stopped;
-        return;
-    }
-    if (!failed && record_.done == size) {
-        record_.state = FileRecord::Done;
-        record_.started = 0;
-        shared_.fileOverChoice = 0;
-        shared_.resumeIndex = -1;
-        return;
-    }
-    shared_.transferResult = DownloadShared::Failed;
+    // Every announced byte is here: the file is complete, whatever else the server sends.
+    char extra = 0;
+    if (::recv(socket.fd(), &extra, 1, MSG_PEEK | MSG_DONTWAIT) > 0)
+        qWarning("download: the server sent more than the announced %lld bytes; the rest is "
+                 "dropped",
+                 static_cast<long long>(size));
+    progress_.markComplete();
 }

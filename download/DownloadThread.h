@@ -1,23 +1,44 @@
 #pragma once
 
-#include "FileRecord.h"
+#include "TransferProgress.h"
 
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
 #include <atomic>
+#include <memory>
 
-// Values the worker and the window's timer share. Plain fields in the original design; here
-// atomics, so that reading them on the timer while the worker writes is well defined.
-struct DownloadShared {
-    enum Result { None = 0, Failed = 1, CannotWrite = 2, Stopped = 3, AskUser = 10 };
+// Everything one download attempt needs, fixed when it starts: the worker works from this
+// and its DownloadProgress, never from the list.
+struct DownloadJob {
+    QByteArray dataAddress;
+    QByteArray extension;
+    QByteArray fileKey;
+    qint64 size = 0;
+    QString root;
+    QStringList subfolder; // checked components under the root
+    QString localName;     // checked file name
+    // The file was stopped by the user (or the time rule): it resumes at the local size,
+    // whatever the duplicate-file setting says.
+    bool resume = false;
+    int fileOverChoice = 0; // the duplicate-file answer: 0 none, 1 overwrite, other resume
+    int fileOverMode = 0;   // the cached "DOWN_File_over": 1 overwrite, 2 ask, other resume
+    int stallLimitMs = 60000;
+    std::shared_ptr<const std::atomic<bool>> cancel; // the program is ending
+};
 
-    Shared<int> transferResult = None;
-    Shared<qint64> measuredSpeed = 0;
-    Shared<int> resumeIndex = -1;
-    Shared<int> fileOverChoice = 0;    // 0 none, 1 overwrite, other values resume
-    Shared<int> fileOverMode = 0;      // cached "DOWN_File_over"
-    Shared<bool> receiveError = false; // shown by the window, never by the worker
-    Shared<bool> aborting = false;     // the program is ending
-
-    int stallLimitMs = 60000; // a data connection silent this long is a failed attempt
+struct DownloadProgress : TransferProgress {
+    enum Result {
+        None = 0,
+        Failed = 1,         // retried
+        CannotWrite = 2,    // the folder cannot be written: ask for another
+        Stopped = 3,        // on request; the bytes stay and the file resumes later
+        AskUser = 10,       // the local file exists and the duplicate-file question decides
+        NotAcceptable = 20, // a link or a non-file on the way: this file fails, the list goes on
+        DiskFull = 21,      // no space left: the list stops, the bytes stay
+    };
+    std::atomic<bool> receiveError{false};    // shown by the window, never by the worker
+    std::atomic<bool> alreadyComplete{false}; // the local file was whole before any byte came
 };
 
 // Moves one file from its data server into the save folder.
@@ -26,12 +47,14 @@ public:
     static constexpr int kDataPort = 7301;
     static constexpr int kReceiveBuffer = 256 * 1024;
 
-    DownloadThread(DownloadShared& shared, FileRecord& record) : shared_(shared), record_(record) {}
+    DownloadThread(const DownloadJob& job, DownloadProgress& progress)
+        : job_(job), progress_(progress) {}
     void run();
 
 private:
     void receiveInto(class DataSocket& socket, int file, qint64 offset);
+    bool giveUp() const;
 
-    DownloadShared& shared_;
-    FileRecord& record_;
+    const DownloadJob& job_;
+    DownloadProgress& progress_;
 };

@@ -13,7 +13,12 @@ QString FileRecord::displayName() const {
 }
 
 QString FileRecord::localPath() const {
-    return QDir(folder).filePath(displayName());
+    return QDir(folder).filePath(localName);
+}
+
+void FileRecord::setRoot(const QString& newRoot) {
+    root = newRoot;
+    folder = subfolder.isEmpty() ? newRoot : QDir(newRoot).filePath(subfolder.join('/'));
 }
 
 std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QByteArray& entry,
@@ -23,9 +28,10 @@ std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QBy
     const HeadAndRest address = CutAtFirst(name.rest, '|');
     const HeadAndRest key = CutAtFirst(address.rest, '|');
     const HeadAndRest subfolder = CutAtFirst(key.rest, '|');
-    const auto safeName = SafeFileName(FromCp949(name.head));
+    const auto localName = SafeFileName(FromCp949(name.head));
     const auto parts = SafeSubfolder(FromCp949(subfolder.head));
-    if (!safeName || !parts)
+    const qint64 size = ParseWireInt64(subfolder.rest);
+    if (!localName || !parts || size < 0)
         return std::nullopt;
 
     FileRecord r;
@@ -33,11 +39,11 @@ std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QBy
     r.name = name.head;
     r.dataAddress = address.head;
     r.fileKey = key.head;
-    r.size = ParseWireInt64(subfolder.rest);
+    r.size = size;
     const qsizetype dot = r.name.lastIndexOf('.');
     r.extension = dot < 0 ? r.name : r.name.mid(dot + 1);
-    r.root = root;
-    r.subfolder = parts->join(QLatin1Char('/'));
-    r.folder = r.subfolder.isEmpty() ? root : QDir(root).filePath(r.subfolder);
+    r.localName = *localName;
+    r.subfolder = *parts;
+    r.setRoot(root);
     return r;
 }

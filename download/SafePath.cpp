@@ -16,12 +16,18 @@ bool safeComponent(const QString& part) {
     return part.toUtf8().size() <= 255;
 }
 
+QString unhidden(QString part) {
+    for (qsizetype i = 0; i < part.size() && part[i] == QLatin1Char('.'); ++i)
+        part[i] = QLatin1Char('_');
+    return part;
+}
+
 } // namespace
 
 std::optional<QString> SafeFileName(const QString& name) {
     if (!safeComponent(name))
         return std::nullopt;
-    return name;
+    return unhidden(name);
 }
 
 std::optional<QStringList> SafeSubfolder(const QString& folder) {
@@ -33,12 +39,13 @@ std::optional<QStringList> SafeSubfolder(const QString& folder) {
         return std::nullopt;
     if (rest.endsWith(QLatin1Char('/')))
         rest.chop(1);
-    const QStringList parts = rest.split(QLatin1Char('/'));
+    QStringList parts = rest.split(QLatin1Char('/'));
     if (parts.size() > 100)
         return std::nullopt;
-    for (const QString& part : parts) {
+    for (QString& part : parts) {
         if (!safeComponent(part))
             return std::nullopt;
+        part = unhidden(part);
     }
     return parts;
 }

@@ -3,8 +3,11 @@
 #include <QFile>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 qint64 FingerprintSampleOffset(qint64 listedSize) {
     if (listedSize < 10)
@@ -14,16 +17,19 @@ qint64 FingerprintSampleOffset(qint64 listedSize) {
     return listedSize / 2;
 }
 
-QByteArray FileFingerprint(const QString& path, qint64 listedSize) {
+QByteArray FileFingerprint(int fd, qint64 listedSize) {
     std::array<char, 10> sample{};
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.seek(FingerprintSampleOffset(listedSize))) {
-        qint64 filled = 0;
-        while (filled < qint64(sample.size())) {
-            const qint64 n = file.read(sample.data() + filled, qint64(sample.size()) - filled);
+    if (fd >= 0) {
+        const off_t at = off_t(FingerprintSampleOffset(listedSize));
+        size_t filled = 0;
+        while (filled < sample.size()) {
+            const ssize_t n =
+                ::pread(fd, sample.data() + filled, sample.size() - filled, at + off_t(filled));
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n <= 0)
                 break;
-            filled += n;
+            filled += size_t(n);
         }
     }
     QByteArray text = QByteArray::number(listedSize);
@@ -32,5 +38,13 @@ QByteArray FileFingerprint(const QString& path, qint64 listedSize) {
         std::snprintf(digits, sizeof digits, "%03d", std::abs(int(static_cast<signed char>(c))));
         text += digits;
     }
+    return text;
+}
+
+QByteArray FileFingerprint(const QString& path, qint64 listedSize) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const QByteArray text = FileFingerprint(fd, listedSize);
+    if (fd >= 0)
+        ::close(fd);
     return text;
 }

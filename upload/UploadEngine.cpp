@@ -2,16 +2,14 @@
 
 #include "CompletionChoice.h"
 #include "DesktopSeams.h"
-#include "FileFingerprint.h"
 #include "Formats.h"
-#include "Protocol.h"
 #include "MemberHandshake.h"
+#include "Protocol.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
+#include "UploadChoices.h"
+#include "UploadExchanges.h"
 #include "UploadTexts.h"
-#include "WireNumbers.h"
-
-#include <QFileInfo>
 
 using Icon = UploadHost::Icon;
 
@@ -30,12 +28,6 @@ QByteArray commandField(const QByteArray& command, int index, bool rest = false)
     return end < 0 ? command.mid(from) : command.mid(from, end - from);
 }
 
-// The file number is the reply's text before its first "|".
-int fileNumberOf(const QByteArray& reply) {
-    const qsizetype bar = reply.indexOf('|');
-    return ParseWireInt32(bar < 0 ? reply : reply.left(bar));
-}
-
 } // namespace
 
 UploadEngine::UploadEngine(UploadHost& host, QObject* parent)
@@ -44,140 +36,160 @@ UploadEngine::UploadEngine(UploadHost& host, QObject* parent)
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
 
-UploadEngine::~UploadEngine() {
-    joinAll();
-}
-
-ServerLink UploadEngine::makeLink() {
-    return ServerLink([this] {
-        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
-    });
-}
+UploadEngine::~UploadEngine() = default;
 
 // ---- manager command ----------------------------------------------------------------------
 
 void UploadEngine::processCommand(const QByteArray& command) {
-    if (commandField(command, 0) != Protocol::kUploadCommandWord)
+    if (ending())
         return;
+    if (!beginRequest()) {
+        queueRequest(command);
+        return;
+    }
+    if (commandField(command, 0) != Protocol::kUploadCommandWord) {
+        finishRequest();
+        return;
+    }
     const QByteArray listKey = commandField(command, 1);
-    QByteArray memberId = commandField(command, 2);
+    const QByteArray memberId = commandField(command, 2);
     const QByteArray serverNumber = commandField(command, 3, true);
     if (memberId.isEmpty()) {
         host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(), Icon::Information);
-        exitRoutine();
+        if (!exitRoutine())
+            finishRequest();
         return;
     }
     host_.restoreAndShow();
-    if (!checkMember(memberId))
-        return;
-    listFiles(listKey, serverNumber);
-    refreshAfterListing();
-    if (SettingsStore::readInt(SettingKey::UpAutostart, 0) != 0 && !running_)
-        toggle();
-}
-
-bool UploadEngine::checkMember(QByteArray& memberId) {
-    ServerLink link = makeLink();
-    // Without a file server every further exchange would fail too, each with its own box.
-    if (!link.ConnectToFileServer())
-        return false;
-    const SignOnResult result = SignOn(link, memberId);
-    link.Close();
-    switch (result.check) {
-    case MemberCheck::NoMember: {
-        ServerLink farewell = makeLink();
-        SignOff(farewell, memberId);
-        host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(), Icon::Information);
-        exitRoutine();
-        return false;
-    }
-    case MemberCheck::OverUser:
-        return true; // listed anyway, and never signed off
-    case MemberCheck::Member:
-        break;
-    }
-    memberId = result.member.id;
-    ServerLink farewell = makeLink();
-    SignOff(farewell, memberId);
-    return true;
+    auto outcome = std::make_shared<MemberCheckOutcome>();
+    const std::atomic<bool>* cancel = cancelFlag();
+    auto keepCancel = sharedCancelFlag();
+    runExchange([outcome, memberId, cancel,
+                 keepCancel] { *outcome = ExchangeMemberCheck(memberId, cancel); },
+                [this, outcome, listKey, serverNumber] {
+                    if (ending())
+                        return;
+                    if (outcome->connectFailed) {
+                        // Every further exchange would fail too, each with its own box: one is
+                        // enough.
+                        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(),
+                                      Icon::Warning);
+                        finishRequest();
+                        return;
+                    }
+                    if (outcome->check == MemberCheck::NoMember) {
+                        host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(),
+                                      Icon::Information);
+                        if (!exitRoutine())
+                            finishRequest();
+                        return;
+                    }
+                    listFiles(listKey, serverNumber);
+                });
 }
 
 void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& serverNumber) {
-    ServerLink link = makeLink();
-    if (!link.ConnectToFileServer())
-        return;
-    const QByteArray accepted = link.Exchange("@Upload");
-    link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
-    while (accepted == "Ok" && !table_.isFull()) {
-        const QByteArray reply = link.Exchange(listKey);
-        if (reply.isEmpty() || reply == "Null" || reply == "Ping" || reply == "ListEnd")
-            break;
-        ListedFile listed = ParseListing(reply);
-        UploadRecord& record = listed.record;
-        // The server expects a fingerprint after every record, usable or not.
-        const QByteArray numbered = link.Exchange(FileFingerprint(record.localPath(), record.size));
-        record.fileNumber = fileNumberOf(numbered);
-        if (!listed.usable)
-            continue;
-        const QString path = record.localPath();
-        const QString shownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        table_.append(record, shownName, FormatSize(QFileInfo(path).size()),
-                      TransferText::waiting());
-    }
-    link.Close();
+    auto outcome = std::make_shared<UploadListingOutcome>();
+    const int capacity = TransferTable::kCapacity - table_.count();
+    const std::atomic<bool>* cancel = cancelFlag();
+    auto keepCancel = sharedCancelFlag();
+    runExchange(
+        [outcome, listKey, serverNumber, capacity, cancel, keepCancel] {
+            *outcome = ExchangeUploadList(listKey, serverNumber, capacity, cancel);
+        },
+        [this, outcome] {
+            if (ending())
+                return;
+            if (outcome->connectFailed)
+                host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(),
+                              Icon::Warning);
+            for (const ListedRow& row : outcome->rows)
+                table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize),
+                              TransferText::waiting());
+            if (outcome->cutShort)
+                host_.message(UploadText::listCutShort(), UploadText::errorCaption(),
+                              Icon::Warning);
+            refreshAfterListing();
+            if (SettingsStore::readInt(SettingKey::UpAutostart, 0) != 0 && !running_)
+                toggle();
+            finishRequest();
+        });
 }
 
 // ---- transfer -----------------------------------------------------------------------------
 
-void UploadEngine::toggle() {
-    if (running_) {
-        // Only a row being sent is asked to stop: a row the worker has just completed stays
-        // complete.
-        if (indexNamesRecord(current_) &&
-            table_.record(current_).state == UploadRecord::Transferring)
-            table_.record(current_).state = UploadRecord::StopRequested;
-        setRunning(false);
-        return;
-    }
-    startNext();
-}
-
-void UploadEngine::startNext() {
-    if (deferStartUntilIdle())
-        return;
-    current_ = kNoIndex;
-    for (int i = 0; i < table_.count(); ++i) {
-        const UploadRecord& r = table_.record(i);
-        if (r.state != UploadRecord::Done || r.started) {
-            current_ = i;
-            break;
-        }
-    }
-    if (current_ == kNoIndex) {
-        runCompletion();
-        return;
-    }
+void UploadEngine::beginFile(int row) {
     if (SettingsStore::readInt(SettingKey::UpTray, 0) != 0)
         host_.hideToTray();
-    UploadRecord& record = table_.record(current_);
-    currentPath_ = record.localPath();
+    UploadRecord& record = table_.record(row);
     if (!record.started)
         record.done = 0; // a row stopped part-way keeps what the server holds
     record.state = UploadRecord::Transferring;
-    setRunning(true);
-    shared_.transferResult = UploadShared::None;
 
-    workers_.start(
-        [this, &record, path = currentPath_] { UploadThread(shared_, record, path).run(); });
+    auto progress = std::make_shared<UploadProgress>();
+    progress->done = record.done;
+    progress->started = record.started;
+    UploadJob job;
+    job.dataAddress = record.dataAddress;
+    job.firstToken = record.firstToken;
+    job.secondToken = record.secondToken;
+    job.size = record.size;
+    job.path = record.localPath();
+    job.chosen = UploadChoices::chosen(record.listKey);
+    job.fileNumber = record.fileNumber;
+    job.connectLimitMs = limits_.connectMs;
+    job.offsetReplyLimitMs = limits_.offsetReplyMs;
+    job.sendLimitMs = limits_.sendMs;
+    job.cancel = sharedCancelFlag();
+    startWorker(progress, [job, progress] { UploadThread(job, *progress).run(); });
 
-    showStatusOfCurrent();
-    showFileBar(record);
-    host_.startTimer(kProgressTimer, 500);
+    showCurrentLines();
+    host_.showFileProgress(ProgressBarPosition(record.done, record.size),
+                           ProgressCaption(record.done, record.size));
+}
+
+void UploadEngine::settleEndedWorker() {
+    auto* progress = static_cast<UploadProgress*>(currentProgress());
+    const int row = rowOfLastWorker();
+    copyProgressIntoRow(row);
+    if (ending() || row < 0)
+        return;
+    if (progress->offsetError.load())
+        host_.message(UploadText::offsetError(), UploadText::errorCaption(), Icon::Error);
+    if (progress->noticeFailed.load())
+        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
+    current_ = row;
+    UploadRecord& record = table_.record(row);
+    if (progress->complete()) {
+        record.state = UploadRecord::Done;
+        record.started = false;
+        fileCompleted(row);
+        ++current_;
+        if (running_)
+            startNext();
+        return;
+    }
+    // A stop the user asked for wins over whatever the attempt ran into after it.
+    const int result =
+        progress->stopRequested() ? UploadProgress::Stopped : progress->result.load();
+    if (result == UploadProgress::Failed) {
+        setRunning(false);
+        if (!scheduleRetry())
+            host_.message(UploadText::serverLost(), UploadText::errorCaption(), Icon::Error);
+    } else if (result == UploadProgress::CannotOpen) {
+        setRunning(false);
+        table_.setText(row, TransferTable::StateColumn, UploadText::error());
+        host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
+    }
 }
 
 void UploadEngine::runCompletion() {
     setRunning(false);
     host_.raiseTopmost();
+    bool anyDone = filesCompletedSinceCompletion() > 0;
+    for (int row = 0; row < table_.count() && !anyDone; ++row)
+        anyDone = table_.record(row).state == UploadRecord::Done;
+    resetCompletionCounters();
     switch (UploadCompletion()) {
     case Completion::PowerOff:
         host_.removeTrayIcon();
@@ -187,79 +199,18 @@ void UploadEngine::runCompletion() {
         exitRoutine();
         break;
     case Completion::Report:
-        host_.showWindow();
-        host_.message(TransferText::allDone(), TransferText::doneCaption(), Icon::Information);
+        // An empty list has transferred nothing: no report of success.
+        if (anyDone) {
+            host_.showWindow();
+            host_.message(TransferText::allDone(), TransferText::doneCaption(), Icon::Information);
+        }
         break;
     }
 }
 
-void UploadEngine::joinAll() {
-    shared_.aborting = true;
-    workers_.joinAll();
-    shared_.aborting = false;
-}
+// ---- lines --------------------------------------------------------------------------------
 
-TransferEngineBase::Progress UploadEngine::currentProgress() const {
-    const UploadRecord& record = table_.record(current_);
-    const qint64 done = record.done;
-    return {done, record.size, done == record.size && record.state == UploadRecord::Done,
-            shared_.measuredRate};
-}
-
-void UploadEngine::settleEndedWorker() {
-    if (shared_.offsetError.load()) {
-        shared_.offsetError = false;
-        host_.message(UploadText::offsetError(), UploadText::errorCaption(), Icon::Error);
-    }
-    if (shared_.noticeFailed.load()) {
-        shared_.noticeFailed = false;
-        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
-    }
-    const int result = shared_.transferResult;
-    if (result == UploadShared::Failed) {
-        setRunning(false);
-        if (retryCounter_ < 3) {
-            ++retryCounter_;
-            host_.startTimer(kRetryTimer, 1000);
-        } else {
-            retryCounter_ = 0;
-            host_.message(UploadText::serverLost(), UploadText::errorCaption(), Icon::Error);
-        }
-        shared_.transferResult = UploadShared::None;
-    } else if (result == UploadShared::CannotOpen) {
-        setRunning(false);
-        host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
-        shared_.transferResult = UploadShared::None;
-    }
-    if (!indexNamesRecord(current_))
-        return;
-    UploadRecord& record = table_.record(current_);
-    if (record.done != record.size || record.state != UploadRecord::Done)
-        return;
-    completedBytes_ += record.size;
-    showTotalBar(completedBytes_);
-    if (completedBytes_ >= totalBytes_)
-        host_.showRemaining(TransferText::doneCaption());
-    table_.setText(current_, TransferTable::StateColumn, TransferText::complete());
-    showFileBar(record);
-    ++current_;
-    if (running_)
-        startNext();
-}
-
-// ---- figures and lines --------------------------------------------------------------------
-
-void UploadEngine::showFileBar(const UploadRecord& r) {
-    host_.showFileProgress(ProgressBarPosition(r.done, r.size), ProgressCaption(r.done, r.size));
-}
-
-void UploadEngine::showTotalBar(qint64 done) {
-    // The total bar never sits at 0 once there is a list.
-    host_.showTotalProgress(qMax(1, ProgressBarPosition(done, totalBytes_)),
-                            ProgressCaption(done, totalBytes_));
-}
-
-void UploadEngine::showStatusOfCurrent() {
+void UploadEngine::showCurrentLines() {
     if (!indexNamesRecord(current_)) {
         host_.showStatus(QString());
         return;
@@ -268,57 +219,22 @@ void UploadEngine::showStatusOfCurrent() {
                      UploadText::uploading());
 }
 
-void UploadEngine::refreshAfterListing() {
-    if (table_.count() == 0)
-        return;
-    totalBytes_ = 0;
-    completedBytes_ = 0;
-    for (int i = 0; i < table_.count(); ++i) {
-        const UploadRecord& r = table_.record(i);
-        totalBytes_ += r.size;
-        if (r.state == UploadRecord::Done)
-            completedBytes_ += r.size;
-    }
-    if (current_ < 0) {
-        for (int i = 0; i < table_.count(); ++i) {
-            if (table_.record(i).state != UploadRecord::Done) {
-                current_ = i;
-                break;
-            }
-        }
-    }
-    host_.showRemaining(QStringLiteral("00:00:00"));
-    showTotalBar(completedBytes_);
-    host_.showFileProgress(0, QString::fromLatin1(kEmptyFileCaption));
-    showStatusOfCurrent();
-    host_.showSpeed(QStringLiteral("-"));
-}
-
-void UploadEngine::refreshAfterDelete() {
-    totalBytes_ = 0;
-    completedBytes_ = 0;
-    for (int i = 0; i < table_.count(); ++i) {
-        const UploadRecord& r = table_.record(i);
-        totalBytes_ += r.size;
-        if (r.state == UploadRecord::Done || r.state == UploadRecord::StopRequested)
-            completedBytes_ += r.done;
-    }
-    if (table_.count() == 0) {
-        host_.showTotalProgress(0, QString::fromLatin1(kEmptyTotalCaption));
-        return;
-    }
-    showTotalBar(completedBytes_);
+void UploadEngine::showEmptyTotal() {
+    host_.showTotalProgress(0, QString::fromLatin1(kEmptyTotalCaption));
 }
 
 // ---- exit ---------------------------------------------------------------------------------
 
 bool UploadEngine::exitRoutine() {
+    if (ending())
+        return true;
     int unfinished = 0;
-    for (int i = 0; i < table_.count(); ++i)
-        unfinished += table_.record(i).state != UploadRecord::Done ? 1 : 0;
+    for (int row = 0; row < table_.count(); ++row)
+        unfinished += table_.record(row).state != UploadRecord::Done ? 1 : 0;
     if (unfinished > 0 &&
         !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
         return false;
+    beginEnding();
     joinAll();
     host_.quit();
     return true;

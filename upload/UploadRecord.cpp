@@ -22,6 +22,15 @@ QString UploadRecord::displayName() const {
     return FromCp949(name);
 }
 
+QString UploadRecord::shownPath() const {
+    return onThisFileSystem(listedPath);
+}
+
+QString UploadRecord::shownName() const {
+    const QString path = shownPath();
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 ListedFile ParseListing(const QByteArray& reply) {
     const HeadAndRest first = CutAtFirst(reply, '|');
     const HeadAndRest second = CutAtFirst(first.rest, '|');
@@ -35,11 +44,11 @@ ListedFile ParseListing(const QByteArray& reply) {
     r.secondToken = second.head;
     r.dataAddress = address.head;
     r.name = name.head;
-    listed.localPath = path.head;
+    r.listedPath = path.head;
     // Windows paths use "\"; the page on this platform sends "/".
     const qsizetype cut = qMax(path.head.lastIndexOf('\\'), path.head.lastIndexOf('/'));
     r.folder = cut < 0 ? QByteArray() : path.head.left(cut + 1);
     r.size = ParseWireInt64(path.rest);
-    listed.usable = !r.name.isEmpty() && !listed.localPath.isEmpty() && r.size >= 0;
+    listed.usable = !r.name.isEmpty() && !r.listedPath.isEmpty() && r.size >= 0;
     return listed;
 }

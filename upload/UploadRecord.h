@@ -1,30 +1,26 @@
 #pragma once
 
-#include "SharedField.h"
+#include "TransferRecord.h"
 
-#include <QByteArray>
 #include <QString>
 
 // One file of the upload list; row i of the transfer list is record i.
-struct UploadRecord {
-    enum State { Waiting = 0, Transferring = 1, StopRequested = 2, Done = 3 };
-
-    QByteArray name;        // file name, code page 949 as the server sent it
+struct UploadRecord : TransferRecord {
     QByteArray folder;      // local folder, up to and including its last separator
+    QByteArray listedPath;  // the listing's local path, as sent
     QByteArray dataAddress; // dotted IPv4 of the data server
     QByteArray firstToken;
     QByteArray secondToken;
-    qint64 size = 0; // announced to the data server
+    QByteArray listKey; // the list the file came with: the member chose its files for it
     int fileNumber = 0;
 
-    // Written by the worker while the timer reads them.
-    Shared<int> started = 0;
-    Shared<int> state = Waiting;
-    Shared<qint64> done = 0;
-
-    // Folder and name as a path of this file system ("\" separators become "/").
+    // Folder and name as a path of this file system ("\" separators become "/"): the file
+    // that is fingerprinted and sent.
     QString localPath() const;
     QString displayName() const;
+    // The listing's own path on this file system, and its last component: what the row shows.
+    QString shownPath() const;
+    QString shownName() const;
 };
 
 // A listing record: first token | second token | data address | name | local path | size.
@@ -32,7 +28,6 @@ struct UploadRecord {
 // or path, or with a negative size, is not usable: such a row could never complete.
 struct ListedFile {
     UploadRecord record;
-    QByteArray localPath;
     bool usable = false;
 };
 ListedFile ParseListing(const QByteArray& reply);

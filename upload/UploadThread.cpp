@@ -2,26 +2,25 @@
 
 #include "DataSocket.h"
 #include "ServerLink.h"
+#include "UploadChoices.h"
 #include "WireNumbers.h"
 
-#include <QFile>
+#include <QDebug>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 constexpr int kMaxOffsetReply = 12;
 constexpr int kSliceMs = 100; // how often a wait looks for a stop request
 
-struct Fd {
+struct FileHandle {
     int fd = -1;
-    ~Fd() {
+    ~FileHandle() {
         if (fd >= 0)
             ::close(fd);
     }
@@ -29,61 +28,58 @@ struct Fd {
 
 } // namespace
 
+bool UploadThread::giveUp() const {
+    return progress_.stopRequested() || (job_.cancel && job_.cancel->load());
+}
+
 void UploadThread::run() {
     const int result = transfer();
-    if (result != UploadShared::None) {
-        shared_.transferResult = result;
+    if (result != UploadProgress::None) {
+        progress_.result = result;
         return;
     }
-    record_.state = UploadRecord::Done;
-    record_.started = 0;
+    progress_.markComplete();
+    progress_.started = false;
     notifyComplete();
 }
 
 int UploadThread::transfer() {
-    auto stopRequested = [this] {
-        return shared_.aborting.load() || record_.state == UploadRecord::StopRequested;
-    };
-    const QByteArray address = record_.dataAddress;
-    // The announced size bounds what is sent: the data server keeps no byte beyond it, and
-    // the row completes when its bytes done reach it.
-    const qint64 size = record_.size;
+    using R = UploadProgress;
+    // Whatever the worker is doing when it sees a stop, the attempt ends as stopped.
+    auto failedOrStopped = [this] { return giveUp() ? R::Stopped : R::Failed; };
+    const qint64 size = job_.size;
 
     DataSocket socket;
-    if (!socket.connectTo(address, kDataPort, shared_.connectLimitMs, stopRequested))
-        return UploadShared::Failed;
+    if (!socket.connectTo(job_.dataAddress, kDataPort, job_.connectLimitMs,
+                          [this] { return giveUp(); }))
+        return failedOrStopped();
 
-    const QByteArray nativePath = QFile::encodeName(path_);
-    struct stat local {};
-    if (::stat(nativePath.constData(), &local) != 0 || !S_ISREG(local.st_mode))
-        return UploadShared::CannotOpen;
-    Fd file{::open(nativePath.constData(), O_RDONLY | O_CLOEXEC)};
+    FileHandle file{UploadChoices::openChosen(job_.chosen, job_.path)};
     if (file.fd < 0)
-        return UploadShared::CannotOpen;
+        return R::CannotOpen;
 
     // A peer that stops taking bytes must not hold the worker forever.
-    socket.setSendLimit(shared_.sendLimitMs);
+    socket.setSendLimit(job_.sendLimitMs);
     if (!socket.probe())
-        return UploadShared::Failed;
-    if (!socket.sendBlock(record_.firstToken) || !socket.sendBlock(record_.secondToken) ||
+        return failedOrStopped();
+    if (!socket.sendBlock(job_.firstToken) || !socket.sendBlock(job_.secondToken) ||
         !socket.sendBlock(QByteArray::number(size)))
-        return UploadShared::Failed;
+        return failedOrStopped();
 
     // The resume offset: wait for it without consuming it, then read it.
-    int waited = 0;
-    for (;;) {
+    for (int waited = 0;;) {
         pollfd p{socket.fd(), POLLIN, 0};
         const int ready = ::poll(&p, 1, kSliceMs);
         if (ready > 0)
             break;
         if (ready < 0 && errno == EINTR)
             continue;
-        if (stopRequested())
-            return UploadShared::Stopped;
+        if (giveUp())
+            return R::Stopped;
         waited += kSliceMs;
-        if (ready < 0 || waited >= shared_.offsetReplyLimitMs) {
-            shared_.offsetError = true;
-            return UploadShared::Failed;
+        if (ready < 0 || waited >= job_.offsetReplyLimitMs) {
+            progress_.offsetError = true;
+            return R::Failed;
         }
     }
     char reply[kMaxOffsetReply + 1] = {};
@@ -92,58 +88,53 @@ int UploadThread::transfer() {
         got = ::recv(socket.fd(), reply, kMaxOffsetReply, 0);
     } while (got < 0 && errno == EINTR);
     if (got <= 0) {
-        shared_.offsetError = true;
-        return UploadShared::Failed;
+        if (giveUp())
+            return R::Stopped;
+        progress_.offsetError = true;
+        return R::Failed;
     }
     const qint64 offset = ParseWireInt64(QByteArray(reply, int(got)));
     // A server that claims more bytes than the file has holds something else: starting at 0
     // would have it write our bytes behind its own, and seeking to the end would "complete"
     // a file that was never sent. The attempt fails like a lost connection.
     if (offset > size)
-        return UploadShared::Failed;
-    qint64 done = 0;
-    if (offset > 0) {
-        if (::lseek(file.fd, off_t(offset), SEEK_SET) < 0)
-            return UploadShared::Failed;
-        done = offset;
-    }
-    record_.done = done;
-    record_.started = 1;
+        return R::Failed;
+    off_t position = offset > 0 ? off_t(offset) : 0;
+    progress_.done = position;
+    progress_.started = true;
 
-    std::vector<char> buffer(size_t(qMin<qint64>(kChunk, qMax<qint64>(size - done, 1))));
     RateWindow rate;
     rate.start();
-    while (done < size) {
-        const size_t want = size_t(qMin<qint64>(qint64(buffer.size()), size - done));
-        ssize_t n;
-        do {
-            n = ::read(file.fd, buffer.data(), want);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0)
-            return UploadShared::CannotOpen;
-        // The file became shorter than announced: end the attempt instead of reading nothing
-        // forever.
-        if (n == 0)
-            return UploadShared::Failed;
-        // A send cut short by the program's end or a stop is not a lost connection.
-        if (!socket.sendAll(buffer.data(), n))
-            return stopRequested() ? UploadShared::Stopped : UploadShared::Failed;
-        done += n;
-        record_.done = done;
+    while (position < size) {
+        const size_t want = size_t(qMin<qint64>(kChunk, size - position));
+        const ssize_t n = ::sendfile(socket.fd(), file.fd, &position, want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // The file became shorter than announced (0), or the peer is gone: the attempt ends
+        // instead of sending nothing forever; a send cut short by a stop is a stop.
+        if (n <= 0)
+            return failedOrStopped();
+        progress_.done = position;
         qint64 measured = 0;
         if (rate.add(n, measured))
-            shared_.measuredRate = measured;
-        if (stopRequested())
-            return UploadShared::Stopped;
+            progress_.rate = measured;
+        // A stop that comes with the last byte is too late: the file is complete.
+        if (position < size && giveUp())
+            return R::Stopped;
     }
-    return UploadShared::None;
+    return R::None;
 }
 
 void UploadThread::notifyComplete() {
-    ServerLink link([this] { shared_.noticeFailed = true; });
-    if (!link.ConnectToFileServer())
+    ServerLink link;
+    link.setCancel(job_.cancel.get());
+    if (!link.ConnectToFileServer()) {
+        progress_.noticeFailed = true;
+        qWarning("upload: the completion notice for file %d could not be sent", job_.fileNumber);
         return;
+    }
     link.Exchange("@Upload_complute");
-    link.Exchange(QByteArray::number(record_.fileNumber));
-    link.Close();
+    link.Exchange(QByteArray::number(job_.fileNumber));
+    if (link.failed())
+        qWarning("upload: the completion notice for file %d was not answered", job_.fileNumber);
 }

@@ -1,24 +1,34 @@
 #pragma once
 
-#include "UploadRecord.h"
+#include "TransferProgress.h"
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
+#include <atomic>
+#include <memory>
 
-// Values the worker and the window's timer share. Plain fields in the original design; here
-// atomics, so that reading them on the timer while the worker writes is well defined.
-struct UploadShared {
+// Everything one upload attempt needs, fixed when it starts: the worker works from this and
+// its UploadProgress, never from the list.
+struct UploadJob {
+    QByteArray dataAddress;
+    QByteArray firstToken;
+    QByteArray secondToken;
+    qint64 size = 0;            // announced to the data server; at most this much is sent
+    QString path;               // the local file
+    QSet<QString> chosen;       // what the member chose for the file's list: nothing else is read
+    int fileNumber = 0;         // named in the completion notice
+    int connectLimitMs = 20000; // a data server that does not answer the connect
+    int offsetReplyLimitMs = 30000;                  // ... or the offset
+    int sendLimitMs = 20000;                         // ... or stops taking bytes
+    std::shared_ptr<const std::atomic<bool>> cancel; // the program is ending
+};
+
+struct UploadProgress : TransferProgress {
     enum Result { None = 0, Failed = 1, CannotOpen = 2, Stopped = 3 };
-
-    Shared<int> transferResult = None;
-    Shared<qint64> measuredRate = 0;
     // Failures the window reports: the worker never shows a box itself.
-    Shared<bool> offsetError = false;  // the data server's offset could not be read
-    Shared<bool> noticeFailed = false; // the completion notice found no file server
-    Shared<bool> aborting = false;     // the program is ending
-
-    int connectLimitMs = 20000;     // a data server that does not answer the connect
-    int offsetReplyLimitMs = 30000; // ... or the offset
-    int sendLimitMs = 20000;        // ... or stops taking bytes
+    std::atomic<bool> offsetError{false};  // the data server's offset could not be read
+    std::atomic<bool> noticeFailed{false}; // the completion notice found no file server
 };
 
 // Moves one local file to its data server, from the offset the server reports, then tells
@@ -26,19 +36,17 @@ struct UploadShared {
 class UploadThread {
 public:
     static constexpr int kDataPort = 7312;
-    // Read and sent at a time; a stop request is looked at after each chunk. Larger chunks
-    // measured no faster on loopback (1 GiB in about 1.7 s either way).
-    static constexpr int kChunk = 20480;
+    // Sent at a time straight from the file; a stop request is looked at after each.
+    static constexpr qint64 kChunk = 1 << 20;
 
-    UploadThread(UploadShared& shared, UploadRecord& record, QString path)
-        : shared_(shared), record_(record), path_(std::move(path)) {}
+    UploadThread(const UploadJob& job, UploadProgress& progress) : job_(job), progress_(progress) {}
     void run();
 
 private:
     int transfer();
     void notifyComplete();
+    bool giveUp() const;
 
-    UploadShared& shared_;
-    UploadRecord& record_;
-    QString path_;
+    const UploadJob& job_;
+    UploadProgress& progress_;
 };

@@ -4,7 +4,10 @@
 #include "TestEnvironment.h"
 #include "TextCodec.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QtTest>
+#include <thread>
 
 using Reply = ScriptedPeer::Reply;
 
@@ -62,21 +65,70 @@ private slots:
         closing.Close();
     }
 
-    void failedConnectShowsTheClientsMessageOnce() {
-        int shown = 0;
-        ServerLink link([&] { ++shown; });
+    static int openDescriptors() {
+        return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+    }
+
+    void failedConnectAndResolving() {
+        ServerLink link;
         QVERIFY(!link.Connect(address_)); // nobody listens now
-        QCOMPARE(shown, 1);
         QVERIFY(!link.connected());
         QCOMPARE(link.Exchange("@Connect_start"), QByteArray());
+        QVERIFY(link.failed());
         QVERIFY(!link.Connect("not-an-address"));
-        QCOMPARE(shown, 2);
         // Dotted text resolves to itself; an address of zero or nothing resolves to "".
         // (No host names here: a fresh machine may have no resolver, and a test must not
         // send queries off this machine.)
         QCOMPARE(ServerLink::ResolveAddress(address_), address_);
         QCOMPARE(ServerLink::ResolveAddress("0.0.0.0"), QString());
         QCOMPARE(ServerLink::ResolveAddress(""), QString());
+    }
+
+    void linksOwnTheirSockets() {
+        ScriptedPeer peer(address_, 7510, [](const QByteArray& c) { return answer("re:" + c); });
+        const int before = openDescriptors();
+        // Destroyed links close their sockets; a new connect closes the old one first.
+        for (int i = 0; i < 20; ++i) {
+            ServerLink link;
+            QVERIFY(link.Connect(address_));
+        }
+        QTRY_COMPARE(openDescriptors(), before); // the peer in this process closes its ends too
+        ServerLink kept;
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(kept.Connect(address_));
+        QTRY_COMPARE(openDescriptors(), before + 2); // ours and the peer's end
+        // Moving hands the connection over: it keeps working, and is closed once.
+        ServerLink taker(std::move(kept));
+        QVERIFY(!kept.connected());
+        QCOMPARE(taker.Exchange("moved"), QByteArray("re:moved"));
+        QVERIFY(!taker.failed());
+        ServerLink other;
+        QVERIFY(other.Connect(address_));
+        other = std::move(taker);
+        QTRY_COMPARE(openDescriptors(), before + 2);
+        QCOMPARE(other.Exchange("again"), QByteArray("re:again"));
+        other.Close();
+        QTRY_COMPARE(openDescriptors(), before);
+    }
+
+    void cancelEndsAWaitPromptly() {
+        ScriptedPeer peer(address_, 7510, [](const QByteArray&) { return Reply{{}, false, true}; });
+        std::atomic<bool> cancel{false};
+        ServerLink link;
+        link.setCancel(&cancel);
+        link.setLimits({2000, 600000});
+        QVERIFY(link.Connect(address_));
+        std::thread canceller([&] {
+            QThread::msleep(200);
+            cancel = true;
+        });
+        // The reply limit is ten minutes; the cancel ends the wait long before.
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(link.Exchange("@Connect_start"), QByteArray());
+        canceller.join();
+        QVERIFY(link.failed());
+        QVERIFY(waited.elapsed() < 20000);
     }
 
     void silentServerIsAnExchangeError() {
@@ -121,6 +173,7 @@ private slots:
         QVERIFY(link.connected()); // the sign-on connection stays open
 
         ServerLink farewell;
+        QVERIFY(farewell.ConnectToFileServer());
         SignOff(farewell, "kim-srv");
         QVERIFY(!farewell.connected());
         const QList<QByteArray> seen = peer.commands();

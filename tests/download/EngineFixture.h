@@ -74,6 +74,19 @@ struct EngineFixture {
         return "Vaultry_downloader_Manager|" + list + "|" + member + "|1";
     }
 
+    // Hands a request to the engine and waits until its exchanges with the file server, and
+    // what follows them on this thread, are over.
+    void process(const QByteArray& command, int timeoutMs = 20000) {
+        engine->processRequest(command);
+        settle(timeoutMs);
+    }
+    void settle(int timeoutMs = 20000) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (engine->exchangeInProgress() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QVERIFY2(!engine->exchangeInProgress(), "the request's exchanges never ended");
+    }
+
     bool finished(int timeoutMs = 20000) {
         QDeadlineTimer deadline(timeoutMs);
         while (!deadline.hasExpired()) {

@@ -21,7 +21,7 @@ private slots:
         QCOMPARE(r->fileKey, QByteArray("K99"));
         QCOMPARE(r->extension, QByteArray("mkv"));
         QCOMPARE(r->size, Q_INT64_C(5368709120));
-        QCOMPARE(r->subfolder, QString("a/b"));
+        QCOMPARE(r->subfolder, (QStringList{"a", "b"}));
         QCOMPARE(r->folder, QString("/save/a/b"));
         QCOMPARE(r->localPath(), QString("/save/a/b/movie.part1.mkv"));
         QCOMPARE(r->entry, QByteArray("e1"));
@@ -44,7 +44,21 @@ private slots:
         for (const char* name : {"", ".", "..", "a/b", "a\\b", "C:evil", "/abs"})
             QVERIFY2(!SafeFileName(QString::fromLatin1(name)), name);
         QVERIFY(SafeFileName("ok name (1).txt"));
-        QVERIFY(SafeFileName("..hidden"));
+        // Hidden names become visible ones: nothing of the kind is made or touched.
+        QCOMPARE(SafeFileName("..hidden").value(), QString("__hidden"));
+        QCOMPARE(SafeFileName(".bashrc").value(), QString("_bashrc"));
+        QCOMPARE(SafeFileName("a.b.").value(), QString("a.b."));
+        QCOMPARE(SafeSubfolder(".ssh\\").value(), QStringList{"_ssh"});
+        QCOMPARE(SafeSubfolder("a\\.config\\b\\").value(), (QStringList{"a", "_config", "b"}));
+        const auto dotted =
+            RecordFromFileReply("authorized_keys|1.2.3.4|k|.ssh\\|5", "e", "/home/u");
+        QVERIFY(dotted);
+        QCOMPARE(dotted->localPath(), QString("/home/u/_ssh/authorized_keys"));
+        QCOMPARE(RecordFromFileReply(".profile|1.2.3.4|k||5", "e", "/h")->localPath(),
+                 QString("/h/_profile"));
+        QCOMPARE(RecordFromFileReply(".profile|1.2.3.4|k||5", "e", "/h")->name,
+                 QByteArray(".profile")); // the wire name stays what the server sent
+        QVERIFY(!RecordFromFileReply("neg|1.2.3.4|k||-5", "e", "/h"));
         for (const char* folder :
              {"..\\", "a\\..\\", "\\abs\\", "/abs/", "a\\\\b\\", "C:\\x\\", "./"})
             QVERIFY2(!SafeSubfolder(QString::fromLatin1(folder)), folder);

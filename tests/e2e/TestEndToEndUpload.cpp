@@ -93,6 +93,8 @@ private slots:
         setting("User_Config", 1);
         setting("UP_Autostart", 1);
         setting("UP_Program_end", 1);
+        // The member's choice, as the page control records it.
+        QCOMPARE(QProcess::execute(pagectl, {"allow", "list7", first, second}), 0);
 
         QProcess page;
         page.setProcessChannelMode(QProcess::MergedChannels);

@@ -19,8 +19,9 @@
 
 namespace {
 
-struct Tagged {
-    int tag = -1;
+struct Tagged : TransferRecord {
+    Tagged(int t = -1) : tag(t) {}
+    int tag;
 };
 using Table = RecordTable<Tagged>;
 

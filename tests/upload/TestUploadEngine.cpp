@@ -1,3 +1,4 @@
+#include "FakeServers.h"
 #include "UploadFixture.h"
 
 // The engine against the substitute file service: member check, listing, byte-exact uploads,
@@ -20,7 +21,7 @@ private slots:
         QVERIFY(f.startService());
 
         // No member id: told to log in, the exit routine runs, the server hears nothing.
-        f.engine->processCommand(UploadFixture::command(""));
+        f.process(UploadFixture::command(""));
         QCOMPARE(f.host.messages.size(), 1);
         QCOMPARE(f.host.messages[0].text, QString("회원 로그인후 이용해주세요."));
         QCOMPARE(f.host.messages[0].caption, QString("회원정보 (오류)"));
@@ -28,26 +29,34 @@ private slots:
         QVERIFY(!f.service.log().contains("ctl#"));
 
         // An unknown member: signed off, told to log in, the exit routine runs.
-        f.engine->processCommand(UploadFixture::command("ghost"));
+        f.makeEngine();
+        f.process(UploadFixture::command("ghost"));
         QCOMPARE(f.host.quits, 2);
         QCOMPARE(f.host.messages.size(), 2);
         QVERIFY(f.service.waitForLog("sign-off \"ghost\"", 3000));
         QCOMPARE(f.engine->table().count(), 0);
+        f.makeEngine();
 
         // A member already in use is listed anyway, and never signed off.
         SettingsStore::writeInt(SettingKey::UpAutostart, 0);
-        f.engine->processCommand(UploadFixture::command("busy"));
+        f.process(UploadFixture::command("busy"));
         QCOMPARE(f.engine->table().count(), 1);
         QVERIFY(!f.service.log().contains("sign-off \"busy\""));
         QCOMPARE(f.host.quits, 2);
 
-        // Another word, or the bare word, is ignored.
-        f.engine->processCommand("Vaultry_downloader_Manager|q|kim|1");
-        f.engine->processCommand("Vaultry_uploader_Manager");
+        // Another word is ignored; the bare word names no member: told to log in, and the
+        // exit routine asks about the unfinished row ("No" stays).
+        f.process("Vaultry_downloader_Manager|q|kim|1");
+        QCOMPARE(f.host.messages.size(), 2);
+        f.host.yesNoAnswers = {false};
+        f.process("Vaultry_uploader_Manager");
+        QCOMPARE(f.host.messages[2].text, QString("회원 로그인후 이용해주세요."));
+        QCOMPARE(f.host.messages.last().caption, QString("종료확인"));
+        QCOMPARE(f.host.quits, 2);
         QCOMPARE(f.engine->table().count(), 1);
 
         // A member is signed off right after the check, and the rows are added.
-        f.engine->processCommand(UploadFixture::command("kim"));
+        f.process(UploadFixture::command("kim"));
         QVERIFY(f.service.waitForLog("sign-off \"kim\"", 3000));
         QCOMPARE(f.engine->table().count(), 2);
         QCOMPARE(f.engine->table().text(1, 0), QString("a.txt"));
@@ -64,7 +73,7 @@ private slots:
         UploadFixture f("refused");
         f.addFile("a.txt", 100);
         QVERIFY(f.startService({"--upload-reply", "No"}));
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QCOMPARE(f.engine->table().count(), 0);
         QVERIFY(f.service.waitForLog("\"@Server1\"", 3000));
         QVERIFY(!f.service.log().contains("list key"));
@@ -78,7 +87,7 @@ private slots:
         const QByteArray empty = f.addFile("empty.dat", 0);
         const QByteArray small = f.addFile("small.bin", 5);
         QVERIFY(f.startService());
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QCOMPARE(f.engine->table().count(), 4);
         QVERIFY(f.finished());
         QVERIFY(f.storedAll(4));
@@ -115,7 +124,7 @@ private slots:
         held.write(bytes.left(400000));
         held.close();
         QVERIFY(f.startService());
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QVERIFY(f.finished());
         QVERIFY(f.storedAll(1));
         QVERIFY(f.service.log().contains("offset -> \"400000\""));
@@ -125,27 +134,33 @@ private slots:
 
     void secondCommandAppendsWithoutDisturbingTheRunningFile() {
         UploadFixture f("append");
-        const QByteArray first = f.addFile("first.bin", 200000);
+        const QByteArray first = f.addFile("first.bin", 8 * 1024 * 1024);
         const QString later = QDir(f.source).filePath("later.bin");
         QFile laterFile(later);
         laterFile.open(QIODevice::WriteOnly);
         laterFile.write(QByteArray(3000, 'L'));
         laterFile.close();
-        // Every reply waits, so the first file is still waiting for its offset when the
-        // second command comes.
-        QVERIFY(f.startService({"--delay-ms", "200", "--upload-list", "r=" + later}));
-        f.engine->processCommand(UploadFixture::command());
-        QVERIFY(f.host.running);
-        QCOMPARE(f.engine->currentIndex(), 0);
-        f.engine->processCommand(UploadFixture::command("kim", "r"));
+        UploadFixture::choose({later}, "r");
+        // The data port is a fake that takes the first file slowly, so it is still being
+        // sent when the second command comes.
+        QVERIFY(f.startService({"--refuse-data", "nolisten", "--upload-list", "r=" + later}));
+        FakeDataServer data(TestEnvironment::address());
+        data.reply = [](int, qint64) { return QByteArray("0"); }; // each file from its start
+        data.throttled = true;
+        f.process(UploadFixture::command());
+        QTRY_VERIFY_WITH_TIMEOUT(f.engine->table().record(0).done > 0, 10000);
+        f.process(UploadFixture::command("kim", "r"));
         QCOMPARE(f.engine->table().count(), 2);
         QCOMPARE(f.engine->currentIndex(), 0);
         QVERIFY(f.host.running);
+        QVERIFY(f.host.messages.isEmpty());
+        data.throttled = false;
         QVERIFY(f.finished());
-        QVERIFY(f.storedAll(2));
-        QCOMPARE(f.stored("first.bin"), first);
-        QCOMPARE(f.stored("later.bin"), QByteArray(3000, 'L'));
-        QCOMPARE(f.service.log().count("header token1"), 2); // nothing was restarted
+        QTRY_COMPARE(data.closedConnections(), 2);
+        QCOMPARE(data.connections(), 2); // nothing was restarted
+        QCOMPARE(data.offsets(), (QList<qint64>{0, 0}));
+        QCOMPARE(data.held(), QByteArray(3000, 'L'));
+        QCOMPARE(f.engine->table().record(0).done, qint64(first.size()));
     }
 
     void completionActions() {
@@ -155,7 +170,7 @@ private slots:
             f.addFile("a.bin", 10);
             QVERIFY(f.startService());
             SettingsStore::writeInt(SettingKey::UpProgramEnd, 2);
-            f.engine->processCommand(UploadFixture::command());
+            f.process(UploadFixture::command());
             QTRY_COMPARE_WITH_TIMEOUT(f.host.quits, 1, 10000);
             QVERIFY(f.host.messages.isEmpty());
             QCOMPARE(power_.powerOffs, 0);
@@ -167,7 +182,7 @@ private slots:
             QVERIFY(f.startService());
             SettingsStore::writeInt(SettingKey::UpProgramEnd, 1);
             SettingsStore::writeInt(SettingKey::UpSystemEnd, 1);
-            f.engine->processCommand(UploadFixture::command());
+            f.process(UploadFixture::command());
             QTRY_COMPARE_WITH_TIMEOUT(power_.powerOffs, 1, 10000);
             QCOMPARE(f.host.trayRemovals, 1);
             QCOMPARE(f.host.quits, 0);
@@ -182,7 +197,7 @@ private slots:
         QVERIFY(f.startService());
         SettingsStore::writeInt(SettingKey::UpTray, 1);
         SettingsStore::writeInt(SettingKey::UpAutostart, 0);
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QCOMPARE(f.host.hidden, 0);
         // Unfinished rows: the exit asks; "No" stays.
         f.host.yesNoAnswers = {false};
@@ -206,7 +221,7 @@ private slots:
         f.addFile("b.bin", 700);
         QVERIFY(f.startService());
         SettingsStore::writeInt(SettingKey::UpAutostart, 0);
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         f.engine->table().removeRowAt(0);
         f.engine->refreshAfterDelete();
         QCOMPARE(f.host.totalCaption, QString("0%/100%(0/700 Byte)"));

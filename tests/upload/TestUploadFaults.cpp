@@ -23,7 +23,7 @@ private slots:
         UploadFixture f("refused");
         f.addFile("a.bin", 1000);
         QVERIFY(f.startService({"--refuse-data", "nolisten"}));
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         const QString lost("서버와 연결되지 않아 접속이 종료되었습니다.");
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage(lost), 10000);
         QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 3);
@@ -43,7 +43,7 @@ private slots:
         f.queued << gone;
         const QByteArray after = f.addFile("after.bin", 100);
         QVERIFY(f.startService());
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QCOMPARE(f.engine->table().count(), 2);
         const QString cannot(
             "업로드할 파일을 열수 없습니다.\n업로드할 파일이 존재하는지 확인해주세요.");
@@ -58,6 +58,7 @@ private slots:
         QFile back(gone);
         back.open(QIODevice::WriteOnly);
         back.close();
+        UploadFixture::choose({gone});
         f.engine->toggle();
         QVERIFY(f.finished());
         QVERIFY(f.storedAll(2));
@@ -73,7 +74,7 @@ private slots:
             QVERIFY(data.listening());
             // "1000" of 5000: the last 4000 bytes from byte 1000.
             data.reply = [](int, qint64) { return QByteArray("1000"); };
-            f.engine->processCommand(UploadFixture::command());
+            f.process(UploadFixture::command());
             QVERIFY(f.finished());
             QTRY_COMPARE(data.closedConnections(), 1);
             QCOMPARE(data.held(), bytes.mid(1000));
@@ -88,7 +89,7 @@ private slots:
             QVERIFY(startWithFakeData(g));
             FakeDataServer fresh(TestEnvironment::address());
             fresh.reply = [answer](int, qint64) { return answer; };
-            g.engine->processCommand(UploadFixture::command());
+            g.process(UploadFixture::command());
             QVERIFY(g.finished());
             QTRY_COMPARE(fresh.closedConnections(), 1);
             QCOMPARE(fresh.held(), all);
@@ -101,7 +102,7 @@ private slots:
         QVERIFY(startWithFakeData(f));
         FakeDataServer data(TestEnvironment::address());
         data.reply = [](int, qint64) { return QByteArray("9000"); };
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage("서버와 연결되지 않아 접속이 종료되었습니다."),
                                  10000);
         QCOMPARE(data.connections(), 4);
@@ -115,7 +116,7 @@ private slots:
         QVERIFY(startWithFakeData(f));
         FakeDataServer data(TestEnvironment::address());
         data.reply = [](int, qint64) { return QByteArray(); }; // closes without a reply
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage("서버와 연결되지 않아 접속이 종료되었습니다."),
                                  10000);
         QCOMPARE(f.host.countOf("파일용량 수신에러."), 4);
@@ -129,12 +130,12 @@ private slots:
         UploadFixture f("silent");
         f.addFile("five.bin", 5000);
         QVERIFY(startWithFakeData(f));
-        f.engine->shared().offsetReplyLimitMs = 300;
+        f.engine->setLimits({20000, 300, 20000});
         QSemaphore release;
         FakeServer data(TestEnvironment::address(), 7312, [&](int, int) {
             release.tryAcquire(1, 10000); // holds the connection without a word
         });
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage("파일용량 수신에러."), 10000);
         release.release(10);
     }
@@ -145,7 +146,7 @@ private slots:
         QVERIFY(startWithFakeData(f));
         FakeDataServer data(TestEnvironment::address());
         data.throttled = true;
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         UploadRecord& record = f.engine->table().record(0);
         QTRY_VERIFY_WITH_TIMEOUT(record.started && record.done > 0, 10000);
         f.engine->toggle(); // stop
@@ -175,7 +176,7 @@ private slots:
         QVERIFY(startWithFakeData(f));
         FakeDataServer data(TestEnvironment::address());
         data.throttled = true;
-        f.engine->processCommand(UploadFixture::command());
+        f.process(UploadFixture::command());
         UploadRecord& record = f.engine->table().record(0);
         QTRY_VERIFY_WITH_TIMEOUT(record.started && record.done > 0, 10000);
         f.engine->toggle(); // stop: the worker is still in its send
@@ -218,7 +219,7 @@ private slots:
                 }
             });
             QVERIFY(control.listening());
-            f.engine->processCommand(UploadFixture::command());
+            f.process(UploadFixture::command());
             QCOMPARE(f.engine->table().count(), 1);
             QCOMPARE(f.engine->table().record(0).fileNumber, 1001);
             std::lock_guard lock(heardLock);

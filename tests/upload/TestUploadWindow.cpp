@@ -6,6 +6,7 @@
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "TestEnvironment.h"
+#include "UploadChoices.h"
 #include "WindowBus.h"
 
 #include <QCheckBox>
@@ -68,6 +69,8 @@ private slots:
         store_ = TestEnvironment::scratch("store");
         addFile("a.txt", 1000);
         addFile("b.txt", 2000);
+        QVERIFY(UploadChoices::record(
+            "q", {QDir(source_).filePath("a.txt"), QDir(source_).filePath("b.txt")}));
         SettingsStore::EnsureDefaults();
     }
 
@@ -94,8 +97,7 @@ private slots:
         QCOMPARE(window.list()->GetItemCount(), 0);
         QVERIFY(!service.log().contains("@Connect_start"));
         // The first command makes the columns and lists its files.
-        window.receiveCopyData(
-            copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
+        window.receiveCopyData(copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QVERIFY(window.columnsMade());
         QTRY_COMPARE(window.list()->GetItemCount(), 2);
         auto* model = window.list()->model();
@@ -129,8 +131,7 @@ private slots:
         QVERIFY(service.start(serviceArgs({"--delay-ms", "400"})));
         CBellcove_uploadDlg window;
         window.show();
-        window.receiveCopyData(
-            copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
+        window.receiveCopyData(copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 10000);
         window.onCommand(1028);
         QVERIFY(window.engine().isRunning());
@@ -175,8 +176,7 @@ private slots:
         window.show();
         QVERIFY(window.findChild<QCheckBox*>("id1015")->isChecked());
         QVERIFY(!window.findChild<QCheckBox*>("id1016")->isChecked());
-        window.receiveCopyData(
-            copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
+        window.receiveCopyData(copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QTRY_COMPARE(window.list()->GetItemCount(), 2);
         auto visibleOnDesk = [&] { return window.isVisible() && !window.isMinimized(); };
         QTest::keyClick(&window, Qt::Key_Escape);

@@ -3,6 +3,7 @@
 #include "FileServiceProcess.h"
 #include "SettingsStore.h"
 #include "TestEnvironment.h"
+#include "UploadChoices.h"
 #include "UploadEngine.h"
 #include "UploadRecordingHost.h"
 
@@ -30,8 +31,18 @@ struct UploadFixture {
         store = TestEnvironment::scratch(name + "-store");
         SettingsStore::EnsureDefaults();
         SettingsStore::writeInt(SettingKey::UpAutostart, 1);
+        makeEngine();
+    }
+
+    void makeEngine() {
         engine = std::make_unique<UploadEngine>(host);
         host.onTimer = [this](int id) { engine->onTimer(id); };
+    }
+
+    // The member chose `paths` for list `key`, as the page control records it.
+    static void choose(const QStringList& paths, const QByteArray& key = "q") {
+        QString error;
+        QVERIFY2(UploadChoices::record(key, paths, &error), qPrintable(error));
     }
 
     // Writes a local file of random bytes and queues it under the list key "q".
@@ -43,7 +54,9 @@ struct UploadFixture {
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
+        f.close();
         queued << path;
+        choose({path});
         return bytes;
     }
 
@@ -62,6 +75,19 @@ struct UploadFixture {
     QByteArray stored(const QString& name) const {
         QFile f(QDir(store).filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // Hands a command to the engine and waits until its exchanges with the file server, and
+    // what follows them on this thread, are over.
+    void process(const QByteArray& command, int timeoutMs = 20000) {
+        engine->processCommand(command);
+        settle(timeoutMs);
+    }
+    void settle(int timeoutMs = 20000) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (engine->exchangeInProgress() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QVERIFY2(!engine->exchangeInProgress(), "the command's exchanges never ended");
     }
 
     bool finished(int timeoutMs = 20000) {

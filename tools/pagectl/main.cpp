@@ -3,13 +3,17 @@
 //
 //   vaultry-pagectl serve [--download-command TEXT]... [--upload-command TEXT]... [--once]
 //   vaultry-pagectl send --class NAME --tag N TEXT
+//   vaultry-pagectl allow KEY PATH...
 //
 // Texts are given in UTF-8 and travel as code page 949 bytes with a terminating NUL.
 // send exits 0 when the window answered, 1 when no window of that class exists, 2 on any
 // other failure. serve --once exits 0 after one announcement was answered with every
 // command delivered, 2 when a command was not delivered or the class cannot be registered.
+// allow records that the member chose these files for the upload list KEY (the upload client
+// reads no other file for it); it exits 0, or 2 when a path is not a regular file.
 #include "PageControl.h"
 #include "TextCodec.h"
+#include "UploadChoices.h"
 #include "WindowBus.h"
 
 #include <QCoreApplication>
@@ -27,7 +31,8 @@ constexpr int kExitError = 2;
 void usage() {
     std::fputs("usage: vaultry-pagectl serve [--download-command TEXT]... "
                "[--upload-command TEXT]... [--once]\n"
-               "       vaultry-pagectl send --class NAME --tag N TEXT\n",
+               "       vaultry-pagectl send --class NAME --tag N TEXT\n"
+               "       vaultry-pagectl allow KEY PATH...\n",
                stderr);
 }
 
@@ -122,6 +127,21 @@ int send(const QStringList& args) {
     return kExitDelivered;
 }
 
+int allow(const QStringList& args) {
+    if (args.size() < 2) {
+        usage();
+        return kExitError;
+    }
+    const auto key = wireText(args[0]);
+    if (!key || key->isEmpty())
+        return fail(QStringLiteral("\"%1\" cannot be a list key").arg(args[0]));
+    QString error;
+    if (!UploadChoices::record(*key, args.mid(1), &error))
+        return fail(error);
+    LogLine(QStringLiteral("allowed %1 file(s) for %2").arg(args.size() - 1).arg(args[0]));
+    return kExitDelivered;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +155,8 @@ int main(int argc, char** argv) {
         return serve(args.mid(1));
     if (args[0] == QLatin1String("send"))
         return send(args.mid(1));
+    if (args[0] == QLatin1String("allow"))
+        return allow(args.mid(1));
     usage();
     return kExitError;
 }

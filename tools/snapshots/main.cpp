@@ -25,11 +25,7 @@
 
 namespace {
 
-struct Sample {
-    int id = 0;
-};
-
-void fill(RecordTable<Sample>& table, Client client) {
+void fill(RecordTable<TransferRecord>& table, Client client) {
     struct Row {
         const char* name;
         qint64 size;
@@ -42,12 +38,11 @@ void fill(RecordTable<Sample>& table, Client client) {
                         {"음악모음.mp3", 9823411, "대기"},
                         {"README", 1024, "중복파일"},
                         {"설치파일.exe", 23456789, "대기"}};
-    int id = 0;
     for (const Row& r : rows) {
         QString state = QString::fromUtf8(r.state);
         if (client == Client::Upload && state == QStringLiteral("중복파일"))
             state = QStringLiteral("대기");
-        table.append(Sample{++id}, QString::fromUtf8(r.name), FormatSize(r.size), state);
+        table.append(TransferRecord{}, QString::fromUtf8(r.name), FormatSize(r.size), state);
     }
 }
 
@@ -81,7 +76,7 @@ bool windows(const QDir& out) {
     bool ok = true;
     for (Client client : {Client::Download, Client::Upload}) {
         const bool download = client == Client::Download;
-        RecordTable<Sample> table;
+        RecordTable<TransferRecord> table;
         fill(table, client);
         WindowPreview window(client, &table);
         window.list()->Mark(0);
@@ -97,7 +92,7 @@ bool windows(const QDir& out) {
 
 // Every strip of a window, one row per button: normal, pressed, alternate, alternate pressed.
 bool buttonSheet(const QDir& out, Client client) {
-    RecordTable<Sample> table;
+    RecordTable<TransferRecord> table;
     WindowPreview window(client, &table);
     window.show();
     QApplication::processEvents();
@@ -142,7 +137,7 @@ bool bars(const QDir& out) {
 }
 
 bool list(const QDir& out) {
-    RecordTable<Sample> table;
+    RecordTable<TransferRecord> table;
     fill(table, Client::Download);
     CFileList view;
     view.resize(527, 138);

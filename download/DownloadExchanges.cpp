@@ -1,0 +1,70 @@
+#include "DownloadExchanges.h"
+
+#include "FileReply.h"
+#include "StringSplitter.h"
+
+SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const std::atomic<bool>* cancel) {
+    SignOnOutcome outcome;
+    outcome.link.setCancel(cancel);
+    outcome.connectFailed = !outcome.link.ConnectToFileServer();
+    // Without a connection every exchange gives "", which reads as a general member.
+    outcome.result = SignOn(outcome.link, memberId);
+    return outcome;
+}
+
+int CountEntries(const QByteArray& fileList) {
+    int entries = 0;
+    qsizetype from = 0;
+    while (from <= fileList.size()) {
+        qsizetype mark = fileList.indexOf('?', from);
+        if (mark < 0)
+            mark = fileList.size();
+        entries += mark > from ? 1 : 0;
+        from = mark + 1;
+    }
+    return entries;
+}
+
+ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
+                                QSet<QByteArray> known, const QString& root,
+                                const std::atomic<bool>* cancel) {
+    ListingOutcome outcome;
+    ServerLink link;
+    link.setCancel(cancel);
+    outcome.connectFailed = !link.ConnectToFileServer();
+    const QByteArray accepted = link.Exchange("@Download");
+    link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
+    if (accepted != "Ok")
+        return outcome;
+    const int entries = CountEntries(fileList);
+    QByteArray rest = fileList;
+    for (int i = 0; i < entries; ++i) {
+        const HeadAndRest next = CutAtFirst(rest, '?');
+        // An entry not followed by "?" is never asked for, and an empty one ends the list.
+        if (next.head.isEmpty())
+            break;
+        rest = next.rest;
+        if (known.contains(next.head))
+            continue;
+        const QByteArray reply = link.Exchange(next.head);
+        if (link.failed()) {
+            ++outcome.unlisted;
+            continue;
+        }
+        if (reply.isEmpty() || reply == "Null" || reply == "Ping")
+            continue;
+        if (auto record = RecordFromFileReply(reply, next.head, root)) {
+            known.insert(next.head);
+            outcome.records.append(std::move(*record));
+        }
+    }
+    return outcome;
+}
+
+bool ExchangeSignOff(const QByteArray& memberId, const std::atomic<bool>* cancel) {
+    ServerLink link;
+    link.setCancel(cancel);
+    const bool connected = link.ConnectToFileServer();
+    SignOff(link, memberId);
+    return connected;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "FileRecord.h"
+#include "MemberHandshake.h"
+#include "ServerLink.h"
+
+#include <QList>
+#include <QSet>
+#include <atomic>
+
+// The download client's control exchanges with the file server. Each runs on a thread of its
+// own and reports what happened; the engine shows it on the window's thread.
+
+struct SignOnOutcome {
+    bool connectFailed = false;
+    SignOnResult result;
+    ServerLink link; // the sign-on connection, kept open by the engine until the program ends
+};
+SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const std::atomic<bool>* cancel);
+
+struct ListingOutcome {
+    bool connectFailed = false;
+    QList<FileRecord> records;
+    int unlisted = 0; // entries the server never answered (time-out or lost connection)
+};
+// "@Download", the server choice, then the entries of `fileList` in order: each entry once,
+// skipping those in `known` and those the server has no file for.
+ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
+                                QSet<QByteArray> known, const QString& root,
+                                const std::atomic<bool>* cancel);
+
+// "@Connect_end", then the member id; false when the file server could not be reached.
+bool ExchangeSignOff(const QByteArray& memberId, const std::atomic<bool>* cancel);
+
+// The number of entries in a file list: its non-empty pieces between "?" characters, however
+// many there are.
+int CountEntries(const QByteArray& fileList);

@@ -1,0 +1,72 @@
+#include "SaveFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Errors that say a component is not a plain folder of ours, as opposed to a folder that
+// cannot be made.
+bool notAcceptable(int error) {
+    return error == ELOOP || error == ENOTDIR || error == EISDIR || error == EEXIST;
+}
+
+} // namespace
+
+SaveFolder::SaveFolder(const QString& root, const QStringList& subfolder) {
+    if (root.isEmpty() || !QDir().mkpath(root))
+        return;
+    dir_ = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_ < 0)
+        return;
+    for (const QString& component : subfolder) {
+        const QByteArray name = QFile::encodeName(component);
+        if (::mkdirat(dir_, name.constData(), 0755) != 0 && errno != EEXIST) {
+            status_ = notAcceptable(errno) ? Status::NotAcceptable : Status::CannotCreate;
+            return;
+        }
+        const int next =
+            ::openat(dir_, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            status_ = notAcceptable(errno) ? Status::NotAcceptable : Status::CannotCreate;
+            return;
+        }
+        ::close(dir_);
+        dir_ = next;
+    }
+    status_ = Status::Ready;
+}
+
+SaveFolder::~SaveFolder() {
+    if (dir_ >= 0)
+        ::close(dir_);
+}
+
+qint64 SaveFolder::localSize(const QString& name) const {
+    struct stat info {};
+    if (::fstatat(dir_, QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
+    return S_ISREG(info.st_mode) ? qint64(info.st_size) : -1;
+}
+
+int SaveFolder::openForWriting(const QString& name, bool truncate) const {
+    const int flags =
+        O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | (truncate ? O_CREAT | O_TRUNC : 0);
+    const int fd = ::openat(dir_, QFile::encodeName(name).constData(), flags, 0644);
+    if (fd < 0)
+        return -1;
+    // Only a plain file is written to (a fifo would block, a device is not ours).
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = ELOOP;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, O_WRONLY);
+    return fd;
+}

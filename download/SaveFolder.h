@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// A file's place under the save root, reached without following links: the root is the
+// member's own choice and is taken as it is, but every folder below it and the file itself
+// are opened relative to their parent with no-follow, so a link already in the save folder
+// can never lead a write outside it or into another file.
+class SaveFolder {
+public:
+    enum class Status {
+        Ready,         // the folder chain is open
+        CannotCreate,  // the root or a folder cannot be made (no rights, read-only, full)
+        NotAcceptable, // a link, or something that is not a folder, is on the way
+    };
+
+    SaveFolder(const QString& root, const QStringList& subfolder);
+    ~SaveFolder();
+    SaveFolder(const SaveFolder&) = delete;
+    SaveFolder& operator=(const SaveFolder&) = delete;
+
+    Status status() const { return status_; }
+
+    // Size of the file `name` in the folder: 0 when there is none, -1 when what is there is
+    // not a plain file (a link, a folder, a device).
+    qint64 localSize(const QString& name) const;
+
+    // Opens `name` for writing: truncated to nothing, or as it is for appending at its end.
+    // -1 with errno set on failure (ELOOP for a link in its place).
+    int openForWriting(const QString& name, bool truncate) const;
+
+private:
+    int dir_ = -1;
+    Status status_ = Status::CannotCreate;
+};

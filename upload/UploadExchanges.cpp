@@ -1,0 +1,96 @@
+#include "UploadExchanges.h"
+
+#include "FileFingerprint.h"
+#include "ServerLink.h"
+#include "UploadChoices.h"
+#include "WireNumbers.h"
+
+#include <QFileInfo>
+#include <unistd.h>
+
+namespace {
+
+// The file number is the reply's text before its first "|".
+int fileNumberOf(const QByteArray& reply) {
+    const qsizetype bar = reply.indexOf('|');
+    return ParseWireInt32(bar < 0 ? reply : reply.left(bar));
+}
+
+void signOff(const QByteArray& memberId, const std::atomic<bool>* cancel) {
+    ServerLink link;
+    link.setCancel(cancel);
+    if (link.ConnectToFileServer())
+        SignOff(link, memberId);
+}
+
+} // namespace
+
+MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId,
+                                       const std::atomic<bool>* cancel) {
+    MemberCheckOutcome outcome;
+    outcome.memberId = memberId;
+    ServerLink link;
+    link.setCancel(cancel);
+    // Without a file server every further exchange would fail too.
+    if (!link.ConnectToFileServer()) {
+        outcome.connectFailed = true;
+        return outcome;
+    }
+    const SignOnResult result = SignOn(link, memberId);
+    link.Close();
+    outcome.check = result.check;
+    switch (result.check) {
+    case MemberCheck::NoMember:
+        signOff(memberId, cancel);
+        break;
+    case MemberCheck::OverUser:
+        break; // listed anyway, and never signed off
+    case MemberCheck::Member:
+        outcome.memberId = result.member.id;
+        signOff(outcome.memberId, cancel);
+        break;
+    }
+    return outcome;
+}
+
+UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteArray& serverNumber,
+                                        int capacity, const std::atomic<bool>* cancel) {
+    UploadListingOutcome outcome;
+    ServerLink link;
+    link.setCancel(cancel);
+    if (!link.ConnectToFileServer()) {
+        outcome.connectFailed = true;
+        return outcome;
+    }
+    const QByteArray accepted = link.Exchange("@Upload");
+    link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
+    const QSet<QString> chosen = UploadChoices::chosen(listKey);
+    for (int taken = 0; accepted == "Ok" && taken < capacity; ++taken) {
+        const QByteArray reply = link.Exchange(listKey);
+        if (link.failed()) {
+            outcome.cutShort = true;
+            break;
+        }
+        if (reply.isEmpty() || reply == "Null" || reply == "Ping" || reply == "ListEnd")
+            break;
+        ListedFile listed = ParseListing(reply);
+        UploadRecord& record = listed.record;
+        record.listKey = listKey;
+        // The server expects a fingerprint after every record, usable or not; a file the
+        // member did not choose is never read and reads as a missing one.
+        const int fd = listed.usable ? UploadChoices::openChosen(chosen, record.localPath()) : -1;
+        const QByteArray fingerprint = FileFingerprint(fd, record.size);
+        if (fd >= 0)
+            ::close(fd);
+        const QByteArray numbered = link.Exchange(fingerprint);
+        if (link.failed()) {
+            outcome.cutShort = true;
+            break;
+        }
+        record.fileNumber = fileNumberOf(numbered);
+        if (!listed.usable)
+            continue;
+        outcome.rows.append({record, QFileInfo(record.shownPath()).size()});
+    }
+    return outcome;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "MemberHandshake.h"
+#include "UploadRecord.h"
+
+#include <QList>
+#include <atomic>
+
+// The upload client's control exchanges with the file server. Each runs on a thread of its
+// own and reports what happened; the engine shows it on the window's thread.
+
+struct MemberCheckOutcome {
+    bool connectFailed = false;
+    MemberCheck check = MemberCheck::Member;
+    QByteArray memberId; // the id the server named (the request's when it named none)
+};
+// "@Connect_start" and the member id; then, but for "Over_user", the sign-off on a new
+// connection. Nothing more when the file server cannot be reached.
+MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId, const std::atomic<bool>* cancel);
+
+struct ListedRow {
+    UploadRecord record;
+    qint64 shownSize = 0; // the size on disk of the listing's own path
+};
+struct UploadListingOutcome {
+    bool connectFailed = false;
+    bool cutShort = false; // the server stopped answering before the list ended
+    QList<ListedRow> rows;
+};
+// "@Upload", the server choice, then the list key again and again, with a fingerprint after
+// each record. At most `capacity` records are taken, usable or not. Only files the member
+// chose for the list are read; any other is fingerprinted as a missing file.
+UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteArray& serverNumber,
+                                        int capacity, const std::atomic<bool>* cancel);
