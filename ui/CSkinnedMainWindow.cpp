@@ -267,11 +267,16 @@ void CSkinnedMainWindow::hideToTray() {
 }
 
 void CSkinnedMainWindow::raiseTopmost() {
+    // Topmost, but not shown: a window the member hid to the tray stays hidden (the program
+    // may be about to end); it is shown with the completion message.
+    const bool visible = isVisible();
     if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        show(); // changing the flags hides a window
+        if (visible)
+            show(); // changing the flags hides a window
     }
-    raise();
+    if (visible)
+        raise();
     // The unattended demo keeps a picture of the finished list.
     const QString shot = qEnvironmentVariable("VAULTRY_SCREENSHOT");
     if (!shot.isEmpty())

@@ -1,5 +1,7 @@
 #include "FolderChooser.h"
 
+#include "ModalSeam.h"
+
 #include <QFileDialog>
 
 namespace {
@@ -7,8 +9,15 @@ namespace {
 class DesktopFolderChooser final : public FolderChooser {
 public:
     QString chooseFolder(QWidget* parent, const QString& title) override {
-        return QFileDialog::getExistingDirectory(parent, title, QString(),
-                                                 QFileDialog::ShowDirsOnly);
+        // Like every modal of the windows, through the seam: a run that answers boxes by
+        // itself cancels the chooser instead of waiting in it.
+        QFileDialog dialog(parent, title);
+        dialog.setObjectName(QStringLiteral("FolderChooser"));
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (ModalSeam::run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().constFirst();
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 
 namespace {
@@ -18,6 +19,10 @@ int answerUnattended(QDialog& dialog, const QString& logPath) {
             text += dialog.objectName();
         log.write(text.replace(QLatin1Char('\n'), QLatin1String("\\n")).toUtf8() + '\n');
     }
+    // A file or folder chooser has no default answer that is safe to take unseen: it is
+    // cancelled, and the caller keeps what it had.
+    if (qobject_cast<QFileDialog*>(&dialog))
+        return QDialog::Rejected;
     if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
         QAbstractButton* button = box->defaultButton();
         if (!button && !box->buttons().isEmpty())

@@ -8,7 +8,8 @@ class QDialog;
 // Every modal box and dialog of the windows runs through here, so that tests can answer
 // them and the unattended demo never waits for a person. By default a dialog runs with
 // exec(); with VAULTRY_MODAL_LOG=<file> set, nothing is shown: each box is appended to the
-// file as "caption|text" and answered with its default button.
+// file as "caption|text" and answered with its default button (a file or folder chooser is
+// cancelled).
 namespace ModalSeam {
 
 using Runner = std::function<int(QDialog&)>;

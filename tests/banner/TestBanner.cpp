@@ -1,7 +1,9 @@
 #include "CCustomControlSite.h"
 #include "CCustomOccManager.h"
 #include "CWebBrowser_banner.h"
+#include "DesktopSeams.h"
 #include "FileServiceProcess.h"
+#include "ModalSeam.h"
 #include "TestEnvironment.h"
 
 #include <QApplication>
@@ -14,17 +16,41 @@
 
 namespace {
 
-// Every box a page asks for is recorded here instead of being shown.
+// Every box a page asks for is recorded here instead of being shown, through the seam every
+// box of the windows goes through.
 QList<CCustomControlSite::HostMessage> g_messages;
 
-class RecordingManager : public CCustomOccManager {
+int recordBox(QDialog& dialog) {
+    auto* box = qobject_cast<QMessageBox*>(&dialog);
+    if (!box)
+        return QDialog::Rejected;
+    g_messages.append({box->parentWidget(), box->text(), box->windowTitle(), box->icon(),
+                       box->standardButtons()});
+    return QMessageBox::Ok;
+}
+
+class RecordingShell : public ShellSeam {
 public:
-    CCustomControlSite* CreateSite(QWebEngineView* view) override {
-        CCustomControlSite* site = CCustomOccManager::CreateSite(view);
-        site->setMessageBox([](const CCustomControlSite::HostMessage& m) { g_messages.append(m); });
-        return site;
-    }
+    QStringList urls;
+    void openUrl(const QString& url) override { urls << url; }
+    void openFolder(const QString&) override {}
+    void openFile(const QString&) override {}
 };
+
+// A page that tries to leave the service's site in every way a page can.
+// (A plain literal: the code generator reads "//" inside raw strings as a comment.)
+const char kLeavingPage[] = "<!DOCTYPE html><html><body>\n"
+                            "<a id=\"away\" href=\"http:/"
+                            "/127.0.0.1:9/elsewhere.html\">away</a>\n"
+                            "<a id=\"home\" href=\"/app/input.html\">home</a>\n"
+                            "<script>\n"
+                            "document.title = \"ready\";\n"
+                            "function byScript() { location.href = \"http:/"
+                            "/127.0.0.1:9/script.html\"; }\n"
+                            "function byWindow() { window.open(\"http:/"
+                            "/127.0.0.1:9/popup.html\"); }\n"
+                            "function click(id) { document.getElementById(id).click(); }\n"
+                            "</script></body></html>";
 
 const char kDialogPage[] = R"(<!DOCTYPE html><html><body><script>
 alert("abc");
@@ -55,7 +81,8 @@ class TestBanner : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FileServiceProcess> service_;
-    RecordingManager manager_;
+    CCustomOccManager manager_;
+    RecordingShell shell_;
 
     QString url(const char* path) const {
         return QStringLiteral("http://%1:7580%2").arg(TestEnvironment::address(), path);
@@ -95,13 +122,49 @@ class TestBanner : public QObject {
 private slots:
     void initTestCase() {
         TestEnvironment::prepare();
+        ModalSeam::install(recordBox);
+        ShellSeam::install(&shell_);
         const QString pages = TestEnvironment::scratch("pages");
         const QString dialogs = writePage(pages, "dialogs.html", kDialogPage);
         const QString input = writePage(pages, "input.html", kInputPage);
-        QVERIFY(!dialogs.isEmpty() && !input.isEmpty());
+        const QString leaving = writePage(pages, "leaving.html", kLeavingPage);
+        QVERIFY(!dialogs.isEmpty() && !input.isEmpty() && !leaving.isEmpty());
         service_ = std::make_unique<FileServiceProcess>(TestEnvironment::address());
         QVERIFY(service_->start({"--web-page", "/app/dialogs.html=" + dialogs, "--web-page",
-                                 "/app/input.html=" + input}));
+                                 "/app/input.html=" + input, "--web-page",
+                                 "/app/leaving.html=" + leaving}));
+    }
+
+    void bannerStaysOnTheServiceSite() {
+        auto banner = openBanner("/app/leaving.html");
+        QTRY_VERIFY(banner->view());
+        QWebEngineView* view = banner->view();
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), QString("ready"), 20000);
+        shell_.urls.clear();
+        // A script that moves the banner elsewhere, a window the page opens and a link to
+        // another site: none of them is shown in the banner; what a page may open goes to the
+        // member's browser.
+        evaluate(view, "byScript()");
+        evaluate(view, "byWindow()");
+        evaluate(view, "click('away')");
+        QTRY_VERIFY_WITH_TIMEOUT(shell_.urls.contains("http://127.0.0.1:9/elsewhere.html"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(shell_.urls.contains("http://127.0.0.1:9/popup.html"), 10000);
+        for (const QString& opened : shell_.urls)
+            QVERIFY2(opened.startsWith("http://127.0.0.1:9/"), qPrintable(opened));
+        QCOMPARE(view->url().path(), QString("/app/leaving.html"));
+        QCOMPARE(evaluate(view, "document.title").toString(), QString("ready"));
+        const int opened = int(shell_.urls.size());
+        // A link within the site is followed in the banner.
+        evaluate(view, "click('home')");
+        QTRY_COMPARE_WITH_TIMEOUT(view->url().path(), QString("/app/input.html"), 10000);
+        QCOMPARE(shell_.urls.size(), opened);
+
+        CCustomControlSite* site = banner->site();
+        QVERIFY(site->mayShow(QUrl(url("/anything"))));
+        QVERIFY(!site->mayShow(QUrl("http://127.0.0.1:7581/app/input.html")));
+        QVERIFY(!site->mayShow(QUrl("https://" + TestEnvironment::address() + ":7580/")));
+        QVERIFY(!site->mayShow(QUrl("file:///etc/passwd")));
+        QVERIFY(!site->mayShow(QUrl("data:text/html,<script>1</script>")));
     }
 
     void chromiumFlagsFitTheMachine() {

@@ -1,8 +1,31 @@
 #include "CCustomControlSite.h"
 
+#include "DesktopSeams.h"
+#include "ModalSeam.h"
+
 #include <QChildEvent>
 #include <QKeyEvent>
 #include <QWebEngineView>
+#include <memory>
+
+namespace {
+
+// A page that exists only to catch the address of a window a banner page asked for, and
+// hands it to the member's browser.
+class ExternalWindow : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+            ShellSeam::current().openUrl(url.toString());
+        deleteLater();
+        return false;
+    }
+};
+
+} // namespace
 
 CCustomControlSite::CCustomControlSite(QWebEngineView* view) : QWebEnginePage(view), view_(view) {
     if (!view_)
@@ -21,8 +44,33 @@ CCustomControlSite::CCustomControlSite(QWebEngineView* view) : QWebEnginePage(vi
 
 CCustomControlSite::~CCustomControlSite() = default;
 
-void CCustomControlSite::setMessageBox(MessageBoxSeam seam) {
-    messageBox_ = std::move(seam);
+void CCustomControlSite::setHomeOrigin(const QUrl& home) {
+    home_ = home.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                          QUrl::RemoveUserInfo);
+}
+
+bool CCustomControlSite::mayShow(const QUrl& url) const {
+    if (url == QUrl(QStringLiteral("about:blank")))
+        return true;
+    return home_.isValid() && url.scheme() == home_.scheme() && url.host() == home_.host() &&
+           url.port(url.scheme() == QLatin1String("https") ? 443 : 80) ==
+               home_.port(home_.scheme() == QLatin1String("https") ? 443 : 80);
+}
+
+bool CCustomControlSite::acceptNavigationRequest(const QUrl& url, NavigationType type,
+                                                 bool isMainFrame) {
+    if (mayShow(url))
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    // Only what the member clicked goes to the browser, and only web addresses; scripts and
+    // redirects that try to leave the site are simply refused.
+    if (type == NavigationTypeLinkClicked &&
+        (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
+        ShellSeam::current().openUrl(url.toString());
+    return false;
+}
+
+QWebEnginePage* CCustomControlSite::createWindow(WebWindowType) {
+    return new ExternalWindow(profile(), this);
 }
 
 QMessageBox* CCustomControlSite::CreateMessageBox(const HostMessage& message) {
@@ -33,9 +81,8 @@ QMessageBox* CCustomControlSite::CreateMessageBox(const HostMessage& message) {
 }
 
 void CCustomControlSite::ShowMessageBox(const HostMessage& message) {
-    QMessageBox* box = CreateMessageBox(message);
-    box->exec();
-    delete box;
+    std::unique_ptr<QMessageBox> box(CreateMessageBox(message));
+    ModalSeam::run(*box);
 }
 
 bool CCustomControlSite::IsSwallowedKey(const QEvent* event) {
@@ -81,10 +128,7 @@ void CCustomControlSite::ShowMessage(const QString& text) {
     message.caption = QString::fromLatin1(kCaption);
     message.icon = QMessageBox::Critical;
     message.buttons = QMessageBox::Ok;
-    if (messageBox_)
-        messageBox_(message);
-    else
-        ShowMessageBox(message);
+    ShowMessageBox(message);
 }
 
 void CCustomControlSite::javaScriptAlert(const QUrl&, const QString& msg) {

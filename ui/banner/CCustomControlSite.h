@@ -2,13 +2,15 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QUrl>
 #include <QWebEnginePage>
-#include <functional>
 
 class QWebEngineView;
 
 // How one banner behaves towards its page: no context menu, no refresh, open, print or
-// new-window keys, no Backspace, and the page's script dialogs shown as the host's own box.
+// new-window keys, no Backspace, the page's script dialogs shown as the host's own box, and
+// the banner kept on the service's own site: a page cannot take it (and its scripts) to
+// another origin; links elsewhere open in the member's browser.
 //
 // Of the host interfaces a Windows browser control asks for, only these have a meaning
 // here. The rest (help, the border flag, menus and toolbars, the external object, drop
@@ -25,8 +27,6 @@ public:
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons = QMessageBox::NoButton;
     };
-    using MessageBoxSeam = std::function<void(const HostMessage&)>;
-
     static constexpr const char* kCaption = "Custom Browser";
 
     // Becomes the view's page (owned by the view) and starts filtering its input.
@@ -35,10 +35,12 @@ public:
 
     QWebEngineView* view() const { return view_; }
 
-    // Replaces the modal box, e.g. for tests; an empty function restores it.
-    void setMessageBox(MessageBoxSeam seam);
+    // The one site the banner may show: scheme, host and port of `home`.
+    void setHomeOrigin(const QUrl& home);
+    // Whether a page of `url` may be shown in the banner.
+    bool mayShow(const QUrl& url) const;
 
-    // The box the default seam runs; built apart so that its form can be checked unshown.
+    // The host's box for a page message; it runs like every other box of the windows.
     static QMessageBox* CreateMessageBox(const HostMessage& message);
     static void ShowMessageBox(const HostMessage& message);
 
@@ -52,6 +54,9 @@ protected:
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
                           const QString& defaultValue, QString* result) override;
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    // New windows are never made in the program: their address opens in the browser.
+    QWebEnginePage* createWindow(WebWindowType type) override;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -60,5 +65,5 @@ private:
     void watch(QObject* object);
 
     QWebEngineView* view_ = nullptr;
-    MessageBoxSeam messageBox_;
+    QUrl home_;
 };

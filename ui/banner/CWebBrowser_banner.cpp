@@ -17,6 +17,8 @@ void CWebBrowser_banner::Navigate2(const QString& url) {
     if (url.trimmed().isEmpty())
         return;
     pendingUrl_ = url;
+    if (site_)
+        site_->setHomeOrigin(QUrl::fromUserInput(url));
     if (view_) {
         view_->load(QUrl::fromUserInput(pendingUrl_));
         pendingUrl_.clear();
@@ -44,6 +46,8 @@ void CWebBrowser_banner::createView() {
     view_ = new QWebEngineView(this);
     view_->setGeometry(rect());
     site_ = CCustomOccManager::instance()->CreateSite(view_);
+    if (!pendingUrl_.isEmpty())
+        site_->setHomeOrigin(QUrl::fromUserInput(pendingUrl_));
     view_->show();
     emit viewCreated();
     if (!pendingUrl_.isEmpty()) {
