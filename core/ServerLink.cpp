@@ -37,6 +37,11 @@ ServerLink& ServerLink::operator=(ServerLink&& other) noexcept {
     return *this;
 }
 
+void ServerLink::apply(const LinkSettings& settings) {
+    limits_ = settings.limits;
+    cancel_ = settings.cancel.get();
+}
+
 QString ServerLink::ResolveAddress(const QString& host) {
     addrinfo hints{};
     hints.ai_family = AF_INET;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <memory>
 
 // One command connection to the file server: send one command, take one reply, in strict
 // lock-step. Blocking, IPv4, plain TCP, every wait bounded. The link owns its socket: it is
@@ -49,6 +50,8 @@ public:
     void setLimits(const Limits& limits) { limits_ = limits; }
     // Waits give up within about 100 ms once `*cancel` is set (the program is ending).
     void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+    // Limits and cancel flag together, as an engine hands them to its exchanges.
+    void apply(const struct LinkSettings& settings);
 
 private:
     bool waitFor(short events, int timeoutMs) const;
@@ -59,4 +62,11 @@ private:
     int socket_ = -1;
     bool connected_ = false;
     bool failed_ = false;
+};
+
+// How the links of one engine behave: their limits, and the flag that tells them the program
+// is ending (shared, so that an exchange left behind at the end still has it).
+struct LinkSettings {
+    ServerLink::Limits limits;
+    std::shared_ptr<const std::atomic<bool>> cancel;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RateDisplay.h"
+#include "ServerLink.h"
 #include "TransferHost.h"
 #include "TransferProgress.h"
 #include "TransferTable.h"
@@ -38,6 +39,8 @@ public:
     // The start/stop button, the automatic start and the retry timer.
     void toggle();
     void onTimer(int id);
+    // How long control exchanges wait for a connection and for a reply.
+    void setControlLimits(const ServerLink::Limits& limits) { controlLimits_ = limits; }
 
     // Totals, bars and lines after the list gained rows, or lost its completed ones.
     void refreshAfterListing();
@@ -91,8 +94,9 @@ protected:
     // Exchanges run one after another in the order they were asked for.
     void runExchange(std::function<void()> work, std::function<void()> then);
     // Set while the program ends: links of running exchanges and workers give up.
-    const std::atomic<bool>* cancelFlag() const { return cancel_.get(); }
-    std::shared_ptr<std::atomic<bool>> sharedCancelFlag() const { return cancel_; }
+    std::shared_ptr<const std::atomic<bool>> cancelFlag() const { return cancel_; }
+    // What the links of this engine's exchanges go by.
+    LinkSettings linkSettings() const { return {controlLimits_, cancel_}; }
 
     // Requests are handled one at a time; the others wait their turn.
     bool beginRequest();
@@ -146,4 +150,5 @@ private:
     QList<QByteArray> queuedRequests_;
     int completedSinceCompletion_ = 0;
     bool ending_ = false;
+    ServerLink::Limits controlLimits_;
 };

@@ -62,11 +62,9 @@ void DownloadEngine::processRequest(const QByteArray& command) {
 void DownloadEngine::signOn(const Request& request) {
     auto outcome = std::make_shared<SignOnOutcome>();
     const QByteArray memberId = request.memberId;
-    const std::atomic<bool>* cancel = cancelFlag();
-    auto keepCancel = sharedCancelFlag();
-    runExchange(
-        [outcome, memberId, cancel, keepCancel] { *outcome = ExchangeSignOn(memberId, cancel); },
-        [this, outcome, request] { afterSignOn(request, *outcome); });
+    runExchange([outcome, memberId,
+                 settings = linkSettings()] { *outcome = ExchangeSignOn(memberId, settings); },
+                [this, outcome, request] { afterSignOn(request, *outcome); });
 }
 
 void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome) {
@@ -134,12 +132,10 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart) {
     for (int row = 0; row < table_.count(); ++row)
         known.insert(table_.record(row).entry);
     auto outcome = std::make_shared<ListingOutcome>();
-    const std::atomic<bool>* cancel = cancelFlag();
-    auto keepCancel = sharedCancelFlag();
     runExchange(
-        [outcome, request, known, root, cancel, keepCancel] {
+        [outcome, request, known, root, settings = linkSettings()] {
             *outcome =
-                ExchangeFileList(request.fileList, request.serverNumber, known, root, cancel);
+                ExchangeFileList(request.fileList, request.serverNumber, known, root, settings);
         },
         [this, outcome, finishListing] {
             if (ending())
@@ -207,7 +203,7 @@ void DownloadEngine::beginFile(int row) {
     job.fileOverChoice = fileOverChoice_;
     job.fileOverMode = fileOverMode_;
     job.stallLimitMs = stallLimitMs_;
-    job.cancel = sharedCancelFlag();
+    job.cancel = cancelFlag();
     startWorker(progress, [job, progress] { DownloadThread(job, *progress).run(); });
 }
 
@@ -386,13 +382,17 @@ bool DownloadEngine::exitProcedure() {
     beginEnding();
     const QByteArray memberId = member_.id;
     auto connected = std::make_shared<bool>(true);
-    runExchange([memberId, connected] { *connected = ExchangeSignOff(memberId, nullptr); },
-                [this, connected] {
-                    if (!*connected)
-                        host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(),
-                                      Icon::Error);
-                    finishExit();
-                });
+    // The sign-off goes out although the program is ending: its link is not cancelled.
+    runExchange(
+        [memberId, connected, limits = linkSettings().limits] {
+            *connected = ExchangeSignOff(memberId, {limits, nullptr});
+        },
+        [this, connected] {
+            if (!*connected)
+                host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(),
+                              Icon::Error);
+            finishExit();
+        });
     return true;
 }
 

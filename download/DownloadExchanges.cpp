@@ -3,9 +3,9 @@
 #include "FileReply.h"
 #include "StringSplitter.h"
 
-SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const std::atomic<bool>* cancel) {
+SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings) {
     SignOnOutcome outcome;
-    outcome.link.setCancel(cancel);
+    outcome.link.apply(settings);
     outcome.connectFailed = !outcome.link.ConnectToFileServer();
     // Without a connection every exchange gives "", which reads as a general member.
     outcome.result = SignOn(outcome.link, memberId);
@@ -27,10 +27,10 @@ int CountEntries(const QByteArray& fileList) {
 
 ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
                                 QSet<QByteArray> known, const QString& root,
-                                const std::atomic<bool>* cancel) {
+                                const LinkSettings& settings) {
     ListingOutcome outcome;
     ServerLink link;
-    link.setCancel(cancel);
+    link.apply(settings);
     outcome.connectFailed = !link.ConnectToFileServer();
     const QByteArray accepted = link.Exchange("@Download");
     link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
@@ -61,9 +61,9 @@ ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& se
     return outcome;
 }
 
-bool ExchangeSignOff(const QByteArray& memberId, const std::atomic<bool>* cancel) {
+bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings) {
     ServerLink link;
-    link.setCancel(cancel);
+    link.apply(settings);
     const bool connected = link.ConnectToFileServer();
     SignOff(link, memberId);
     return connected;

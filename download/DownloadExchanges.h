@@ -16,7 +16,7 @@ struct SignOnOutcome {
     SignOnResult result;
     ServerLink link; // the sign-on connection, kept open by the engine until the program ends
 };
-SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const std::atomic<bool>* cancel);
+SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings);
 
 struct ListingOutcome {
     bool connectFailed = false;
@@ -27,10 +27,10 @@ struct ListingOutcome {
 // skipping those in `known` and those the server has no file for.
 ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
                                 QSet<QByteArray> known, const QString& root,
-                                const std::atomic<bool>* cancel);
+                                const LinkSettings& settings);
 
 // "@Connect_end", then the member id; false when the file server could not be reached.
-bool ExchangeSignOff(const QByteArray& memberId, const std::atomic<bool>* cancel);
+bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings);
 
 // The number of entries in a file list: its non-empty pieces between "?" characters, however
 // many there are.

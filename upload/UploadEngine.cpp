@@ -62,10 +62,8 @@ void UploadEngine::processCommand(const QByteArray& command) {
     }
     host_.restoreAndShow();
     auto outcome = std::make_shared<MemberCheckOutcome>();
-    const std::atomic<bool>* cancel = cancelFlag();
-    auto keepCancel = sharedCancelFlag();
-    runExchange([outcome, memberId, cancel,
-                 keepCancel] { *outcome = ExchangeMemberCheck(memberId, cancel); },
+    runExchange([outcome, memberId,
+                 settings = linkSettings()] { *outcome = ExchangeMemberCheck(memberId, settings); },
                 [this, outcome, listKey, serverNumber] {
                     if (ending())
                         return;
@@ -91,11 +89,9 @@ void UploadEngine::processCommand(const QByteArray& command) {
 void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& serverNumber) {
     auto outcome = std::make_shared<UploadListingOutcome>();
     const int capacity = TransferTable::kCapacity - table_.count();
-    const std::atomic<bool>* cancel = cancelFlag();
-    auto keepCancel = sharedCancelFlag();
     runExchange(
-        [outcome, listKey, serverNumber, capacity, cancel, keepCancel] {
-            *outcome = ExchangeUploadList(listKey, serverNumber, capacity, cancel);
+        [outcome, listKey, serverNumber, capacity, settings = linkSettings()] {
+            *outcome = ExchangeUploadList(listKey, serverNumber, capacity, settings);
         },
         [this, outcome] {
             if (ending())
@@ -140,7 +136,7 @@ void UploadEngine::beginFile(int row) {
     job.connectLimitMs = limits_.connectMs;
     job.offsetReplyLimitMs = limits_.offsetReplyMs;
     job.sendLimitMs = limits_.sendMs;
-    job.cancel = sharedCancelFlag();
+    job.cancel = cancelFlag();
     startWorker(progress, [job, progress] { UploadThread(job, *progress).run(); });
 
     showCurrentLines();

@@ -16,21 +16,20 @@ int fileNumberOf(const QByteArray& reply) {
     return ParseWireInt32(bar < 0 ? reply : reply.left(bar));
 }
 
-void signOff(const QByteArray& memberId, const std::atomic<bool>* cancel) {
+void signOff(const QByteArray& memberId, const LinkSettings& settings) {
     ServerLink link;
-    link.setCancel(cancel);
+    link.apply(settings);
     if (link.ConnectToFileServer())
         SignOff(link, memberId);
 }
 
 } // namespace
 
-MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId,
-                                       const std::atomic<bool>* cancel) {
+MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId, const LinkSettings& settings) {
     MemberCheckOutcome outcome;
     outcome.memberId = memberId;
     ServerLink link;
-    link.setCancel(cancel);
+    link.apply(settings);
     // Without a file server every further exchange would fail too.
     if (!link.ConnectToFileServer()) {
         outcome.connectFailed = true;
@@ -41,23 +40,23 @@ MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId,
     outcome.check = result.check;
     switch (result.check) {
     case MemberCheck::NoMember:
-        signOff(memberId, cancel);
+        signOff(memberId, settings);
         break;
     case MemberCheck::OverUser:
         break; // listed anyway, and never signed off
     case MemberCheck::Member:
         outcome.memberId = result.member.id;
-        signOff(outcome.memberId, cancel);
+        signOff(outcome.memberId, settings);
         break;
     }
     return outcome;
 }
 
 UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteArray& serverNumber,
-                                        int capacity, const std::atomic<bool>* cancel) {
+                                        int capacity, const LinkSettings& settings) {
     UploadListingOutcome outcome;
     ServerLink link;
-    link.setCancel(cancel);
+    link.apply(settings);
     if (!link.ConnectToFileServer()) {
         outcome.connectFailed = true;
         return outcome;

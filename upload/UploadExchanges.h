@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemberHandshake.h"
+#include "ServerLink.h"
 #include "UploadRecord.h"
 
 #include <QList>
@@ -16,7 +17,7 @@ struct MemberCheckOutcome {
 };
 // "@Connect_start" and the member id; then, but for "Over_user", the sign-off on a new
 // connection. Nothing more when the file server cannot be reached.
-MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId, const std::atomic<bool>* cancel);
+MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId, const LinkSettings& settings);
 
 struct ListedRow {
     UploadRecord record;
@@ -31,4 +32,4 @@ struct UploadListingOutcome {
 // each record. At most `capacity` records are taken, usable or not. Only files the member
 // chose for the list are read; any other is fingerprinted as a missing file.
 UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteArray& serverNumber,
-                                        int capacity, const std::atomic<bool>* cancel);
+                                        int capacity, const LinkSettings& settings);

@@ -223,6 +223,90 @@ private slots:
         QVERIFY(f.service.waitForLog("@Connect_end", 5000));
     }
 
+    void totalNeverPassesTheWholeList() {
+        EngineFixture f("total");
+        const QByteArray a = f.addFile("a.bin", 300000);
+        f.addFile("b.bin", 200000);
+        QVERIFY(f.startService({"--stall-after", "100000", "--stall-connections", "1"}));
+        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        f.process(EngineFixture::request({"a.bin", "b.bin"}));
+        QTRY_COMPARE_WITH_TIMEOUT(f.engine->table().record(0).done, qint64(100000), 10000);
+        // Stop "a" part-way, delete "b", start again: "a" completes the list.
+        f.engine->toggle();
+        QTRY_VERIFY(!f.engine->isBusy());
+        f.engine->table().removeRowAt(1);
+        f.engine->refreshAfterDelete();
+        QCOMPARE(f.host.totalCaption, QString("33%/100%(100,000/300,000 Byte)"));
+        f.engine->toggle();
+        QVERIFY(f.finished());
+        QCOMPARE(f.saved("a.bin"), a);
+        QCOMPARE(f.host.totalCaption, QString("100%/100%(300,000/300,000 Byte)"));
+        QCOMPARE(f.host.totalPosition, 1000);
+    }
+
+    void nothingTransferredIsNeverReportedAsDone() {
+        const QString allDone("모든 파일이 전송완료되었습니다.");
+        const QString cannot("파일전송 서버에 접속할수 없습니다.");
+        {
+            // No file server at all: the connection boxes, and no word of success.
+            EngineFixture f("unreachable");
+            SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+            f.process(EngineFixture::request({"x"}));
+            QTest::qWait(100);
+            QCOMPARE(f.host.countOf(cannot), 2);
+            QVERIFY(!f.host.hasMessage(allDone));
+            QVERIFY(!f.engine->isRunning());
+        }
+        {
+            // A refused list and a list over the limit add nothing: nothing to report either.
+            EngineFixture f("refusals");
+            f.addFile("x", 5);
+            QVERIFY(f.startService({"--download-reply", "Busy"}));
+            SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+            f.process(EngineFixture::request({"x"}));
+            QStringList many;
+            for (int i = 0; i < 181; ++i)
+                many << QString("f%1").arg(i);
+            f.process(EngineFixture::request(many));
+            QTest::qWait(100);
+            QVERIFY(!f.host.hasMessage(allDone));
+            QCOMPARE(f.host.messages.size(), 1); // the limit's own box
+        }
+    }
+
+    void nextFileStartsWhenTheWorkerEnds() {
+        // The display tick is set to minutes here: the list still runs file after file,
+        // because each worker's end moves it on, not a tick.
+        EngineFixture f("pacing");
+        QStringList names;
+        QMap<QString, QByteArray> files;
+        for (int i = 0; i < 20; ++i) {
+            names << QString("small-%1.bin").arg(i, 2, 10, QChar('0'));
+            files[names.last()] = f.addFile(names.last(), 1000 + 37 * i);
+        }
+        QVERIFY(f.startService());
+        f.host.timerScale = 1000.0;
+        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        int completions = 0;
+        QStringList completedRows;
+        connect(&f.engine->table(), &QAbstractItemModel::dataChanged, this,
+                [&](const QModelIndex& at) {
+                    if (at.column() == TransferTable::StateColumn &&
+                        at.data().toString() == QString("완료"))
+                        completedRows << QString::number(at.row());
+                });
+        f.process(EngineFixture::request(names));
+        QVERIFY(f.finished());
+        completions = int(completedRows.size());
+        QCOMPARE(completions, 20); // each file's completion handled once
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(completedRows[i], QString::number(i)); // in list order
+            QCOMPARE(f.saved(names[i]), files[names[i]]);
+        }
+        QCOMPARE(f.service.log().count("header ext="), 20);
+        QCOMPARE(f.host.countOf("모든 파일이 전송완료되었습니다."), 1);
+    }
+
     void hugeSizesInCaptions() {
         EngineFixture f("huge");
         const QString path = QDir(f.source).filePath("big.iso");

@@ -45,12 +45,7 @@ class TestDownloadWindow : public QObject {
         f.write(QByteArray(size, 'v'));
     }
 
-private slots:
-    void initTestCase() {
-        TestEnvironment::prepare();
-        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
-        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9");
-        ShellSeam::install(&shell_);
+    void answerBoxes() {
         ModalSeam::install([this](QDialog& dialog) -> int {
             if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
                 boxes_.append({box->windowTitle(), box->text(), box->icon()});
@@ -60,6 +55,15 @@ private slots:
             }
             return dialogAnswer_ ? dialogAnswer_(dialog) : 0;
         });
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
+        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9");
+        ShellSeam::install(&shell_);
+        answerBoxes();
         source_ = TestEnvironment::scratch("source");
         save_ = TestEnvironment::scratch("save");
         writeFile(source_ + "/a.txt", 1000);
@@ -211,7 +215,7 @@ private slots:
         // "Yes" signs off and ends the window's run.
         window.onCommand(1035);
         QVERIFY(service.waitForLog("@Connect_end", 3000));
-        QVERIFY(window.hasEnded());
+        QTRY_VERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
     }
 
@@ -231,6 +235,67 @@ private slots:
         CFileOverCheck plain("x");
         QTimer::singleShot(0, &plain, [&] { plain.findChild<QPushButton*>("id1023")->click(); });
         QCOMPARE(plain.exec(), 1);
+    }
+
+    void listCommandsWaitForTheServersAnswers() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--delay-ms", "400"}));
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?b.txt?|kim|1");
+        window.show();
+        // The window keeps working while the server is asked; rows must not move meanwhile.
+        QTRY_VERIFY(window.engine().exchangeInProgress());
+        window.onCommand(1010);
+        QVERIFY(sawBox("전송중에는 사용할수 없습니다."));
+        QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 20000);
+        QTRY_VERIFY(!window.engine().exchangeInProgress());
+        boxes_.clear();
+        window.onCommand(1010);
+        QVERIFY(boxes_.isEmpty());
+    }
+
+    void completionLeavesAHiddenWindowHidden() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--delay-ms", "200"}));
+        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::writeInt(SettingKey::DownProgramEnd, 1);
+        QFile::remove(save_ + "/a.txt");
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?|kim|1");
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 1, 20000);
+        window.hide(); // the member put it away while it works
+        int shown = 0;
+        struct ShowCounter : QObject {
+            int* shown;
+            explicit ShowCounter(int* s) : shown(s) {}
+            bool eventFilter(QObject*, QEvent* e) override {
+                *shown += e->type() == QEvent::Show ? 1 : 0;
+                return false;
+            }
+        } counter(&shown);
+        window.installEventFilter(&counter);
+        // The list ends and the program with it; the window is never brought back for that.
+        QTRY_VERIFY_WITH_TIMEOUT(window.hasEnded(), 20000);
+        QCOMPARE(shown, 0);
+        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        window.removeEventFilter(&counter);
+    }
+
+    void unattendedRunsNeverWaitInAChooser() {
+        // With boxes answered into a log and no runner of the test's, the desktop chooser goes
+        // through the same seam: logged, and cancelled.
+        const QString log = TestEnvironment::scratch("modal-log") + "/boxes.log";
+        qputenv("VAULTRY_MODAL_LOG", QFile::encodeName(log));
+        ModalSeam::install({});
+        FolderChooser::install(nullptr);
+        const QString chosen =
+            FolderChooser::current().chooseFolder(nullptr, "저장 폴더를 지정하세요");
+        qunsetenv("VAULTRY_MODAL_LOG");
+        answerBoxes();
+        QCOMPARE(chosen, QString());
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(written.readAll()).trimmed(),
+                 QString("저장 폴더를 지정하세요|FolderChooser"));
     }
 
     void saveFolderDialogWrites() {
