@@ -266,17 +266,17 @@ void ServeUpload(Service& s, const Connection& c) {
                   .arg(c.tag, f->name));
     const QByteArray reply = QByteArray::number(static_cast<qlonglong>(session.offset));
     if (o.delayMs > 0 && !s.sleepMs(o.delayMs)) {
-        store.finish(session, size);
+        UploadStore::abandon(session);
         return;
     }
     if (reply.size() > kMaxOffsetReply) {
-        store.finish(session, size);
+        UploadStore::abandon(session);
         s.log(QStringLiteral("%1 stored size %2 does not fit the offset reply, closed")
                   .arg(c.tag, Shown(reply)));
         return;
     }
     if (!SendAll(c.fd, reply.constData(), reply.size())) {
-        store.finish(session, size);
+        UploadStore::abandon(session);
         s.log(QStringLiteral("%1 offset %2: send failed, closed").arg(c.tag, Shown(reply)));
         return;
     }

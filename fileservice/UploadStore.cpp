@@ -138,6 +138,12 @@ bool UploadStore::finish(Session& s, int64_t size) const {
     return replaced;
 }
 
+void UploadStore::abandon(Session& s) {
+    if (s.fd >= 0)
+        ::close(s.fd);
+    s.fd = -1;
+}
+
 void UploadStore::removePartials(const QString& stored) const {
     const QDir dir(partialFolder());
     const QString prefix = partialPrefix(stored);

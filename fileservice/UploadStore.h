@@ -45,6 +45,8 @@ public:
     // renamed over the stored copy; a session that made the stored copy whole removes the
     // name's leftover partial files. Returns true when the stored copy was replaced.
     bool finish(Session& s, int64_t size) const;
+    // Closes a session that never got as far as its offset reply: nothing is committed.
+    static void abandon(Session& s);
 
 private:
     QString partialFolder() const;

@@ -299,9 +299,12 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 0);
         const QByteArray help = p.readAllStandardOutput();
-        for (const char* flag : {"--cut-after", "--cut-connections", "--delay-ms", "--refuse-data",
-                                 "--hang", "--garbage-entries", "--download-reply", "--overshoot",
-                                 "--stall-after", "--hostile-name", "--hostile-folder"})
+        for (const char* flag :
+             {"--cut-after", "--cut-connections", "--delay-ms", "--refuse-data", "--hang",
+              "--garbage-entries", "--download-reply", "--overshoot", "--stall-after",
+              "--hostile-name", "--hostile-folder", "--state", "--server-number",
+              "--identify-timeout", "--max-connections", "--max-control-connections",
+              "--max-download-connections", "--max-upload-connections", "--max-web-connections"})
             QVERIFY2(help.contains(flag), flag);
     }
 
