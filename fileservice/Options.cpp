@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <climits>
 #include <cstdio>
 
 QString HelpText() {
@@ -91,10 +92,13 @@ bool toInt64(const QString& s, int64_t& out) {
     return true;
 }
 
-bool toInt(const QString& s, int& out, int min) {
+// Time-outs are waited for in milliseconds in an int.
+constexpr int kMaxTimeoutSec = 2000000;
+
+bool toInt(const QString& s, int& out, int min, int max = INT_MAX) {
     bool ok = false;
     const int v = s.toInt(&ok);
-    if (!ok || v < min)
+    if (!ok || v < min || v > max)
         return false;
     out = v;
     return true;
@@ -212,13 +216,13 @@ int ParseOptions(const QStringList& args, Options& o) {
                 return fail(QStringLiteral("bad --web-page \"%1\" (/PATH=FILE)").arg(v));
             o.webPages.emplace_back(v.left(eq), v.mid(eq + 1));
         } else if (name == QLatin1String("--idle-timeout")) {
-            if (!toInt(v, o.idleTimeoutSec, 1))
+            if (!toInt(v, o.idleTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --idle-timeout \"%1\"").arg(v));
         } else if (name == QLatin1String("--control-idle-timeout")) {
-            if (!toInt(v, o.controlIdleTimeoutSec, 1))
+            if (!toInt(v, o.controlIdleTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --control-idle-timeout \"%1\"").arg(v));
         } else if (name == QLatin1String("--identify-timeout")) {
-            if (!toInt(v, o.identifyTimeoutSec, 1))
+            if (!toInt(v, o.identifyTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --identify-timeout \"%1\"").arg(v));
         } else if (name == QLatin1String("--max-connections")) {
             int n = 0;

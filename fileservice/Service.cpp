@@ -58,8 +58,8 @@ bool Service::sleepMs(int64_t ms) {
 
 bool Service::addActive(int fd, PortKind port) {
     std::lock_guard<std::mutex> lock(activeMutex_);
-    std::atomic<int>& count = active_[int(port)];
-    if (count.load() >= opt_.maxConnections[int(port)])
+    int& count = active_[int(port)];
+    if (count >= opt_.maxConnections[int(port)])
         return false;
     activeFds_.insert(fd);
     ++count;

@@ -49,7 +49,6 @@ public:
     // others out.
     bool addActive(int fd, PortKind port);    // false (nothing added) when the port is full
     void removeActive(int fd, PortKind port); // and closes fd
-    int activeCount(PortKind port) const { return active_[int(port)].load(); }
     bool waitIdle(int timeoutMs);
 
     Catalogue& catalogue() { return catalogue_; }
@@ -78,8 +77,8 @@ private:
     std::condition_variable stopCv_;
     std::mutex activeMutex_;
     std::set<int> activeFds_;
-    std::atomic<int> active_[kPortKinds] = {};
-    int activeTotal_ = 0; // under activeMutex_
+    int active_[kPortKinds] = {}; // under activeMutex_
+    int activeTotal_ = 0;         // under activeMutex_
     std::condition_variable idleCv_;
 
     std::atomic<int> downloadConnections_{0};

@@ -112,8 +112,23 @@ QString codesText(const QByteArray& bytes) {
     return codes;
 }
 
+// How a file appears on the page, and whether it can be asked for.
+struct FileRow {
+    QByteArray wire;   // the entry's code page 949 bytes
+    QString blockedBy; // why it cannot travel in a launch link; empty when it can
+};
+
+FileRow describeFile(const QString& relative) {
+    FileRow row{ToWire(relative), QString()};
+    if (FromWire(row.wire) != relative)
+        row.blockedBy = QStringLiteral("코드 페이지 949로 보낼 수 없는 이름");
+    else if (relative.contains(QLatin1Char('?')) || relative.contains(QLatin1Char('|')))
+        row.blockedBy = QStringLiteral("이름에 ? 또는 | 가 있어 보낼 수 없음");
+    return row;
+}
+
 QString rowHtml(const ListedFile& f) {
-    const FileRow row = DescribeFile(f.relative);
+    const FileRow row = describeFile(f.relative);
     const int slash = f.relative.lastIndexOf(QLatin1Char('/'));
     const QString folder = f.relative.left(slash + 1).toHtmlEscaped();
     const QString name = f.relative.mid(slash + 1).toHtmlEscaped();
@@ -144,15 +159,6 @@ QByteArray DownloadBannerPage() {
 
 QByteArray UploadBannerPage() {
     return bannerPage(kUploadBanner);
-}
-
-FileRow DescribeFile(const QString& relative) {
-    FileRow row{relative, ToWire(relative), QString()};
-    if (FromWire(row.wire) != relative)
-        row.blockedBy = QStringLiteral("코드 페이지 949로 보낼 수 없는 이름");
-    else if (relative.contains(QLatin1Char('?')) || relative.contains(QLatin1Char('|')))
-        row.blockedBy = QStringLiteral("이름에 ? 또는 | 가 있어 보낼 수 없음");
-    return row;
 }
 
 QByteArray HomePage(const std::vector<ListedFile>& files, const QString& serverNumber) {

@@ -18,11 +18,3 @@ QByteArray HomePage(const std::vector<ListedFile>& files, const QString& serverN
 
 // A static asset of the homepage ("/assets/home.css"): false when there is none.
 bool HomeAsset(const QByteArray& path, QByteArray& body, QByteArray& type);
-
-// How a file appears on the page, and whether it can be asked for.
-struct FileRow {
-    QString relative;
-    QByteArray wire;   // the entry's code page 949 bytes
-    QString blockedBy; // why it cannot travel in a link; empty when it can
-};
-FileRow DescribeFile(const QString& relative);
