@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -17,6 +19,8 @@
 #include <sys/socket.h>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 enum class State {
     Idle,            // waiting for a keyword
@@ -66,11 +70,21 @@ public:
         s_.log(QStringLiteral("%1 connect %2").arg(c_.tag, c_.peer));
         // One byte more than a command may hold, so that a longer one is recognised.
         std::unique_ptr<char[]> buf(new char[kBlockSize + 1]);
+        // Until its first known command a connection is a stranger, and gets a short time in
+        // total; after that it may stay idle as long as the clients keep sign-on connections.
+        const auto identifyBy = Clock::now() + std::chrono::seconds(opt_.identifyTimeoutSec);
         QString end = QStringLiteral("closed by client");
         for (;;) {
-            const int w = WaitReadable(c_.fd, opt_.controlIdleTimeoutSec * 1000);
+            int waitMs = opt_.controlIdleTimeoutSec * 1000;
+            if (!identified_)
+                waitMs =
+                    int(std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 identifyBy - Clock::now())
+                                                 .count()));
+            const int w = WaitReadable(c_.fd, waitMs);
             if (w == 0) {
-                end = QStringLiteral("idle time-out, closed");
+                end = identified_ ? QStringLiteral("idle time-out, closed")
+                                  : QStringLiteral("no known command in time, closed");
                 break;
             }
             if (w < 0 || s_.stopping()) {
@@ -127,6 +141,14 @@ private:
     }
 
     QByteArray answer(const QByteArray& cmd, QString& what) {
+        bool known = true;
+        const QByteArray reply = answerKnown(cmd, what, known);
+        identified_ |= known;
+        return reply;
+    }
+
+    // known is cleared for a command this port does not know.
+    QByteArray answerKnown(const QByteArray& cmd, QString& what, bool& known) {
         what = Shown(cmd);
         switch (state_) {
         case State::SignOnMember: {
@@ -186,6 +208,7 @@ private:
         if (cmd.startsWith("@Server"))
             return "Ok";
         what = QStringLiteral("unknown command ") + Shown(cmd);
+        known = false;
         return "Null";
     }
 
@@ -196,7 +219,7 @@ private:
             return garbageReply(index);
         CatalogueEntry e;
         QString why;
-        if (!s_.findEntry(cmd, e, why)) {
+        if (!s_.catalogue().lookup(cmd, e, why)) {
             what += QStringLiteral(" (%1)").arg(why);
             return "Null";
         }
@@ -210,7 +233,7 @@ private:
 
     QByteArray listKey(const QByteArray& cmd, QString& what) {
         what = QStringLiteral("list key ") + Shown(cmd);
-        const std::vector<const UploadFile*> files = s_.uploadList(cmd);
+        const std::vector<const UploadFile*> files = s_.uploads().list(cmd);
         if (files.empty())
             return "ListEnd"; // unknown key: nothing remembered for it
         int& cursor = cursors_[cmd];
@@ -239,12 +262,12 @@ private:
 
     QByteArray complete(const QByteArray& cmd, QString& what) {
         const int number = static_cast<int>(ParseInt64(cmd));
-        const UploadFile* f = s_.uploadByNumber(number);
+        const UploadFile* f = s_.uploads().byNumber(number);
         if (!f) {
             what = QStringLiteral("upload complete: unknown file %1").arg(Shown(cmd));
             return "Ok";
         }
-        const QString stored = s_.storePath(*f);
+        const QString stored = s_.store().storedPath(*f);
         const qint64 have = QFileInfo(stored).size();
         what = QStringLiteral("upload complete: file %1 \"%2\" stored %3 of %4 bytes")
                    .arg(number)
@@ -258,6 +281,7 @@ private:
     const Connection& c_;
     const Options& opt_;
     State state_ = State::Idle;
+    bool identified_ = false;
     int commands_ = 0;
     int entries_ = 0;
     std::map<QByteArray, int> cursors_;

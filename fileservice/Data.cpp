@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -34,13 +35,18 @@ const char* statusText(ReadStatus s) {
 }
 
 // Reads `count` header blocks of kBlockSize bytes, whatever the segmentation; each value is
-// its block's text up to the first zero byte.
+// its block's text up to the first zero byte. The header is how a data connection identifies
+// itself, so all the blocks together get --identify-timeout, however the bytes trickle in.
 bool readBlocks(Service& s, const Connection& c, int count, QByteArray* values) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(s.options().identifyTimeoutSec);
     std::unique_ptr<char[]> block(new char[kBlockSize]);
     for (int i = 0; i < count; ++i) {
         size_t got = 0;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         const ReadStatus st =
-            ReadFull(c.fd, block.get(), kBlockSize, s.options().idleTimeoutSec * 1000, got);
+            ReadFull(c.fd, block.get(), kBlockSize, int(std::max<int64_t>(left.count(), 1)), got);
         if (st != ReadStatus::Complete) {
             s.log(QStringLiteral("%1 header block %2 incomplete (%3 of %4 bytes, %5), closed")
                       .arg(c.tag)
@@ -93,20 +99,12 @@ void ServeDownload(Service& s, const Connection& c) {
               .arg(c.tag, Shown(v[0]), Shown(v[1]), Shown(v[2]), Shown(v[3])));
 
     CatalogueEntry e;
-    if (!s.findKey(v[1], e)) {
+    const int file = s.catalogue().openByKey(v[1], e);
+    if (file < 0) {
         s.log(QStringLiteral("%1 unknown file key %2, closed").arg(c.tag, Shown(v[1])));
         return;
     }
-    const int file = ::open(QFile::encodeName(e.absolute).constData(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (file < 0 || ::fstat(file, &st) != 0) {
-        if (file >= 0)
-            ::close(file);
-        s.log(QStringLiteral("%1 cannot open \"%2\": %3, closed")
-                  .arg(c.tag, e.relative, QString::fromLocal8Bit(std::strerror(errno))));
-        return;
-    }
-    const int64_t size = st.st_size;
+    const int64_t size = e.size;
     if (offset < 0) {
         s.log(QStringLiteral("%1 negative offset read as 0").arg(c.tag));
         offset = 0;
@@ -187,6 +185,44 @@ void ServeDownload(Service& s, const Connection& c) {
     FinishSending(c.fd, 5000);
 }
 
+namespace {
+
+// Holds the upload connection's claim on its stored copy for as long as it is served.
+class StoreClaim {
+public:
+    StoreClaim(UploadStore& store, QString stored, int fd)
+        : store_(store), stored_(std::move(stored)) {
+        held_ = store_.claim(stored_, fd, 3000, tookOver_);
+    }
+    ~StoreClaim() {
+        if (held_)
+            store_.release(stored_);
+    }
+    StoreClaim(const StoreClaim&) = delete;
+    StoreClaim& operator=(const StoreClaim&) = delete;
+    bool held() const { return held_; }
+    bool tookOver() const { return tookOver_; }
+    bool endedByNewer() { return held_ && store_.endedByNewer(stored_); }
+
+private:
+    UploadStore& store_;
+    QString stored_;
+    bool held_ = false;
+    bool tookOver_ = false;
+};
+
+// Compares tokens in time that does not depend on where they differ.
+bool sameToken(const QByteArray& a, const QByteArray& b) {
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+} // namespace
+
 void ServeUpload(Service& s, const Connection& c) {
     const Options& o = s.options();
     if (o.refuseData == RefuseData::Close) {
@@ -200,55 +236,54 @@ void ServeUpload(Service& s, const Connection& c) {
     int64_t size = ParseInt64(v[2]);
     s.log(QStringLiteral("%1 header token1=%2 token2=%3 size=%4")
               .arg(c.tag, Shown(v[0]), Shown(v[1]), Shown(v[2])));
-    const UploadFile* f = s.uploadByToken(v[0]);
-    if (!f || f->token2 != v[1]) {
+    const UploadFile* f = s.uploads().byToken(v[0]);
+    if (!f || !sameToken(f->token2, v[1])) {
         s.log(QStringLiteral("%1 unknown upload tokens, closed").arg(c.tag));
         return;
     }
     if (size < 0)
         size = 0;
 
-    const QString path = s.storePath(*f);
-    QDir().mkpath(s.storeFolder());
-    const int file =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    struct stat st {};
-    if (file < 0 || ::fstat(file, &st) != 0) {
-        if (file >= 0)
-            ::close(file);
-        s.log(QStringLiteral("%1 cannot open \"%2\" for writing: %3, closed")
-                  .arg(c.tag, path, QString::fromLocal8Bit(std::strerror(errno))));
+    UploadStore& store = s.store();
+    StoreClaim claim(store, store.storedPath(*f), c.fd);
+    if (!claim.held()) {
+        s.log(QStringLiteral("%1 \"%2\" is still being written by another connection, closed")
+                  .arg(c.tag, f->name));
         return;
     }
-    int64_t stored = st.st_size;
-    if (stored > size) {
+    if (claim.tookOver())
         s.log(
-            QStringLiteral("%1 stored copy (%2 bytes) is longer than the announced size, restarted")
-                .arg(c.tag)
-                .arg(stored));
-        if (::ftruncate(file, 0) == 0)
-            stored = 0;
+            QStringLiteral("%1 an older connection writing \"%2\" was ended").arg(c.tag, f->name));
+    UploadStore::Session session;
+    QString error;
+    if (!store.begin(*f, size, session, error)) {
+        s.log(QStringLiteral("%1 %2, closed").arg(c.tag, error));
+        return;
     }
-    const QByteArray reply = QByteArray::number(static_cast<qlonglong>(stored));
+    if (session.replacing)
+        s.log(QStringLiteral("%1 stored copy of \"%2\" is longer than the announced size: the "
+                             "upload goes to a partial file that replaces it once complete")
+                  .arg(c.tag, f->name));
+    const QByteArray reply = QByteArray::number(static_cast<qlonglong>(session.offset));
     if (o.delayMs > 0 && !s.sleepMs(o.delayMs)) {
-        ::close(file);
+        UploadStore::abandon(session);
         return;
     }
     if (reply.size() > kMaxOffsetReply) {
-        ::close(file);
+        UploadStore::abandon(session);
         s.log(QStringLiteral("%1 stored size %2 does not fit the offset reply, closed")
                   .arg(c.tag, Shown(reply)));
         return;
     }
     if (!SendAll(c.fd, reply.constData(), reply.size())) {
-        ::close(file);
+        UploadStore::abandon(session);
         s.log(QStringLiteral("%1 offset %2: send failed, closed").arg(c.tag, Shown(reply)));
         return;
     }
     s.log(QStringLiteral("%1 \"%2\" offset -> %3").arg(c.tag, f->name, Shown(reply)));
 
     std::unique_ptr<char[]> buf(new char[256 * 1024]);
-    int64_t pos = stored;
+    int64_t pos = session.offset;
     int64_t received = 0;
     int64_t discarded = 0;
     QString end = QStringLiteral("client closed");
@@ -277,7 +312,7 @@ void ServeUpload(Service& s, const Connection& c) {
         discarded += r - keep;
         int64_t written = 0;
         while (written < keep) {
-            const ssize_t wr = ::pwrite(file, buf.get() + written, keep - written, pos);
+            const ssize_t wr = ::pwrite(session.fd, buf.get() + written, keep - written, pos);
             if (wr <= 0) {
                 if (wr < 0 && errno == EINTR)
                     continue;
@@ -292,13 +327,22 @@ void ServeUpload(Service& s, const Connection& c) {
             break;
         }
     }
-    ::close(file);
-    s.log(QStringLiteral("%1 received %2 bytes, stored %3 of %4 bytes of \"%5\"%6 (%7)")
+    if (claim.endedByNewer())
+        end = QStringLiteral("ended for a newer connection");
+    const bool replacing = session.replacing;
+    const bool replaced = store.finish(session, size);
+    QString kept;
+    if (replaced)
+        kept = QStringLiteral(", complete: it replaced the stored copy");
+    else if (replacing)
+        kept = QStringLiteral(" in the partial file, the stored copy is kept");
+    s.log(QStringLiteral("%1 received %2 bytes, stored %3 of %4 bytes of \"%5\"%6%7 (%8)")
               .arg(c.tag)
               .arg(received)
               .arg(pos)
               .arg(size)
               .arg(f->name)
+              .arg(kept)
               .arg(discarded ? QStringLiteral(", %1 bytes beyond the size discarded").arg(discarded)
                              : QString())
               .arg(end));

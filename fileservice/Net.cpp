@@ -101,3 +101,11 @@ QString PeerName(int fd) {
     ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
     return QStringLiteral("%1:%2").arg(QString::fromLatin1(text)).arg(ntohs(a.sin_port));
 }
+
+bool PeerIsLoopback(int fd) {
+    sockaddr_in a{};
+    socklen_t n = sizeof a;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&a), &n) != 0 || a.sin_family != AF_INET)
+        return false;
+    return (ntohl(a.sin_addr.s_addr) >> 24) == 127;
+}

@@ -32,3 +32,6 @@ void FinishSending(int fd, int timeoutMs);
 void SetSocketTimeouts(int fd, int seconds);
 
 QString PeerName(int fd);
+
+// True when the peer's address is in 127.0.0.0/8.
+bool PeerIsLoopback(int fd);

@@ -1,5 +1,8 @@
 #include "Options.h"
 
+#include <QRegularExpression>
+
+#include <climits>
 #include <cstdio>
 
 QString HelpText() {
@@ -26,6 +29,11 @@ General:
                            again appends). Give absolute paths: they are sent as given
   --store DIR              where uploaded files are stored by name (default: a temporary
                            folder, removed at exit)
+  --state DIR              the service's own state: the secret that file keys, upload tokens
+                           and list keys are made from (made on first start, kept; folder
+                           0700, file 0600). Default: $XDG_STATE_HOME/vaultry-fileservice,
+                           else ~/.local/state/vaultry-fileservice
+  --server-number N        server number the homepage's links name (default 1)
   --web-page PATH=FILE     serve FILE at URL PATH, e.g. /app/download.html=alert.html
                            (repeatable; overrides the built-in pages)
   --demo                   sample tree (temporary folder unless --root or --demo-root), the
@@ -34,12 +42,20 @@ General:
   --demo-root DIR          put the demo's sample tree in DIR (kept; files already there with
                            the right size are not rewritten)
   --quiet                  no log lines (the "listening on" line is still printed)
-  --idle-timeout SEC       time allowed for a header block, a web request or a stalled send
-                           (default 60)
+  --identify-timeout SEC   time a new connection has, in total, to identify itself: a control
+                           connection until its first known command, a data connection for
+                           all its header blocks, a web request for its head and body
+                           (default 10)
+  --idle-timeout SEC       silence allowed once a data connection is identified, and for a
+                           blocked send (default 60)
   --control-idle-timeout SEC
-                           close a control connection idle this long (default 3600)
-  --max-connections N      connections served at once (default 256); more are accepted and
+                           close an identified control connection idle this long
+                           (default 3600)
+  --max-connections N      connections served at once on every port; more are accepted and
                            closed at once
+  --max-control-connections N, --max-download-connections N,
+  --max-upload-connections N, --max-web-connections N
+                           the same for one port (defaults 128, 64, 64, 32)
   --help                   this text
 
 Fault switches (for tests):
@@ -76,13 +92,27 @@ bool toInt64(const QString& s, int64_t& out) {
     return true;
 }
 
-bool toInt(const QString& s, int& out, int min) {
+// Time-outs are waited for in milliseconds in an int.
+constexpr int kMaxTimeoutSec = 2000000;
+
+bool toInt(const QString& s, int& out, int min, int max = INT_MAX) {
     bool ok = false;
     const int v = s.toInt(&ok);
-    if (!ok || v < min)
+    if (!ok || v < min || v > max)
         return false;
     out = v;
     return true;
+}
+
+// The port a "--max-<port>-connections" option caps, or -1.
+int portOfCapOption(const QString& name) {
+    static const char* const names[kPortKinds] = {
+        "--max-control-connections", "--max-download-connections", "--max-upload-connections",
+        "--max-web-connections"};
+    for (int i = 0; i < kPortKinds; ++i)
+        if (name == QLatin1String(names[i]))
+            return i;
+    return -1;
 }
 
 int fail(const QString& message) {
@@ -141,6 +171,15 @@ int ParseOptions(const QStringList& args, Options& o) {
             o.root = v;
         } else if (name == QLatin1String("--store")) {
             o.store = v;
+        } else if (name == QLatin1String("--state")) {
+            if (v.isEmpty())
+                return fail(QStringLiteral("--state needs a folder"));
+            o.state = v;
+        } else if (name == QLatin1String("--server-number")) {
+            static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+            if (!digits.match(v).hasMatch())
+                return fail(QStringLiteral("bad --server-number \"%1\" (digits)").arg(v));
+            o.serverNumber = v;
         } else if (name == QLatin1String("--demo-root")) {
             o.demoRoot = v;
             o.demo = true;
@@ -177,14 +216,23 @@ int ParseOptions(const QStringList& args, Options& o) {
                 return fail(QStringLiteral("bad --web-page \"%1\" (/PATH=FILE)").arg(v));
             o.webPages.emplace_back(v.left(eq), v.mid(eq + 1));
         } else if (name == QLatin1String("--idle-timeout")) {
-            if (!toInt(v, o.idleTimeoutSec, 1))
+            if (!toInt(v, o.idleTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --idle-timeout \"%1\"").arg(v));
         } else if (name == QLatin1String("--control-idle-timeout")) {
-            if (!toInt(v, o.controlIdleTimeoutSec, 1))
+            if (!toInt(v, o.controlIdleTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --control-idle-timeout \"%1\"").arg(v));
+        } else if (name == QLatin1String("--identify-timeout")) {
+            if (!toInt(v, o.identifyTimeoutSec, 1, kMaxTimeoutSec))
+                return fail(QStringLiteral("bad --identify-timeout \"%1\"").arg(v));
         } else if (name == QLatin1String("--max-connections")) {
-            if (!toInt(v, o.maxConnections, 1))
+            int n = 0;
+            if (!toInt(v, n, 1))
                 return fail(QStringLiteral("bad --max-connections \"%1\"").arg(v));
+            for (int& cap : o.maxConnections)
+                cap = n;
+        } else if (const int port = portOfCapOption(name); port >= 0) {
+            if (!toInt(v, o.maxConnections[port], 1))
+                return fail(QStringLiteral("bad %1 \"%2\"").arg(name, v));
         } else if (name == QLatin1String("--cut-after")) {
             if (!toInt64(v, o.cutAfter) || o.cutAfter < 0)
                 return fail(QStringLiteral("bad --cut-after \"%1\"").arg(v));

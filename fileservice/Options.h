@@ -25,10 +25,16 @@ struct UploadListSpec {
 
 enum class RefuseData { None, Close, NoListen };
 
+// The four ports, in the order of Options::maxConnections.
+enum class PortKind { Control = 0, Download = 1, Upload = 2, Web = 3 };
+inline constexpr int kPortKinds = 4;
+
 struct Options {
     QString bind = QStringLiteral("127.0.0.1");
     QString root;
     QString store;
+    QString state; // folder of the service's own state (its secret); empty: the per-user default
+    QString serverNumber = QStringLiteral("1"); // the homepage's links name this server
     bool demo = false;
     QString demoRoot;
     bool quiet = false;
@@ -38,9 +44,11 @@ struct Options {
     std::vector<UploadListSpec> uploadLists;
     std::vector<std::pair<QString, QString>> webPages; // url path -> file
 
-    int idleTimeoutSec = 60;          // header blocks, web requests, stalled sends
-    int controlIdleTimeoutSec = 3600; // a control connection with no command for this long
-    int maxConnections = 256;
+    int idleTimeoutSec = 60;          // an identified connection's silence, stalled sends
+    int controlIdleTimeoutSec = 3600; // an identified control connection with no command
+    int identifyTimeoutSec = 10;      // a new connection's time to identify itself (in total)
+    // Connections served at once, per port (control, download, upload, web).
+    int maxConnections[kPortKinds] = {128, 64, 64, 32};
 
     // Fault switches (see --help).
     int64_t cutAfter = -1;  // bytes; -1 off

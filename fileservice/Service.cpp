@@ -2,10 +2,7 @@
 
 #include "WireText.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <chrono>
@@ -19,27 +16,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-Service::Service(Options options) : opt_(std::move(options)) {
-    int number = 1000;
-    for (const UploadListSpec& list : opt_.uploadLists) {
-        for (const QString& path : list.paths) {
-            UploadFile f;
-            f.number = ++number;
-            f.listKey = list.key;
-            f.localPath = path;
-            int cut =
-                std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-            f.name = path.mid(cut + 1);
-            f.token1 = "UP" + QByteArray::number(f.number);
-            f.token2 = QCryptographicHash::hash((list.key + QLatin1Char('|') + path +
-                                                 QLatin1Char('|') + QString::number(f.number))
-                                                    .toUtf8(),
-                                                QCryptographicHash::Sha1)
-                           .toHex()
-                           .left(16);
-            uploads_.push_back(f);
-        }
-    }
+Service::Service(Options options, QByteArray secret)
+    : opt_(std::move(options)), catalogue_(opt_.root, secret), uploads_(secret),
+      store_(opt_.store) {
+    for (const UploadListSpec& list : opt_.uploadLists)
+        uploads_.add(list.key, list.paths);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -75,126 +56,32 @@ bool Service::sleepMs(int64_t ms) {
                              [this] { return stopping_.load(); });
 }
 
-void Service::addActive(int fd) {
+bool Service::addActive(int fd, PortKind port) {
     std::lock_guard<std::mutex> lock(activeMutex_);
+    int& count = active_[int(port)];
+    if (count >= opt_.maxConnections[int(port)])
+        return false;
     activeFds_.insert(fd);
-    ++active_;
+    ++count;
+    ++activeTotal_;
     if (stopping_)
         ::shutdown(fd, SHUT_RDWR);
+    return true;
 }
 
-void Service::removeActive(int fd) {
+void Service::removeActive(int fd, PortKind port) {
     std::lock_guard<std::mutex> lock(activeMutex_);
     activeFds_.erase(fd);
     ::close(fd);
-    --active_;
+    --active_[int(port)];
+    --activeTotal_;
     idleCv_.notify_all();
 }
 
 bool Service::waitIdle(int timeoutMs) {
     std::unique_lock<std::mutex> lock(activeMutex_);
     return idleCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [this] { return active_.load() == 0; });
-}
-
-// ---------------------------------------------------------------------------------------
-// Catalogue
-
-QByteArray Service::keyFor(const QString& relative) {
-    return "F" +
-           QCryptographicHash::hash(relative.toUtf8(), QCryptographicHash::Sha1).toHex().left(24);
-}
-
-static bool regularFile(const QString& path, int64_t& size) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    size = st.st_size;
-    return true;
-}
-
-bool Service::findEntry(const QByteArray& entryWire, CatalogueEntry& out, QString& why) {
-    if (opt_.root.isEmpty()) {
-        why = QStringLiteral("no catalogue");
-        return false;
-    }
-    const QString relative = FromWire(entryWire);
-    if (relative.isEmpty() || relative.startsWith(QLatin1Char('/')) ||
-        relative.contains(QLatin1Char('\\')) || relative.contains(QChar(0)) ||
-        relative.contains(QChar(0xFFFD))) {
-        why = QStringLiteral("not a catalogue path");
-        return false;
-    }
-    for (const QString& part : relative.split(QLatin1Char('/'))) {
-        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..")) {
-            why = QStringLiteral("not a catalogue path");
-            return false;
-        }
-    }
-    const QString rootCanon = QFileInfo(opt_.root).canonicalFilePath();
-    const QString path = QDir(opt_.root).filePath(relative);
-    const QString canon = QFileInfo(path).canonicalFilePath();
-    if (rootCanon.isEmpty() || canon.isEmpty() || !canon.startsWith(rootCanon + QLatin1Char('/'))) {
-        why = QStringLiteral("no such file");
-        return false;
-    }
-    int64_t size = 0;
-    if (!regularFile(path, size)) {
-        why = QStringLiteral("not a regular file");
-        return false;
-    }
-    out.relative = relative;
-    out.absolute = path;
-    out.key = keyFor(relative);
-    out.size = size;
-    std::lock_guard<std::mutex> lock(keysMutex_);
-    keys_[out.key] = relative;
-    return true;
-}
-
-QStringList Service::catalogue() const {
-    QStringList files;
-    if (opt_.root.isEmpty())
-        return files;
-    const QDir root(opt_.root);
-    QDirIterator it(opt_.root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        int64_t size = 0;
-        if (regularFile(path, size))
-            files << root.relativeFilePath(path);
-    }
-    files.sort();
-    return files;
-}
-
-bool Service::findKey(const QByteArray& key, CatalogueEntry& out) {
-    QString relative;
-    {
-        std::lock_guard<std::mutex> lock(keysMutex_);
-        auto it = keys_.find(key);
-        if (it != keys_.end())
-            relative = it->second;
-    }
-    QString why;
-    if (!relative.isEmpty() && findEntry(ToWire(relative), out, why) && out.key == key)
-        return true;
-    // Not seen yet (or gone): scan the catalogue as it is now.
-    for (const QString& rel : catalogue()) {
-        const QByteArray k = keyFor(rel);
-        {
-            std::lock_guard<std::mutex> lock(keysMutex_);
-            keys_[k] = rel;
-        }
-        if (k == key) {
-            out.relative = rel;
-            out.absolute = QDir(opt_.root).filePath(rel);
-            out.key = k;
-            return regularFile(out.absolute, out.size);
-        }
-    }
-    return false;
+                            [this] { return activeTotal_ == 0; });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -218,43 +105,21 @@ Service::MemberCheck Service::checkMember(const QByteArray& idWire, QByteArray& 
     return MemberCheck::Unknown;
 }
 
+bool Service::isMember(const QString& id) const {
+    for (const MemberSpec& m : opt_.members)
+        if (m.id == id)
+            return true;
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------
 // Upload queues
 
-std::vector<const UploadFile*> Service::uploadList(const QByteArray& keyWire) const {
-    std::vector<const UploadFile*> files;
-    for (const UploadFile& f : uploads_)
-        if (ToWire(f.listKey) == keyWire)
-            files.push_back(&f);
-    return files;
-}
-
-const UploadFile* Service::uploadByNumber(int number) const {
-    for (const UploadFile& f : uploads_)
-        if (f.number == number)
-            return &f;
-    return nullptr;
-}
-
-const UploadFile* Service::uploadByToken(const QByteArray& token1) const {
-    for (const UploadFile& f : uploads_)
-        if (f.token1 == token1)
-            return &f;
-    return nullptr;
-}
-
-QString Service::storePath(const UploadFile& f) const {
-    QString name = f.name;
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        name = QStringLiteral("upload-%1").arg(f.number);
-    return QDir(opt_.store).filePath(name);
-}
-
 int64_t Service::listedSize(const UploadFile& f) const {
-    int64_t size = 0;
-    if (!regularFile(f.localPath, size))
+    struct stat st {};
+    if (::stat(QFile::encodeName(f.localPath).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
-    return size;
+    return st.st_size;
 }
 
 // ---------------------------------------------------------------------------------------

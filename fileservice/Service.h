@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Catalogue.h"
 #include "Options.h"
+#include "UploadLists.h"
+#include "UploadStore.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,7 +11,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -17,26 +19,11 @@
 inline constexpr int kBlockSize = 20480;   // header blocks and command buffers
 inline constexpr int kMaxOffsetReply = 12; // upload resume offset reply, bytes
 
-struct CatalogueEntry {
-    QString relative; // "a/b/c.txt"
-    QString absolute; // file on disk
-    QByteArray key;   // file key of this service
-    int64_t size = 0;
-};
-
-struct UploadFile {
-    int number = 0; // file number of this service (fingerprint reply, completion notice)
-    QString listKey;
-    QString localPath; // as given on the command line
-    QString name;      // last component of localPath
-    QByteArray token1; // first token on the upload data connection
-    QByteArray token2; // second token
-};
-
 // One accepted connection, served by one thread.
 struct Connection {
     int fd = -1;
     int id = 0;
+    PortKind port = PortKind::Control;
     QString peer;
     QString tag; // "ctl#3", "dl#4", ...
 };
@@ -44,7 +31,7 @@ struct Connection {
 // Everything the connection threads share. Options are read-only once serving starts.
 class Service {
 public:
-    explicit Service(Options options);
+    Service(Options options, QByteArray secret);
 
     const Options& options() const { return opt_; }
 
@@ -58,27 +45,21 @@ public:
     void requestStop();
     // Sleeps ms milliseconds; returns false at once when the service is stopping.
     bool sleepMs(int64_t ms);
-    void addActive(int fd);
-    void removeActive(int fd); // and closes fd
-    int activeCount() const { return active_.load(); }
+    // Connections being served, counted per port: a flood on one port never shuts the
+    // others out.
+    bool addActive(int fd, PortKind port);    // false (nothing added) when the port is full
+    void removeActive(int fd, PortKind port); // and closes fd
     bool waitIdle(int timeoutMs);
 
-    // Download catalogue.
-    bool findEntry(const QByteArray& entryWire, CatalogueEntry& out, QString& why);
-    bool findKey(const QByteArray& key, CatalogueEntry& out);
-    QStringList catalogue() const; // relative paths, sorted
-    static QByteArray keyFor(const QString& relative);
+    Catalogue& catalogue() { return catalogue_; }
+    UploadLists& uploads() { return uploads_; }
+    UploadStore& store() { return store_; }
 
     // Members.
     enum class MemberCheck { Unknown, OverUser, Member };
     MemberCheck checkMember(const QByteArray& idWire, QByteArray& reply) const;
+    bool isMember(const QString& id) const;
 
-    // Upload queues.
-    std::vector<const UploadFile*> uploadList(const QByteArray& keyWire) const;
-    const UploadFile* uploadByNumber(int number) const;
-    const UploadFile* uploadByToken(const QByteArray& token1) const;
-    QString storeFolder() const { return opt_.store; }
-    QString storePath(const UploadFile& f) const;
     int64_t listedSize(const UploadFile& f) const;
 
     // Counters for the fault switches.
@@ -87,19 +68,19 @@ public:
 
 private:
     Options opt_;
+    Catalogue catalogue_;
+    UploadLists uploads_;
+    UploadStore store_;
     std::mutex logMutex_;
     std::atomic<bool> stopping_{false};
     std::mutex stopMutex_;
     std::condition_variable stopCv_;
     std::mutex activeMutex_;
     std::set<int> activeFds_;
-    std::atomic<int> active_{0};
+    int active_[kPortKinds] = {}; // under activeMutex_
+    int activeTotal_ = 0;         // under activeMutex_
     std::condition_variable idleCv_;
 
-    mutable std::mutex keysMutex_;
-    std::map<QByteArray, QString> keys_; // key -> relative path, learned from replies and scans
-
-    std::vector<UploadFile> uploads_;
     std::atomic<int> downloadConnections_{0};
     std::atomic<int> connectionIds_{0};
 };

@@ -6,6 +6,7 @@
 #include "Net.h"
 #include "Options.h"
 #include "Service.h"
+#include "State.h"
 #include "WireText.h"
 
 #include <QDir>
@@ -30,10 +31,9 @@
 
 namespace {
 
-enum class Port { Control = 7510, Download = 7301, Upload = 7312, Web = 7580 };
-
 struct Listener {
-    Port port;
+    PortKind kind;
+    int port;
     const char* what;
     const char* tag;
     int fd = -1;
@@ -93,27 +93,26 @@ int bindListener(const QString& address, int port, QString& error) {
 struct Job {
     Service* service;
     Connection connection;
-    Port port;
 };
 
 void* runJob(void* arg) {
     std::unique_ptr<Job> job(static_cast<Job*>(arg));
     Service& s = *job->service;
-    switch (job->port) {
-    case Port::Control:
+    switch (job->connection.port) {
+    case PortKind::Control:
         ServeControl(s, job->connection);
         break;
-    case Port::Download:
+    case PortKind::Download:
         ServeDownload(s, job->connection);
         break;
-    case Port::Upload:
+    case PortKind::Upload:
         ServeUpload(s, job->connection);
         break;
-    case Port::Web:
+    case PortKind::Web:
         ServeWeb(s, job->connection);
         break;
     }
-    s.removeActive(job->connection.fd);
+    s.removeActive(job->connection.fd, job->connection.port);
     return nullptr;
 }
 
@@ -123,15 +122,15 @@ void acceptOne(Service& s, const Listener& l) {
         return; // EAGAIN, or the client already went away
     const int id = s.nextConnectionId();
     const QString tag = QStringLiteral("%1#%2").arg(QLatin1String(l.tag)).arg(id);
-    if (s.activeCount() >= s.options().maxConnections) {
-        s.log(QStringLiteral("%1 connect %2: connection limit (%3) reached, closed")
+    if (!s.addActive(fd, l.kind)) {
+        s.log(QStringLiteral("%1 connect %2: connection limit (%3) reached on the %4 port, closed")
                   .arg(tag, PeerName(fd))
-                  .arg(s.options().maxConnections));
+                  .arg(s.options().maxConnections[int(l.kind)])
+                  .arg(QLatin1String(l.what)));
         ::close(fd);
         return;
     }
-    s.addActive(fd);
-    auto* job = new Job{&s, Connection{fd, id, PeerName(fd), tag}, l.port};
+    auto* job = new Job{&s, Connection{fd, id, l.kind, PeerName(fd), tag}};
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
@@ -142,7 +141,7 @@ void acceptOne(Service& s, const Listener& l) {
     if (rc != 0) {
         s.log(QStringLiteral("%1 cannot start a thread, closed").arg(tag));
         delete job;
-        s.removeActive(fd);
+        s.removeActive(fd, l.kind);
     }
 }
 
@@ -175,25 +174,25 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
 
     std::vector<Listener> listeners = {
-        {Port::Control, "control", "ctl"},
-        {Port::Download, "download data", "dl"},
-        {Port::Upload, "upload data", "ul"},
-        {Port::Web, "web", "web"},
+        {PortKind::Control, 7510, "control", "ctl"},
+        {PortKind::Download, 7301, "download data", "dl"},
+        {PortKind::Upload, 7312, "upload data", "ul"},
+        {PortKind::Web, 7580, "web", "web"},
     };
     if (opt.refuseData == RefuseData::NoListen)
         listeners.erase(std::remove_if(listeners.begin(), listeners.end(),
                                        [](const Listener& l) {
-                                           return l.port == Port::Download ||
-                                                  l.port == Port::Upload;
+                                           return l.kind == PortKind::Download ||
+                                                  l.kind == PortKind::Upload;
                                        }),
                         listeners.end());
     for (Listener& l : listeners) {
         QString error;
-        l.fd = bindListener(opt.bind, static_cast<int>(l.port), error);
+        l.fd = bindListener(opt.bind, l.port, error);
         if (l.fd < 0)
             return fatal(QStringLiteral("cannot bind %1:%2 (%3 port): %4")
                              .arg(opt.bind)
-                             .arg(static_cast<int>(l.port))
+                             .arg(l.port)
                              .arg(QLatin1String(l.what), error));
     }
 
@@ -229,9 +228,19 @@ int main(int argc, char** argv) {
         return fatal(QStringLiteral("cannot create --store %1").arg(opt.store));
     }
 
-    Service service(opt);
+    ServiceState state;
+    QString stateError;
+    if (!state.open(opt.state.isEmpty() ? ServiceState::defaultFolder() : opt.state, stateError)) {
+        removeTemp(tempDirs);
+        return fatal(stateError);
+    }
+
+    Service service(opt, state.secret());
     if (opt.demo) {
-        for (const QString& line : demo.lines + DemoLinks(service.catalogue()))
+        QStringList entries;
+        for (const ListedFile& f : service.catalogue().list())
+            entries << f.relative;
+        for (const QString& line : demo.lines + DemoLinks(entries))
             service.say(line);
     }
     service.say(QStringLiteral("listening on %1").arg(opt.bind));

@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
 #include <QStringDecoder>
@@ -21,12 +23,20 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int kControl = 7510;
 constexpr int kDownload = 7301;
 constexpr int kUpload = 7312;
 constexpr int kWeb = 7580;
+
+// The banner pages the clients show, as they have always been served.
+constexpr const char* kDownloadBannerSha256 =
+    "e5da1f52e861268b568ae0c2269e0fab69e64348d1463f4fd1972027a42176ee";
+constexpr const char* kUploadBannerSha256 =
+    "ebbb99084b8c82e6e3b708d1938c540c27637c1c7a5ac5645930694d13a79fbb";
 
 // Code page 949 bytes of a text (the Windows code page, as the real service sends).
 QByteArray cp(const QString& text) {
@@ -56,6 +66,16 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// JSON written with single quotes, which reads better here; FILE and SECOND stand for paths.
+QByteArray json(const char* text, const QString& file = QString(),
+                const QString& second = QString()) {
+    return QString::fromUtf8(text)
+        .replace(QLatin1Char('\''), QLatin1Char('"'))
+        .replace(QLatin1String("FILE"), file)
+        .replace(QLatin1String("SECOND"), second)
+        .toUtf8();
+}
+
 // The clients' FileFingerprint, written again here so the test does not share the code.
 QByteArray fingerprint(const QString& path, qint64 size) {
     QByteArray text = QByteArray::number(size);
@@ -80,13 +100,74 @@ class TestFileService : public QObject {
 
 private:
     QString addr;
-    QString root, uploads, store;
+    QString root, uploads, store, state;
     QStringList bigFiles;
 
     QStringList baseArgs() const {
-        return {QStringLiteral("--root"),   root,
-                QStringLiteral("--store"),  store,
-                QStringLiteral("--member"), QStringLiteral("kim")};
+        return {
+            QStringLiteral("--root"),  root,  QStringLiteral("--store"),  store,
+            QStringLiteral("--state"), state, QStringLiteral("--member"), QStringLiteral("kim")};
+    }
+
+    struct HttpReply {
+        int status = 0;
+        QByteArray head;
+        QByteArray body;
+    };
+
+    // One HTTP request on a fresh web connection; headers are whole lines with "\r\n".
+    HttpReply http(const QByteArray& method, const QByteArray& path,
+                   const QByteArray& headers = QByteArray(), const QByteArray& body = QByteArray(),
+                   bool withLength = true) {
+        HttpReply reply;
+        RawSocket w;
+        if (!w.connect(addr, kWeb))
+            return reply;
+        QByteArray request =
+            method + ' ' + path + " HTTP/1.1\r\nHost: " + addr.toLatin1() + ":7580\r\n" + headers;
+        if (withLength && (!body.isEmpty() || method == "POST"))
+            request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        w.send(request + "\r\n" + body);
+        const QByteArray all = w.receiveAll(3000);
+        const int split = all.indexOf("\r\n\r\n");
+        reply.head = all.left(split);
+        reply.body = split >= 0 ? all.mid(split + 4) : QByteArray();
+        if (all.startsWith("HTTP/1.1 "))
+            reply.status = all.mid(9, 3).toInt();
+        return reply;
+    }
+
+    HttpReply registerList(const QByteArray& json,
+                           const QByteArray& headers = "Content-Type: application/json\r\n") {
+        return http("POST", "/api/upload-lists", headers, json);
+    }
+
+    // The upload records of a list key, each fingerprinted as the client does.
+    QList<QList<QByteArray>> uploadRecords(const QByteArray& key) {
+        QList<QList<QByteArray>> records;
+        RawSocket c;
+        if (!c.connect(addr, kControl) || c.exchange("@Upload") != "Ok" ||
+            c.exchange("@Server1").isEmpty())
+            return records;
+        for (int i = 0; i < 300; ++i) {
+            const QByteArray reply = c.exchange(key);
+            const QList<QByteArray> f = reply.split('|');
+            if (f.size() != 6)
+                break;
+            records << f;
+            c.exchange(fingerprint(fromCp(f[4]), f[5].toLongLong()));
+        }
+        return records;
+    }
+
+    // Opens an upload data connection for a record announcing size; the offset reply (empty
+    // when the service closes without one).
+    QByteArray openUpload(const QList<QByteArray>& record, qint64 size, RawSocket& ul) {
+        if (!ul.connect(addr, kUpload))
+            return "connect failed";
+        ul.send(RawSocket::block(record.value(0)) + RawSocket::block(record.value(1)) +
+                RawSocket::block(QByteArray::number(size)));
+        return ul.receiveOnce(3000, 12);
     }
 
     // One download-list exchange on a fresh control connection; the reply to the entry.
@@ -121,6 +202,7 @@ private slots:
         root = TestEnvironment::scratch(QStringLiteral("root"));
         uploads = TestEnvironment::scratch(QStringLiteral("uploads"));
         store = TestEnvironment::scratch(QStringLiteral("store"));
+        state = TestEnvironment::scratch(QStringLiteral("state"));
         QVERIFY(writeFile(root + "/a.txt", pattern(1000, 1)));
         QVERIFY(writeFile(root + "/sub/b.bin", pattern(300000, 2)));
         QVERIFY(writeFile(root + "/x/y/z.dat", pattern(5000, 3)));
@@ -217,9 +299,12 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 0);
         const QByteArray help = p.readAllStandardOutput();
-        for (const char* flag : {"--cut-after", "--cut-connections", "--delay-ms", "--refuse-data",
-                                 "--hang", "--garbage-entries", "--download-reply", "--overshoot",
-                                 "--stall-after", "--hostile-name", "--hostile-folder"})
+        for (const char* flag :
+             {"--cut-after", "--cut-connections", "--delay-ms", "--refuse-data", "--hang",
+              "--garbage-entries", "--download-reply", "--overshoot", "--stall-after",
+              "--hostile-name", "--hostile-folder", "--state", "--server-number",
+              "--identify-timeout", "--max-connections", "--max-control-connections",
+              "--max-download-connections", "--max-upload-connections", "--max-web-connections"})
             QVERIFY2(help.contains(flag), flag);
     }
 
@@ -881,6 +966,8 @@ private slots:
         QVERIFY(s.start(baseArgs()
                         << "--idle-timeout"
                         << "1"
+                        << "--identify-timeout"
+                        << "1"
                         << "--upload-list" << QStringLiteral("k=%1/u1.txt").arg(uploads)));
         const QByteArray key = entryReply("a.txt").split('|').value(2);
 
@@ -1054,6 +1141,491 @@ private slots:
         QVERIFY(head.startsWith("HTTP/1.1 200"));
         QVERIFY(head.endsWith("\r\n\r\n"));
         QVERIFY(get("/test/alert.html").contains("alert(\"abc\")"));
+    }
+
+    // ---------------------------------------------------------------------------------
+    // Secrets, links, stored copies
+
+    void keysAndTokensComeFromTheServicesSecret() {
+        const QString stateA = TestEnvironment::scratch(QStringLiteral("state-a"));
+        const QString stateB = TestEnvironment::scratch(QStringLiteral("state-b"));
+        const QStringList list{"--upload-list", QStringLiteral("k=%1/u1.txt").arg(uploads)};
+        auto args = [&](const QString& stateDir) {
+            return QStringList{"--root",  root,     "--store",  store,
+                               "--state", stateDir, "--member", "kim"} +
+                   list;
+        };
+        FileServiceProcess s(addr);
+        QVERIFY(s.start(args(stateA)));
+        const QByteArray keyA = entryReply("a.txt").split('|').value(2);
+        const QList<QByteArray> recordA = uploadRecords("k").value(0);
+        QVERIFY(keyA.size() >= 25);
+        QCOMPARE(recordA.size(), 6);
+        // The state folder is private, and so is the secret in it.
+        QCOMPARE(QFileInfo(stateA).permissions() & 0x0077, QFileDevice::Permissions());
+        const QStringList files = QDir(stateA).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files, QStringList{"secret"});
+        const QFileInfo secret(stateA + "/secret");
+        QCOMPARE(secret.permissions() &
+                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(stateA).permissions() &
+                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                       QFile::WriteUser | QFile::ExeUser),
+                 QFileDevice::Permissions());
+        const QByteArray secretBytes = readFile(stateA + "/secret");
+
+        // Another service with another secret: other keys and tokens, and ours mean nothing
+        // to it, though the files and lists are the same.
+        s.stop();
+        QVERIFY(s.start(args(stateB)));
+        const QByteArray keyB = entryReply("a.txt").split('|').value(2);
+        QVERIFY(!keyB.isEmpty() && keyB != keyA);
+        const QList<QByteArray> recordB = uploadRecords("k").value(0);
+        QVERIFY(recordB.value(1) != recordA[1]);
+        bool ended = false;
+        QCOMPARE(download("txt", keyA, 1000, 0, &ended), QByteArray());
+        QVERIFY(ended);
+        QVERIFY(s.waitForLog(QStringLiteral("unknown file key"), 2000));
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(recordA, 5000, ul), QByteArray());
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("unknown upload tokens"), 2000));
+
+        // The first secret is kept: its keys and tokens work again after a restart.
+        s.stop();
+        QVERIFY(s.start(args(stateA)));
+        QCOMPARE(readFile(stateA + "/secret"), secretBytes);
+        QCOMPARE(download("txt", keyA, 1000, 0), pattern(1000, 1));
+        QCOMPARE(uploadRecords("k").value(0), recordA);
+        s.stop();
+
+        // Without --state: the per-user state folder.
+        const QString xdgState = TestEnvironment::scratch(QStringLiteral("xdg-state"));
+        const QByteArray saved = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", xdgState.toLocal8Bit());
+        const bool started = s.start({"--root", root, "--store", store});
+        if (saved.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", saved);
+        QVERIFY(started);
+        QVERIFY(QFileInfo(xdgState + "/vaultry-fileservice/secret").isFile());
+        const QByteArray keyDefault = entryReply("a.txt").split('|').value(2);
+        QVERIFY(keyDefault != keyA && keyDefault != keyB);
+        s.stop();
+
+        // A damaged secret is an error, never silently replaced (keys would all change).
+        QVERIFY(writeFile(stateB + "/secret", "not a secret\n"));
+        FileServiceProcess damaged(addr);
+        QVERIFY(!damaged.start(args(stateB)));
+        QVERIFY2(damaged.log().contains(QStringLiteral("damaged")), qPrintable(damaged.log()));
+        QCOMPARE(readFile(stateB + "/secret"), QByteArray("not a secret\n"));
+    }
+
+    void symbolicLinksNeverLeadOutOfTheRoot() {
+        const QString linkRoot = TestEnvironment::scratch(QStringLiteral("link-root"));
+        const QString outside = TestEnvironment::scratch(QStringLiteral("outside"));
+        QVERIFY(writeFile(outside + "/private.txt", "outside the root"));
+        QVERIFY(writeFile(linkRoot + "/real.txt", pattern(1234, 20)));
+        QVERIFY(writeFile(linkRoot + "/victim.txt", pattern(99, 21)));
+        QVERIFY(QFile::link(outside + "/private.txt", linkRoot + "/out.txt"));
+        QVERIFY(QFile::link(outside, linkRoot + "/outdir"));
+        QVERIFY(QFile::link("../" + QFileInfo(outside).fileName() + "/private.txt",
+                            linkRoot + "/relative-out.txt"));
+        QVERIFY(QFile::link(linkRoot + "/real.txt", linkRoot + "/in.txt"));
+        QDir().mkpath(linkRoot + "/sub");
+        QVERIFY(QFile::link("../real.txt", linkRoot + "/sub/up.txt"));
+        QCOMPARE(::mkfifo(QFile::encodeName(linkRoot + "/pipe").constData(), 0600), 0);
+        const QStringList args{"--root", linkRoot, "--state", state, "--store", store};
+
+        FileServiceProcess s(addr);
+        QVERIFY(s.start(args));
+        for (const QByteArray& entry : {QByteArray("out.txt"), QByteArray("outdir/private.txt"),
+                                        QByteArray("relative-out.txt"), QByteArray("pipe")})
+            QCOMPARE(entryReply(entry), QByteArray("Null"));
+        QVERIFY(s.waitForLog(QStringLiteral("entry \"out.txt\" (leads outside the root)"), 2000));
+        // Links that stay inside are served as the file they lead to, under its key.
+        const QList<QByteArray> real = entryReply("real.txt").split('|');
+        const QList<QByteArray> in = entryReply("in.txt").split('|');
+        const QList<QByteArray> up = entryReply("sub/up.txt").split('|');
+        QCOMPARE(in.value(0), QByteArray("in.txt"));
+        QCOMPARE(in.value(4), QByteArray("1234"));
+        QCOMPARE(in.value(2), real.value(2));
+        QCOMPARE(up.value(3), QByteArray("sub\\"));
+        QCOMPARE(up.value(2), real.value(2));
+        QCOMPARE(download("txt", in.value(2), 1234, 0), pattern(1234, 20));
+
+        // A file whose key was handed out and that is then replaced by a link out of the
+        // root: its key serves nothing, neither from the keys seen nor from a fresh scan.
+        const QByteArray victimKey = entryReply("victim.txt").split('|').value(2);
+        QCOMPARE(download("txt", victimKey, 99, 0), pattern(99, 21));
+        QVERIFY(QFile::remove(linkRoot + "/victim.txt"));
+        QVERIFY(QFile::link(outside + "/private.txt", linkRoot + "/victim.txt"));
+        bool ended = false;
+        QCOMPARE(download("txt", victimKey, 99, 0, &ended), QByteArray());
+        QVERIFY(ended);
+        s.stop();
+        QVERIFY(s.start(args));
+        QCOMPARE(download("txt", victimKey, 99, 0, &ended), QByteArray());
+        QVERIFY(ended);
+        QVERIFY(s.waitForLog(QStringLiteral("unknown file key"), 2000));
+        // The same key works again once the real file is back (keys follow the path).
+        QVERIFY(QFile::remove(linkRoot + "/victim.txt"));
+        QVERIFY(writeFile(linkRoot + "/victim.txt", pattern(99, 21)));
+        QCOMPARE(download("txt", victimKey, 99, 0), pattern(99, 21));
+
+        // The homepage lists what can be served, and nothing that leads out.
+        const HttpReply page = http("GET", "/");
+        QCOMPARE(page.status, 200);
+        QVERIFY(page.body.contains("real.txt"));
+        QVERIFY(page.body.contains("in.txt"));
+        QVERIFY(!page.body.contains("out.txt"));
+        QVERIFY(!page.body.contains("private.txt"));
+        QVERIFY(!page.body.contains(">pipe<"));
+    }
+
+    void shorterUploadNeverDestroysTheStoredCopy() {
+        const QString ownStore = TestEnvironment::scratch(QStringLiteral("store-replace"));
+        const QByteArray old = pattern(300000, 30); // an earlier, longer version
+        QVERIFY(writeFile(ownStore + "/u1.txt", old));
+        FileServiceProcess s(addr);
+        QVERIFY(s.start({"--store", ownStore, "--state", state, "--upload-list",
+                         QStringLiteral("k=%1/u1.txt").arg(uploads)}));
+        const QList<QByteArray> record = uploadRecords("k").value(0);
+        QCOMPARE(record.value(5), QByteArray("5000"));
+        const QByteArray fresh = pattern(5000, 5);
+
+        // The new, shorter version starts at 0 and is cut off: the stored copy is untouched.
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(record, 5000, ul), QByteArray("0"));
+            QVERIFY(ul.send(fresh.left(2000)));
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("stored 2000 of 5000 bytes of \"u1.txt\" in the "
+                                            "partial file, the stored copy is kept"),
+                             3000));
+        QCOMPARE(readFile(ownStore + "/u1.txt"), old);
+        // A size of 0 or 1 announced by anyone: nothing of the stored copy is lost either.
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(record, 1, ul), QByteArray("0"));
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("stored 0 of 1 bytes"), 3000));
+        QCOMPARE(readFile(ownStore + "/u1.txt"), old);
+        // The old size still resumes at the stored copy's end.
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(record, 300000, ul), QByteArray("300000"));
+        }
+        // A second connection for the same file (a client retrying before the service saw
+        // its first one go) ends the first and goes on from what the first had written.
+        {
+            RawSocket first, second;
+            QCOMPARE(openUpload(record, 5000, first), QByteArray("2000"));
+            QVERIFY(first.send(fresh.mid(2000, 500)));
+            auto partialSize = [&] {
+                const QDir partials(ownStore + "/.vaultry-partial");
+                const QStringList names = partials.entryList({"*-5000"}, QDir::Files);
+                return names.size() == 1 ? QFileInfo(partials.filePath(names[0])).size() : -1;
+            };
+            QTRY_COMPARE(partialSize(), qint64(2500));
+            QCOMPARE(openUpload(record, 5000, second), QByteArray("2500"));
+            QVERIFY(first.waitClosed(2000));
+            QVERIFY(s.waitForLog(QStringLiteral("an older connection writing \"u1.txt\" was ended"),
+                                 2000));
+            QVERIFY(s.log().contains(QStringLiteral(
+                "stored 2500 of 5000 bytes of \"u1.txt\" in the partial file, the stored copy "
+                "is kept (ended for a newer connection)")));
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("received 0 bytes, stored 2500 of 5000"), 3000));
+        // The new version resumes where it was cut and, once complete, takes the place.
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(record, 5000, ul), QByteArray("2500"));
+            QVERIFY(ul.send(fresh.mid(2500)));
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("stored 5000 of 5000 bytes of \"u1.txt\", complete: "
+                                            "it replaced the stored copy"),
+                             3000));
+        QCOMPARE(readFile(ownStore + "/u1.txt"), fresh);
+        QCOMPARE(QDir(ownStore + "/.vaultry-partial").entryList(QDir::Files), QStringList());
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(record, 5000, ul), QByteArray("5000"));
+        }
+
+        // A stored copy that is a link is not written through.
+        const QString outside = TestEnvironment::scratch(QStringLiteral("store-outside"));
+        QVERIFY(writeFile(outside + "/target", "keep me"));
+        QVERIFY(QFile::remove(ownStore + "/u1.txt"));
+        QVERIFY(QFile::link(outside + "/target", ownStore + "/u1.txt"));
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(record, 5000, ul), QByteArray());
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("is a link, not taken"), 2000));
+        QCOMPARE(readFile(outside + "/target"), QByteArray("keep me"));
+    }
+
+    // ---------------------------------------------------------------------------------
+    // Connection limits
+
+    void everyPortHasItsOwnCap() {
+        FileServiceProcess s(addr);
+        QVERIFY(s.start(baseArgs() << "--max-connections"
+                                   << "2"
+                                   << "--max-web-connections"
+                                   << "1"));
+        const QByteArray key = entryReply("sub/b.bin").split('|').value(2);
+        QTRY_COMPARE(s.log().count(QStringLiteral("closed by client")), 1);
+        // The control port full of idle sign-on connections...
+        RawSocket held[2];
+        for (RawSocket& h : held) {
+            QVERIFY(h.connect(addr, kControl));
+            QCOMPARE(h.exchange("@Connect_start"), QByteArray("Ok"));
+        }
+        RawSocket extra;
+        QVERIFY(extra.connect(addr, kControl));
+        QVERIFY(extra.waitClosed(2000));
+        QVERIFY(
+            s.waitForLog(QStringLiteral("connection limit (2) reached on the control port"), 2000));
+        // ... keeps no one from the data and web ports.
+        QCOMPARE(download("bin", key, 300000, 0), pattern(300000, 2));
+        QCOMPARE(http("GET", "/app/download.html").status, 200);
+        // The web port's own cap: one slow request holds it (once the page request above has
+        // ended), and the next is turned away while the control port still answers.
+        RawSocket slow;
+        // (No QTRY here: it evaluates its condition once more after success, and every
+        // evaluation opens a connection.)
+        QElapsedTimer waited;
+        waited.start();
+        bool holding = false;
+        while (!holding && waited.elapsed() < 5000) {
+            holding = slow.connect(addr, kWeb) && slow.send("GET / HT") && slow.wait(200) == 0;
+            if (!holding)
+                QTest::qWait(50);
+        }
+        QVERIFY(holding);
+        RawSocket refused;
+        QVERIFY(refused.connect(addr, kWeb));
+        QVERIFY(refused.waitClosed(2000));
+        QVERIFY(s.waitForLog(QStringLiteral("connection limit (1) reached on the web port"), 2000));
+        held[0].close();
+        QTRY_COMPARE(s.log().count(QStringLiteral("closed by client")), 2);
+        QCOMPARE(entryReply("a.txt").split('|').size(), 5);
+    }
+
+    void strangersHaveAShortTimeInTotal() {
+        FileServiceProcess s(addr);
+        QVERIFY(s.start(baseArgs() << "--identify-timeout"
+                                   << "1"));
+        QElapsedTimer t;
+        // A control connection that says nothing, or nothing this port knows, is closed after
+        // the identify time, however often it speaks.
+        {
+            RawSocket silent, chatty, known;
+            QVERIFY(silent.connect(addr, kControl));
+            QVERIFY(chatty.connect(addr, kControl));
+            QVERIFY(known.connect(addr, kControl));
+            QCOMPARE(known.exchange("@Connect_start"), QByteArray("Ok"));
+            t.start();
+            bool chattyClosed = false;
+            while (t.elapsed() < 3000 && !chattyClosed) {
+                chattyClosed = chatty.exchange("@Bogus", 300) != "Null";
+                QThread::msleep(100);
+            }
+            QVERIFY(chattyClosed);
+            QVERIFY(silent.waitClosed(1000));
+            QVERIFY(t.elapsed() < 2500);
+            // One that has identified itself keeps the long idle limit.
+            QThread::msleep(300);
+            QCOMPARE(known.exchange("kim").left(4), QByteArray("kim|"));
+            QVERIFY(s.log().contains(QStringLiteral("no known command in time, closed")));
+        }
+        // Header blocks trickling in keep a data connection for no longer than that either.
+        for (int port : {kDownload, kUpload}) {
+            RawSocket d;
+            QVERIFY(d.connect(addr, port));
+            t.restart();
+            bool closed = false;
+            while (!closed && t.elapsed() < 4000) {
+                closed = !d.send("x") || d.wait(150) == 1;
+            }
+            QVERIFY(closed);
+            QVERIFY2(t.elapsed() < 2500, qPrintable(QString::number(t.elapsed())));
+        }
+        QVERIFY(s.log().contains(QStringLiteral("header block 1 incomplete")));
+        // A web request dripping one byte at a time gets a time-out answer once the deadline
+        // for the whole request has passed.
+        {
+            RawSocket w;
+            QVERIFY(w.connect(addr, kWeb));
+            const QByteArray request = "GET /app/download.html HTTP/1.1\r\nHost: x\r\n" +
+                                       QByteArray(200, 'a') + "\r\n\r\n";
+            t.restart();
+            QByteArray answer;
+            for (int i = 0; i < request.size() && answer.isEmpty(); ++i) {
+                if (!w.send(request.mid(i, 1)))
+                    break;
+                if (w.wait(40) == 1)
+                    answer = w.receiveAll(500);
+            }
+            QVERIFY2(answer.startsWith("HTTP/1.1 408"), answer.left(60).constData());
+            QVERIFY(t.elapsed() < 2500);
+        }
+    }
+
+    // ---------------------------------------------------------------------------------
+    // Registering upload lists on the web port
+
+    void registersUploadListsForAMember() {
+        FileServiceProcess s(addr);
+        QVERIFY(s.start(baseArgs() << "--member"
+                                   << "lee"));
+        const QString u1 = uploads + "/u1.txt";
+        const QString korean = uploads + QStringLiteral("/업로드.txt");
+        const QByteArray body = json("{'member': 'kim', 'files': [{'path': 'FILE', 'size': 5000},"
+                                     " {'path': 'SECOND', 'size': 18}]}",
+                                     u1, korean);
+        const HttpReply first = registerList(body);
+        QCOMPARE(first.status, 201);
+        QVERIFY(first.head.contains("Content-Type: application/json"));
+        const QByteArray key = QJsonDocument::fromJson(first.body)["key"].toString().toUtf8();
+        QVERIFY2(key.size() >= 20, first.body.constData());
+        const HttpReply second = registerList(body);
+        QCOMPARE(second.status, 201);
+        QVERIFY(QJsonDocument::fromJson(second.body)["key"].toString().toUtf8() != key);
+        QVERIFY(s.waitForLog(QStringLiteral("POST /api/upload-lists 201"), 2000));
+
+        // The list is what --upload-list would have made: records, fingerprints, uploads.
+        const QList<QList<QByteArray>> records = uploadRecords(key);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(fromCp(records[0][4]), u1);
+        QCOMPARE(records[0][5], QByteArray("5000"));
+        QCOMPARE(fromCp(records[1][3]), QStringLiteral("업로드.txt"));
+        QCOMPARE(records[1][5], QByteArray("18"));
+        QVERIFY(s.waitForLog(QStringLiteral("(matches)"), 2000));
+        QFile::remove(store + "/u1.txt");
+        {
+            RawSocket ul;
+            QCOMPARE(openUpload(records[0], 5000, ul), QByteArray("0"));
+            QVERIFY(ul.send(pattern(5000, 5)));
+        }
+        QVERIFY(s.waitForLog(QStringLiteral("stored 5000 of 5000 bytes of \"u1.txt\""), 3000));
+        QCOMPARE(readFile(store + "/u1.txt"), pattern(5000, 5));
+
+        // Refused, with an HTTP error and a short text, and nothing registered.
+        struct Refusal {
+            const char* why;
+            QByteArray body;
+            int status;
+            QByteArray headers = "Content-Type: application/json\r\n";
+        };
+        const QString dir = uploads;
+        const QList<Refusal> refusals = {
+            {"not JSON", "member=kim", 400},
+            {"not an object", "[1, 2]", 400},
+            {"no member", json("{'files': [{'path': 'FILE', 'size': 5000}]}", u1), 400},
+            {"empty member", json("{'member': '', 'files': [{'path': 'FILE', 'size': 5000}]}", u1),
+             400},
+            {"member with a bar",
+             json("{'member': 'k|m', 'files': [{'path': 'FILE', 'size': 5000}]}", u1), 400},
+            {"no files", json("{'member': 'kim', 'files': []}"), 400},
+            {"files not a list", json("{'member': 'kim', 'files': 'a'}"), 400},
+            {"size as text",
+             json("{'member': 'kim', 'files': [{'path': 'FILE', 'size': '5000'}]}", u1), 400},
+            {"fractional size",
+             json("{'member': 'kim', 'files': [{'path': 'FILE', 'size': 4999.5}]}", u1), 400},
+            {"negative size",
+             json("{'member': 'kim', 'files': [{'path': 'FILE', 'size': -1}]}", u1), 400},
+            {"relative path", json("{'member': 'kim', 'files': [{'path': 'a.txt', 'size': 1}]}"),
+             400},
+            {"unknown field",
+             json("{'member': 'kim', 'admin': true, 'files': [{'path': 'FILE', 'size': 5000}]}",
+                  u1),
+             400},
+            {"missing file",
+             json("{'member': 'kim', 'files': [{'path': 'FILE/nope.bin', 'size': 1}]}", dir), 422},
+            {"a folder", json("{'member': 'kim', 'files': [{'path': 'FILE', 'size': 0}]}", dir),
+             422},
+            {"wrong size", json("{'member': 'kim', 'files': [{'path': 'FILE', 'size': 4999}]}", u1),
+             422},
+            {"unknown member",
+             json("{'member': 'nobody', 'files': [{'path': 'FILE', 'size': 5000}]}", u1), 422},
+            {"plain text", body, 415, "Content-Type: text/plain\r\n"},
+            {"another site", body, 403,
+             "Content-Type: application/json\r\nOrigin: http://evil.example\r\n"},
+            {"chunked", body, 411,
+             "Content-Type: application/json\r\nTransfer-Encoding: chunked\r\n"},
+        };
+        for (const Refusal& r : refusals) {
+            const HttpReply reply =
+                r.status == 411 ? http("POST", "/api/upload-lists", r.headers, r.body, false)
+                                : registerList(r.body, r.headers);
+            QVERIFY2(reply.status == r.status, qPrintable(QStringLiteral("%1: %2 %3")
+                                                              .arg(QLatin1String(r.why))
+                                                              .arg(reply.status)
+                                                              .arg(QString::fromUtf8(reply.body))));
+            QVERIFY2(reply.head.contains("Content-Type: text/plain"), r.why);
+            QVERIFY2(!reply.body.isEmpty() && reply.body.size() < 200, r.why);
+        }
+        // A body beyond the bound is refused before it is read.
+        {
+            RawSocket w;
+            QVERIFY(w.connect(addr, kWeb));
+            QVERIFY(w.send("POST /api/upload-lists HTTP/1.1\r\nContent-Type: application/json\r\n"
+                           "Content-Length: 10000000\r\n\r\n{\"member\":"));
+            QVERIFY(w.receiveAll(3000).startsWith("HTTP/1.1 413"));
+        }
+        // Another host name (a page of another site resolving to this machine).
+        QCOMPARE(http("POST", "/api/upload-lists",
+                      "Content-Type: application/json\r\nHost: evil.example\r\n", body)
+                     .status,
+                 403);
+        QCOMPARE(http("GET", "/api/upload-lists").status, 405);
+        QCOMPARE(s.log().count(QStringLiteral("POST /api/upload-lists 201")), 2);
+        // Only the two lists were made: their files are numbered 1001 to 1004.
+        RawSocket done;
+        QVERIFY(done.connect(addr, kControl));
+        QVERIFY(!done.exchange("@Upload_complute").isEmpty());
+        QVERIFY(!done.exchange("1005").isEmpty());
+        QVERIFY(s.waitForLog(QStringLiteral("upload complete: unknown file \"1005\""), 2000));
+    }
+
+    void homepageListsTheCatalogue() {
+        FileServiceProcess s(addr);
+        QVERIFY(s.start(baseArgs() << "--server-number"
+                                   << "7"));
+        const HttpReply page = http("GET", "/");
+        QCOMPARE(page.status, 200);
+        QVERIFY(page.head.contains("Content-Type: text/html; charset=utf-8"));
+        QVERIFY(page.body.contains(QStringLiteral("한글 파일.txt").toUtf8()));
+        QVERIFY(page.body.contains(QStringLiteral("다운로드").toUtf8()));
+        QVERIFY(page.body.contains(QStringLiteral("업로드").toUtf8()));
+        for (const QByteArray& asset :
+             {QByteArray("/assets/home.js"), QByteArray("/assets/home.css")}) {
+            const HttpReply a = http("GET", asset);
+            QCOMPARE(a.status, 200);
+            QVERIFY(!a.body.isEmpty());
+        }
+        QVERIFY(http("GET", "/assets/home.js").head.contains("text/javascript"));
+        QVERIFY(http("GET", "/assets/home.css").head.contains("text/css"));
+        QCOMPARE(http("GET", "/assets/other.js").status, 404);
+        // The banners are byte for byte the pages the clients have always shown.
+        QCOMPARE(QCryptographicHash::hash(http("GET", "/app/download.html").body,
+                                          QCryptographicHash::Sha256)
+                     .toHex(),
+                 QByteArray(kDownloadBannerSha256));
+        QCOMPARE(QCryptographicHash::hash(http("GET", "/app/upload.html").body,
+                                          QCryptographicHash::Sha256)
+                     .toHex(),
+                 QByteArray(kUploadBannerSha256));
+        s.stop();
+        // Without a catalogue the page still comes, with nothing to tick.
+        QVERIFY(s.start({"--state", state}));
+        QCOMPARE(http("GET", "/").status, 200);
     }
 
     // ---------------------------------------------------------------------------------
