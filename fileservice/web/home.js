@@ -4,8 +4,10 @@
 (function () {
   "use strict";
 
-  // The download client decodes at most 500 codes from one launch link.
-  var LINK_CODES = 500;
+  // The download client lists at most 180 files, and a launch link travels as one command
+  // line argument (at most 128 KiB): about 30000 codes of up to three digits and a comma.
+  var MAX_FILES = 180;
+  var LINK_CODES = 30000;
   var QUESTION = 63;
   var BAR = 124;
 
@@ -79,7 +81,7 @@
     codes = codes.concat(id);
     codes.push(BAR);
     codes = codes.concat(asciiCodes(server));
-    if (codes.length > LINK_CODES) {
+    if (files.length > MAX_FILES || codes.length > LINK_CODES) {
       show("한 번에 받기에는 고른 파일이 너무 많습니다. 나누어 받아 주세요.");
       return;
     }

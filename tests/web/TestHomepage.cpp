@@ -193,7 +193,7 @@ private slots:
         QVERIFY(writeFile(root + QStringLiteral("/한글 파일.txt"), "korean"));
         QVERIFY(writeFile(root + "/zeta.bin", QByteArray(10, 'z')));
         QVERIFY(writeFile(root + "/what?.txt", "asked"));
-        for (int i = 0; i < 16; ++i)
+        for (int i = 0; i < 181; ++i)
             QVERIFY(
                 writeFile(root + QStringLiteral("/many/file-with-a-long-name-%1.dat").arg(i), "x"));
         profile_ = new QWebEngineProfile(this);
