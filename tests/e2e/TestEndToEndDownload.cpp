@@ -1,5 +1,6 @@
 #include "FileServiceProcess.h"
 #include "TestEnvironment.h"
+#include "TextCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QtTest>
+
+#include <csignal>
 
 // The real programs: the download client started as the launch link would start it, against
 // the substitute file service, offscreen, with its message boxes answered into a log file.
@@ -91,6 +94,73 @@ private slots:
         QCOMPARE(saved(QString::fromUtf8("폴더/둘.txt")), two);
         QVERIFY(service.log().contains("@Connect_end"));
         QVERIFY2(boxes().isEmpty(), qPrintable(boxes()));
+    }
+
+    void aWholeBatchInOneLink() {
+        // 180 small files, Korean names, some in subfolders: one link of tens of kilobytes.
+        QMap<QString, QByteArray> files;
+        QByteArray entries;
+        for (int i = 0; i < 180; ++i) {
+            const QString folder = i % 3 == 0 ? QString::fromUtf8("사진/여름 %1/").arg(i % 5)
+                                   : i % 3 == 1 ? QString("docs/")
+                                                : QString();
+            const QString name = folder + QString::fromUtf8("파일 이름 %1.dat").arg(i, 3, 10,
+                                                                                   QChar('0'));
+            files[name] = addFile(name, 1 + int(QRandomGenerator::global()->bounded(32 * 1024)));
+            entries += ToCp949(name) + "?";
+        }
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        setting("DOWN_Program_end", 1);
+        const QString launch = link(entries + "|kim|1");
+        QVERIFY(launch.size() > 10000);
+        auto p = client({"/url", launch});
+        QVERIFY(p->waitForFinished(120000));
+        QCOMPARE(p->exitCode(), 0);
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QVERIFY2(saved(it.key()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(service.log().count("header ext="), 180);
+        QVERIFY(service.log().contains("sign-off \"kim\""));
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes()));
+    }
+
+    void linksThatAreNotRequestsReachNoServer() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        // Not a launch link: a start without a request, which needs the page control.
+        for (const QStringList& args : {QStringList{"/url", "vastrelle:65,66"},
+                                        QStringList{"/url", "https://65,66/"},
+                                        QStringList{"/URL", "vastrelle://65,66/"}}) {
+            auto p = client(args);
+            QVERIFY(p->waitForFinished(20000));
+            QCOMPARE(p->exitCode(), 0);
+        }
+        QCOMPARE(boxes().count("다운로더|홈페이지에서 실행해주세요"), 3);
+        QTest::qWait(200);
+        QVERIFY2(!service.log().contains("ctl#"), qPrintable(service.log()));
+    }
+
+    void killedMidFileTheSameLinkFinishesIt() {
+        const QByteArray big = addFile("big.bin", 8 * 1024 * 1024);
+        FileServiceProcess service(TestEnvironment::address());
+        // The first data connection stops after 3 MB and stays open: the program is killed
+        // there, with part of the file on disk.
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--stall-after", "3000000",
+                               "--stall-connections", "1"}));
+        setting("DOWN_Program_end", 1);
+        setting("DOWN_File_over", 3);
+        const QString launch = link("big.bin?|kim|1");
+        auto first = client({"/url", launch});
+        QVERIFY(service.waitForLog("sent 3000000 bytes, stalled", 30000));
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(save_ + "/big.bin").size(), qint64(3000000), 10000);
+        ::kill(pid_t(first->processId()), SIGKILL);
+        QVERIFY(first->waitForFinished(10000));
+        // The same link again resumes at the local size and ends byte-exact.
+        auto second = client({"/url", launch});
+        QVERIFY(second->waitForFinished(60000));
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(saved("big.bin"), big);
+        QVERIFY(service.log().contains("offset=\"3000000\""));
     }
 
     void secondStartHandsItsRequestToTheFirst() {
