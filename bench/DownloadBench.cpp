@@ -62,7 +62,7 @@ public:
     std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
     int askDuplicate(const QString&) override { return 1; }
     void offerSaveFolderDialog() override {}
-    void startTimer(int id, int ms) override {
+    void startEngineTimer(int id, int ms) override {
         QTimer*& t = timers_[id];
         if (!t) {
             t = new QTimer(this);
@@ -71,7 +71,7 @@ public:
         }
         t->start(ms);
     }
-    void stopTimer(int id) override {
+    void stopEngineTimer(int id) override {
         if (timers_.contains(id))
             timers_[id]->stop();
     }

@@ -3,8 +3,12 @@
 #include "Formats.h"
 #include "TransferTexts.h"
 
-TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent)
-    : QObject(parent), transferHost_(host), rows_(table) {}
+#include <algorithm>
+
+TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent,
+                                       std::unique_ptr<WorkerRunner> workers)
+    : QObject(parent), transferHost_(host), rows_(table),
+      workers_(workers ? std::move(workers) : std::make_unique<WorkerThreads>(this)) {}
 
 TransferEngineBase::~TransferEngineBase() {
     // The host may be half gone by now: only the threads are told to end.
@@ -50,7 +54,7 @@ int TransferEngineBase::nextPendingRow() const {
 }
 
 void TransferEngineBase::startNext() {
-    if (!workers_.empty()) {
+    if (!workers_->empty()) {
         // A stopped worker is finishing its last chunk; the start follows its end.
         startWhenIdle_ = true;
         running_ = true;
@@ -66,14 +70,14 @@ void TransferEngineBase::startNext() {
     current_ = row;
     setRunning(true);
     beginFile(row);
-    transferHost_.startTimer(kPollTimer, 500);
+    transferHost_.startEngineTimer(kPollTimer, 500);
 }
 
 void TransferEngineBase::startWorker(std::shared_ptr<TransferProgress> progress,
                                      std::function<void()> work) {
     progress_ = std::move(progress);
     progressRecordId_ = indexNamesRecord(current_) ? rows_.recordAt(current_).id : 0;
-    workers_.start(std::move(work), [this] { workerEnded(); });
+    workers_->start(std::move(work), [this] { workerEnded(); });
 }
 
 int TransferEngineBase::rowOfLastWorker() const {
@@ -89,12 +93,49 @@ void TransferEngineBase::copyProgressIntoRow(int row) {
 }
 
 void TransferEngineBase::workerEnded() {
-    transferHost_.stopTimer(kPollTimer);
+    transferHost_.stopEngineTimer(kPollTimer);
     const bool startWaited = startWhenIdle_;
     startWhenIdle_ = false;
     settleEndedWorker();
-    if (startWaited && running_ && workers_.empty())
+    if (startWaited && running_ && workers_->empty())
         startNext();
+}
+
+void TransferEngineBase::settleEndedWorker() {
+    const int row = rowOfLastWorker();
+    copyProgressIntoRow(row);
+    reportWorkerNotes();
+    if (ending() || row < 0)
+        return;
+    current_ = row;
+    TransferRecord& record = rows_.recordAt(row);
+    if (progress_->complete()) {
+        record.state = TransferRecord::Done;
+        record.started = false;
+        fileCompleted(row);
+        onFileCompleted(row);
+        // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
+        // shown; the next start redraws them for its own file.
+        ++current_;
+        if (running_)
+            startNext();
+        return;
+    }
+    // A stop the member asked for wins over whatever the attempt ran into after it.
+    const int result = progress_->stopRequested() ? kStoppedAttempt : progress_->result.load();
+    if (result == kFailedAttempt) {
+        setRunning(false);
+        if (retryCounter_ < 3) {
+            ++retryCounter_;
+            transferHost_.startEngineTimer(kRetryTimer, 1000);
+        } else {
+            retryCounter_ = 0;
+            onRetriesUsedUp(row);
+        }
+    } else if (result != kStoppedAttempt) {
+        onOtherResult(row, result);
+    }
+    // A stopped file keeps its bytes and resumes on the next start.
 }
 
 void TransferEngineBase::fileCompleted(int row) {
@@ -110,19 +151,9 @@ void TransferEngineBase::fileCompleted(int row) {
                                    ProgressCaption(record.done, record.size));
 }
 
-bool TransferEngineBase::scheduleRetry() {
-    if (retryCounter_ < 3) {
-        ++retryCounter_;
-        transferHost_.startTimer(kRetryTimer, 1000);
-        return true;
-    }
-    retryCounter_ = 0;
-    return false;
-}
-
 void TransferEngineBase::onTimer(int id) {
     if (id == kRetryTimer) {
-        transferHost_.stopTimer(kRetryTimer);
+        transferHost_.stopEngineTimer(kRetryTimer);
         // The retry restarts an idle queue only; a start the user pressed meanwhile stands.
         if (!running_)
             toggle();
@@ -135,8 +166,8 @@ void TransferEngineBase::onTimer(int id) {
 // The display tick: the running file's bar, the total, its state text, rate and remaining
 // time. It decides nothing; the worker's end moves the list on.
 void TransferEngineBase::pollTick() {
-    transferHost_.stopTimer(kPollTimer);
-    if (workers_.empty() || !progress_)
+    transferHost_.stopEngineTimer(kPollTimer);
+    if (workers_->empty() || !progress_)
         return;
     const int row = rowOfLastWorker();
     if (row >= 0) {
@@ -162,7 +193,34 @@ void TransferEngineBase::pollTick() {
                 transferHost_.showRemaining(FormatTime(*shown.remainingSeconds));
         }
     }
-    transferHost_.startTimer(kPollTimer, 250);
+    transferHost_.startEngineTimer(kPollTimer, 250);
+}
+
+// ---- list commands --------------------------------------------------------------------------
+
+void TransferEngineBase::deleteRows(QList<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // From the last to the first, so that the rows still to go keep their numbers.
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
+        if (!indexNamesRecord(*row))
+            continue;
+        rows_.removeRowAt(*row);
+        onRowDeleted(*row);
+    }
+    refreshAfterDelete();
+}
+
+void TransferEngineBase::deleteCompletedRows() {
+    const QList<int> removed = rows_.removeRowsWithState(TransferText::complete());
+    // Rows go from the last to the first; the current index falls by one for every removed
+    // row at or above it, and stays for rows below it.
+    for (int row : removed) {
+        if (row <= current_)
+            --current_;
+        onRowDeleted(row);
+    }
+    refreshAfterListing();
 }
 
 // ---- totals ---------------------------------------------------------------------------------
@@ -248,7 +306,6 @@ bool TransferEngineBase::beginRequest() {
 
 void TransferEngineBase::finishRequest() {
     requestInProgress_ = false;
-    onRequestFinished();
     if (!queuedRequests_.isEmpty())
         processQueuedRequest(queuedRequests_.takeFirst());
 }
@@ -261,12 +318,12 @@ void TransferEngineBase::beginEnding() {
     waitingExchanges_.clear();
     requestInProgress_ = false;
     queuedRequests_.clear();
-    transferHost_.stopTimer(kPollTimer);
-    transferHost_.stopTimer(kRetryTimer);
+    transferHost_.stopEngineTimer(kPollTimer);
+    transferHost_.stopEngineTimer(kRetryTimer);
 }
 
 void TransferEngineBase::joinAll() {
-    if (!workers_.joinAll(kExitWaitMs))
+    if (!workers_->joinAll(kExitWaitMs))
         qWarning("a transfer worker did not end in time; it is left behind");
     exchanges_.joinAll(kExitWaitMs);
 }

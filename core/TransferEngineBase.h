@@ -12,12 +12,13 @@
 #include <functional>
 #include <memory>
 
-// How both clients move a list of files, one at a time, each on a worker thread of its own:
-// the running flag and its button, the next file as soon as the previous worker has ended,
-// the wait for a stopped worker before the same file starts again, the display tick (500 ms
-// after a start, then every 250 ms) with the running file's figures, the one-second retry
-// timer, and control exchanges with the file server run off the window's thread, one after
-// another. Each engine says what a start, an ended worker and the end of the list mean for it.
+// How both clients move a list of files, one at a time, each on a worker of its own: the
+// running flag and its button, the next file as soon as the previous worker has ended, the
+// wait for a stopped worker before the same file starts again, the display tick (500 ms after
+// a start, then every 250 ms) with the running file's figures, retries one second apart,
+// totals, the list commands, and control exchanges with the file server run off the window's
+// thread, one after another. Each client says what a file's job is, what its own results mean
+// and what the end of the list does.
 class TransferEngineBase : public QObject {
     Q_OBJECT
 public:
@@ -26,38 +27,61 @@ public:
     static constexpr int kRetryTimer = 104;
     static constexpr int kExitWaitMs = 2000; // for a worker at the program's end
 
+    // The result code every client's worker uses for a failed attempt (retried) and a stop.
+    static constexpr int kFailedAttempt = 1;
+    static constexpr int kStoppedAttempt = 3;
+
     ~TransferEngineBase() override;
 
+    TransferTable& rows() { return rows_; }
     int currentIndex() const { return current_; }
     void setCurrentIndex(int index) { current_ = index; }
     bool isRunning() const { return running_; }
     // Rows must not move: the list runs, a stopped worker is still ending, or a request is
     // being exchanged with the file server.
-    bool isBusy() const { return running_ || !workers_.empty() || exchangeInProgress(); }
+    bool isBusy() const { return running_ || !workers_->empty() || exchangeInProgress(); }
     bool exchangeInProgress() const { return !exchanges_.empty() || requestInProgress_; }
+    // What the running (or last) worker reports; null before the first start.
+    TransferProgress* workerProgress() const { return progress_.get(); }
 
     // The start/stop button, the automatic start and the retry timer.
     void toggle();
     void onTimer(int id);
+    // The client's exit routine (it may ask first); false when the member chose to stay.
+    virtual bool exitProgram() = 0;
     // How long control exchanges wait for a connection and for a reply.
     void setControlLimits(const ServerLink::Limits& limits) { controlLimits_ = limits; }
 
+    // The list commands: rows and records go together, the indexes into the list keep naming
+    // the same records, and totals are counted afresh.
+    void deleteRows(QList<int> rows);
+    void deleteCompletedRows();
     // Totals, bars and lines after the list gained rows, or lost its completed ones.
     void refreshAfterListing();
     // Totals and the total bar after marked rows were deleted.
     void refreshAfterDelete();
 
 protected:
-    TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent);
+    // `workers` runs the transfer workers: threads of their own unless another is given.
+    TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent,
+                       std::unique_ptr<WorkerRunner> workers = nullptr);
 
     // ---- what each client says -------------------------------------------------------
     // The row to transfer next, or -1 when none is pending.
     virtual int nextPendingRow() const;
     // Starts the worker of `row` (startWorker) with a job made from its record.
     virtual void beginFile(int row) = 0;
-    // The current worker has ended: its outcome goes into its row, then retries, questions,
-    // the completed file and the next start.
-    virtual void settleEndedWorker() = 0;
+    // What the ended worker left for the window to say (boxes the worker never shows).
+    virtual void reportWorkerNotes() {}
+    // The file of `row` is complete; the client's own bookkeeping before the next start.
+    virtual void onFileCompleted(int row) { Q_UNUSED(row); }
+    // The retries of `row` are used up.
+    virtual void onRetriesUsedUp(int row) = 0;
+    // A result of the client's own (neither complete, failed nor stopped).
+    virtual void onOtherResult(int row, int result) {
+        Q_UNUSED(row);
+        Q_UNUSED(result);
+    }
     // Nothing is left to transfer: the completion actions.
     virtual void runCompletion() = 0;
     // The status line (and the download client's folder line) for the current row.
@@ -66,9 +90,8 @@ protected:
     virtual void showEmptyTotal() = 0;
     // The lowest position the total bar takes while there is a list.
     virtual int totalBarMinimum() const { return 0; }
-    // "Refused while transferring" commands: the processing of a request has ended.
-    virtual void onRequestFinished() {}
-
+    // A row has left the list (indexes above it fall by one).
+    virtual void onRowDeleted(int row) { Q_UNUSED(row); }
     // The stop half of toggle(): asks the current worker to stop; true when it will (false
     // when its file completed first). The download client also remembers the row to resume.
     virtual bool stopCurrent();
@@ -79,16 +102,10 @@ protected:
     void startNext();
     void setRunning(bool running);
     bool indexNamesRecord(int i) const { return i >= 0 && i < rows_.count(); }
-    TransferRecord& currentRecord() { return rows_.recordAt(current_); }
 
-    // Runs `work` on a worker thread for the current row, with `progress` as what it
-    // reports; settleEndedWorker() follows on this thread as soon as it returns.
+    // Runs `work` for the current row, with `progress` as what it reports; the ended worker
+    // is settled on this thread as soon as it returns.
     void startWorker(std::shared_ptr<TransferProgress> progress, std::function<void()> work);
-    TransferProgress* currentProgress() const { return progress_.get(); }
-    // The row the last worker worked on (it may have moved since), or -1.
-    int rowOfLastWorker() const;
-    // Copies the ended worker's figures into its row.
-    void copyProgressIntoRow(int row);
 
     // Runs a control exchange off the window's thread; `then` follows on this thread.
     // Exchanges run one after another in the order they were asked for.
@@ -104,13 +121,7 @@ protected:
     virtual void processQueuedRequest(const QByteArray& request) = 0;
     void queueRequest(const QByteArray& request) { queuedRequests_.append(request); }
 
-    // A file completed: totals counted afresh, the bar, "완료" and the next file.
-    void fileCompleted(int row);
-    // A failed attempt of the current file: up to three retries a second apart.
-    // Returns true when a retry was scheduled, false when the retries are used up.
-    bool scheduleRetry();
-    // Whether anything moved since the last completion, and how many files failed; the
-    // completion actions read them and reset them.
+    // Whether a file completed since the last completion actions; they reset it.
     int filesCompletedSinceCompletion() const { return completedSinceCompletion_; }
     void resetCompletionCounters() { completedSinceCompletion_ = 0; }
 
@@ -136,10 +147,14 @@ protected:
 
 private:
     void workerEnded();
+    void settleEndedWorker();
+    void fileCompleted(int row);
+    void copyProgressIntoRow(int row);
+    int rowOfLastWorker() const;
     void pollTick();
     void runNextExchange();
 
-    WorkerThreads workers_{this};
+    std::unique_ptr<WorkerRunner> workers_;
     WorkerThreads exchanges_{this};
     std::shared_ptr<TransferProgress> progress_;
     quint64 progressRecordId_ = 0;

@@ -23,8 +23,8 @@ public:
     virtual void message(const QString& text, const QString& caption, Icon icon) = 0;
     virtual bool askYesNo(const QString& text, const QString& caption) = 0;
 
-    virtual void startTimer(int id, int milliseconds) = 0;
-    virtual void stopTimer(int id) = 0;
+    virtual void startEngineTimer(int id, int milliseconds) = 0;
+    virtual void stopEngineTimer(int id) = 0;
 
     virtual void restoreAndShow() = 0; // restore if minimised, show, focus
     virtual void showWindow() = 0;

@@ -9,27 +9,35 @@
 #include <mutex>
 #include <thread>
 
-// Threads an engine starts for its transfers and its control exchanges. Each runs one piece
-// of work; when the work returns, its `ended` step runs on the owner's thread at once (a
-// queued call), after the thread has been joined. Nothing on the owner's thread ever blocks
-// on a running worker, except the program's end, which waits a bounded time.
-class WorkerThreads {
+// What runs an engine's workers: each gets one piece of work, and its `ended` step follows on
+// the engine's thread once the work has returned.
+class WorkerRunner {
 public:
-    // `ended` steps run on `owner`'s thread; none runs once the owner is gone.
-    explicit WorkerThreads(QObject* owner);
-    ~WorkerThreads();
-    WorkerThreads(const WorkerThreads&) = delete;
-    WorkerThreads& operator=(const WorkerThreads&) = delete;
-
-    void start(std::function<void()> work, std::function<void()> ended = {});
+    virtual ~WorkerRunner() = default;
+    virtual void start(std::function<void()> work, std::function<void()> ended = {}) = 0;
     // A worker is listed from its start until its `ended` step has run.
-    bool empty() const { return workers_.empty(); }
-    int count() const { return int(workers_.size()); }
-
+    virtual bool empty() const = 0;
     // Waits up to `ms` for the listed workers to return. Those that have not are left to end
     // by themselves, with nothing of the owner's: their `ended` steps never run. True when
     // every worker returned.
-    bool joinAll(int ms);
+    virtual bool joinAll(int ms) = 0;
+};
+
+// Workers on threads of their own. When the work returns, its `ended` step runs on the
+// owner's thread at once (a queued call), after the thread has been joined. Nothing on the
+// owner's thread ever blocks on a running worker, except the program's end, which waits a
+// bounded time.
+class WorkerThreads final : public WorkerRunner {
+public:
+    // `ended` steps run on `owner`'s thread; none runs once the owner is gone.
+    explicit WorkerThreads(QObject* owner);
+    ~WorkerThreads() override;
+    WorkerThreads(const WorkerThreads&) = delete;
+    WorkerThreads& operator=(const WorkerThreads&) = delete;
+
+    void start(std::function<void()> work, std::function<void()> ended = {}) override;
+    bool empty() const override { return workers_.empty(); }
+    bool joinAll(int ms) override;
 
 private:
     struct Worker {

@@ -12,6 +12,7 @@
 #include "KitResources.h"
 #include "ModalSeam.h"
 #include "SkinPath.h"
+#include "TransferEngineBase.h"
 #include "TrayCommand.h"
 
 #include <QCheckBox>
@@ -58,19 +59,19 @@ bool CSkinnedMainWindow::runSharedCommand(int id) {
         client_ == Client::Download ? QStringLiteral("다운로더") : QStringLiteral("업로더");
     auto refused = [&] {
         // A stopped worker that has not ended yet still counts: rows must not move under it.
-        if (!transferBusy())
+        if (!transferEngine().isBusy())
             return false;
         message(QStringLiteral("전송중에는 사용할수 없습니다."),
                 caption + QStringLiteral(" (오류)"), Icon::Error);
         return true;
     };
-    userButton_->Bind(this, list_, this);
+    userButton_->Bind(this, list_, &transferEngine());
     if (id == ids_.hide) {
         hideToTray();
     } else if (id == ids_.minimise) {
         showMinimized();
     } else if (id == ids_.exit || id == TrayCommand::ExitProgram) {
-        exitProgram();
+        transferEngine().exitProgram();
     } else if (id == ids_.moveTop || id == ids_.moveUp || id == ids_.moveDown ||
                id == ids_.moveBottom) {
         if (refused())
@@ -99,7 +100,7 @@ bool CSkinnedMainWindow::runSharedCommand(int id) {
         if (!refused())
             userButton_->DeleteCompleted();
     } else if (id == ids_.startStop) {
-        toggleTransfer();
+        transferEngine().toggle();
     } else if (id == TrayCommand::OpenHomepage) {
         CTray_menus().OpenHomepage();
     } else if (id == TrayCommand::ShowWindow) {
@@ -231,17 +232,17 @@ bool CSkinnedMainWindow::askYesNo(const QString& text, const QString& caption) {
                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void CSkinnedMainWindow::startTimer(int id, int milliseconds) {
+void CSkinnedMainWindow::startEngineTimer(int id, int milliseconds) {
     QTimer*& timer = timers_[id];
     if (!timer) {
         timer = new QTimer(this);
         timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, id] { onEngineTimer(id); });
+        connect(timer, &QTimer::timeout, this, [this, id] { transferEngine().onTimer(id); });
     }
     timer->start(milliseconds);
 }
 
-void CSkinnedMainWindow::stopTimer(int id) {
+void CSkinnedMainWindow::stopEngineTimer(int id) {
     if (QTimer* timer = timers_.value(id))
         timer->stop();
 }

@@ -2,7 +2,6 @@
 
 #include "ClientKind.h"
 #include "TransferHost.h"
-#include "TransferListOwner.h"
 
 #include <QDialog>
 #include <QHash>
@@ -12,6 +11,7 @@
 class CButtontoImage;
 class CFileList;
 class CUser_button;
+class TransferEngineBase;
 class TransferTable;
 class CPic_Progress;
 class CTrayicon;
@@ -23,7 +23,7 @@ class QTimer;
 // status lines, the two bars, the start/stop button, the tray icon, the engine's timers and
 // message boxes, and the rule that closing only hides. The program lives until the window's
 // run ends (ended()); hiding the window never ends it.
-class CSkinnedMainWindow : public QDialog, public virtual TransferHost, public TransferListOwner {
+class CSkinnedMainWindow : public QDialog, public virtual TransferHost {
     Q_OBJECT
 public:
     CSkinnedMainWindow(Client client, const QString& title, const QString& skinFile);
@@ -43,8 +43,8 @@ public:
     void showRunning(bool running) override;
     void message(const QString& text, const QString& caption, Icon icon) override;
     bool askYesNo(const QString& text, const QString& caption) override;
-    void startTimer(int id, int milliseconds) override;
-    void stopTimer(int id) override;
+    void startEngineTimer(int id, int milliseconds) override;
+    void stopEngineTimer(int id) override;
     void restoreAndShow() override;
     void showWindow() override;
     void hideToTray() override;
@@ -63,12 +63,8 @@ public slots:
     void reject() override {} // the dialog's cancel does nothing: the program keeps running
 
 protected:
-    // The engine's timer `id` has run out.
-    virtual void onEngineTimer(int id) = 0;
-    // What the shared commands need from the window's engine.
-    virtual bool transferBusy() const = 0; // running, or a stopped worker still ending
-    virtual void toggleTransfer() = 0;
-    virtual void exitProgram() = 0; // the client's exit routine
+    // The window's engine: its timers, its list and the shared commands act on it.
+    virtual TransferEngineBase& transferEngine() = 0;
     virtual void loadSettingsIntoWindow() = 0;
 
     // Control ids of the commands both windows have.

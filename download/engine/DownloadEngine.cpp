@@ -12,10 +12,14 @@
 
 #include <QTimer>
 
+static_assert(DownloadProgress::Failed == TransferEngineBase::kFailedAttempt &&
+              DownloadProgress::Stopped == TransferEngineBase::kStoppedAttempt);
+
 using Icon = DownloadHost::Icon;
 
-DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent)
-    : TransferEngineBase(host, table_, parent), host_(host) {
+DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent,
+                               std::unique_ptr<WorkerRunner> workers)
+    : TransferEngineBase(host, table_, parent, std::move(workers)), host_(host) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
@@ -207,52 +211,33 @@ void DownloadEngine::beginFile(int row) {
     startWorker(progress, [job, progress] { DownloadThread(job, *progress).run(); });
 }
 
-void DownloadEngine::settleEndedWorker() {
-    auto* progress = static_cast<DownloadProgress*>(currentProgress());
-    const int row = rowOfLastWorker();
-    copyProgressIntoRow(row);
-    if (progress->receiveError.load())
+void DownloadEngine::reportWorkerNotes() {
+    if (static_cast<DownloadProgress*>(workerProgress())->receiveError.load())
         host_.message(DownloadText::receiveError(), DownloadText::errorCaption(), Icon::Error);
-    if (ending() || row < 0)
-        return;
-    current_ = row;
-    FileRecord& record = table_.record(row);
-    if (progress->complete()) {
-        record.state = FileRecord::Done;
-        record.started = false;
-        fileOverChoice_ = 0;
-        if (!progress->alreadyComplete.load())
-            resumeIndex_ = -1;
-        fileCompleted(row);
-        if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
-            deleteCompletedRows();
-        // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
-        // shown; the next start redraws them for its own file.
-        ++current_;
-        if (running_)
-            startNext();
-        return;
-    }
-    // A stop the user asked for wins over whatever the attempt ran into after it.
-    settleFailure(row,
-                  progress->stopRequested() ? DownloadProgress::Stopped : progress->result.load());
 }
 
-void DownloadEngine::settleFailure(int row, int result) {
+void DownloadEngine::onFileCompleted(int row) {
+    Q_UNUSED(row);
+    fileOverChoice_ = 0;
+    if (!static_cast<DownloadProgress*>(workerProgress())->alreadyComplete.load())
+        resumeIndex_ = -1;
+    if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
+        deleteCompletedRows();
+}
+
+void DownloadEngine::onRetriesUsedUp(int row) {
+    table_.setText(row, TransferTable::StateColumn, DownloadText::error());
+    // The last record given up stops the list: nothing follows it to start.
+    if (row != table_.count() - 1) {
+        table_.record(row).state = FileRecord::Failed;
+        current_ = row + 1;
+        host_.startEngineTimer(kRetryTimer, 1000);
+    }
+}
+
+void DownloadEngine::onOtherResult(int row, int result) {
     FileRecord& record = table_.record(row);
     switch (result) {
-    case DownloadProgress::Failed:
-        setRunning(false);
-        if (!scheduleRetry()) {
-            table_.setText(row, TransferTable::StateColumn, DownloadText::error());
-            // The last record given up stops the list: nothing follows it to start.
-            if (row != table_.count() - 1) {
-                record.state = FileRecord::Failed;
-                current_ = row + 1;
-                host_.startTimer(kRetryTimer, 1000);
-            }
-        }
-        break;
     case DownloadProgress::CannotWrite:
         setRunning(false);
         askForAnotherFolder();
@@ -278,9 +263,17 @@ void DownloadEngine::settleFailure(int row, int result) {
         table_.setText(row, TransferTable::StateColumn, TransferText::waiting());
         host_.message(DownloadText::diskFull(), DownloadText::errorCaption(), Icon::Error);
         break;
-    default: // stopped: the record keeps its bytes and resumes on the next start
+    default:
         break;
     }
+}
+
+void DownloadEngine::onRowDeleted(int row) {
+    // The stopped record keeps being named by the resume index, or none when it went.
+    if (resumeIndex_ == row)
+        resumeIndex_ = -1;
+    else if (resumeIndex_ > row)
+        --resumeIndex_;
 }
 
 void DownloadEngine::askForAnotherFolder() {
@@ -350,15 +343,6 @@ void DownloadEngine::showEmptyTotal() {
 }
 
 // ---- list commands and exit -----------------------------------------------------------
-
-void DownloadEngine::deleteCompletedRows() {
-    const QList<int> removed = table_.removeRowsWithState(TransferText::complete());
-    for (int row : removed) {
-        if (row <= current_)
-            --current_;
-    }
-    refreshAfterListing();
-}
 
 int DownloadEngine::chosenRecord(int firstMarkedRow) const {
     if (indexNamesRecord(firstMarkedRow))

@@ -15,7 +15,8 @@ class DownloadEngine : public TransferEngineBase {
 public:
     static constexpr int kMaxListed = 180;
 
-    explicit DownloadEngine(DownloadHost& host, QObject* parent = nullptr);
+    explicit DownloadEngine(DownloadHost& host, QObject* parent = nullptr,
+                            std::unique_ptr<WorkerRunner> workers = nullptr);
     ~DownloadEngine() override;
 
     RecordTable<FileRecord>& table() { return table_; }
@@ -33,10 +34,7 @@ public:
     // The exit procedure: asks when files are unfinished, signs off (off the window's
     // thread), then ends the window's run. False when the user chose to stay.
     bool exitProcedure();
-
-    // Removes the rows reading "완료" with their records, as the list option does after each
-    // file; the current index keeps naming the same record.
-    void deleteCompletedRows();
+    bool exitProgram() override { return exitProcedure(); }
     // The record the open-file and open-folder commands act on: the first marked row when
     // the user has selected rows (-1 when not), else the current file while one is pending,
     // else the first.
@@ -50,7 +48,11 @@ protected:
     void processQueuedRequest(const QByteArray& request) override { processRequest(request); }
     void beginFile(int row) override;
     int nextPendingRow() const override;
-    void settleEndedWorker() override;
+    void reportWorkerNotes() override;
+    void onFileCompleted(int row) override;
+    void onRetriesUsedUp(int row) override;
+    void onOtherResult(int row, int result) override;
+    void onRowDeleted(int row) override;
     void runCompletion() override;
     void showCurrentLines() override;
     void showEmptyTotal() override;
@@ -66,7 +68,6 @@ private:
     void afterSignOn(const Request& request, struct SignOnOutcome& outcome);
     void listFiles(const Request& request, bool mayStart);
     QString chooseBatchRoot();
-    void settleFailure(int row, int result);
     void askForAnotherFolder();
     void finishExit();
 

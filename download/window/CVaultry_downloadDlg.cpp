@@ -233,7 +233,7 @@ void CVaultry_downloadDlg::showFolder(const QString& folder) {
 }
 std::optional<QString> CVaultry_downloadDlg::chooseFolder(const QString& title) {
     QString folder;
-    userButton().Bind(this, list(), this);
+    userButton().Bind(this, list(), engine_.get());
     if (!userButton().BrowseFolder(folder, title))
         return std::nullopt;
     return folder;

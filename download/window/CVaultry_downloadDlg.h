@@ -34,19 +34,8 @@ public:
     void offerSaveFolderDialog() override;
     void moveToTopLeft() override;
 
-    // TransferListOwner
-    int currentIndex() const override { return engine_->currentIndex(); }
-    void setCurrentIndex(int index) override { engine_->setCurrentIndex(index); }
-    int resumeIndex() const override { return engine_->resumeIndex(); }
-    void setResumeIndex(int index) override { engine_->setResumeIndex(index); }
-    void recomputeAfterDelete() override { engine_->refreshAfterDelete(); }
-    void recomputeAfterListing() override { engine_->refreshAfterListing(); }
-
 protected:
-    void onEngineTimer(int id) override { engine_->onTimer(id); }
-    bool transferBusy() const override { return engine_->isBusy(); }
-    void toggleTransfer() override { engine_->toggle(); }
-    void exitProgram() override { engine_->exitProcedure(); }
+    TransferEngineBase& transferEngine() override { return *engine_; }
     void loadSettingsIntoWindow() override;
 
 private:

@@ -2,6 +2,7 @@
 #include "CFileList.h"
 #include "CFileOverCheck.h"
 #include "CFolderSelect.h"
+#include "CUser_button.h"
 #include "CVaultry_downloadDlg.h"
 #include "FileServiceProcess.h"
 #include "FolderChooser.h"
@@ -296,6 +297,104 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(written.readAll()).trimmed(),
                  QString("저장 폴더를 지정하세요|FolderChooser"));
+    }
+
+    // Rows "f<i>" whose record carries the entry "t<i>"; rows at `done` read "완료".
+    static void fill(DownloadEngine& engine, int rows, const QList<int>& done = {}) {
+        auto& table = engine.table();
+        while (table.count() > 0)
+            table.removeRowAt(0);
+        for (int i = 0; i < rows; ++i) {
+            FileRecord record;
+            record.entry = "t" + QByteArray::number(i);
+            record.name = "f" + QByteArray::number(i);
+            record.size = 10;
+            record.state = done.contains(i) ? FileRecord::Done : FileRecord::Waiting;
+            table.append(record, QString::fromLatin1(record.name), QString(),
+                         done.contains(i) ? QStringLiteral("완료") : QStringLiteral("대기"));
+        }
+    }
+    // The row texts and records, which must stay in step.
+    static QList<int> tags(DownloadEngine& engine) {
+        QList<int> result;
+        for (int row = 0; row < engine.table().count(); ++row) {
+            const FileRecord& r = engine.table().record(row);
+            if (engine.table().text(row, 0) != QString::fromLatin1("f" + r.entry.mid(1)))
+                return {-100};
+            result << r.entry.mid(1).toInt();
+        }
+        return result;
+    }
+    static QList<int> allBut(int count, const QList<int>& gone) {
+        QList<int> result;
+        for (int i = 0; i < count; ++i)
+            if (!gone.contains(i))
+                result << i;
+        return result;
+    }
+
+    void deleteSelectedKeepsRecordsInStep() {
+        RecordingHost host;
+        DownloadEngine engine(host);
+        QWidget window;
+        auto* list = new CFileList(&window);
+        list->setTable(&engine.table());
+        CUser_button commands(Client::Download);
+        commands.Bind(&window, list, &engine);
+
+        fill(engine, TransferTable::kCapacity);
+        engine.setResumeIndex(120);
+        for (int row : {0, 57, 199})
+            list->Mark(row);
+        // A row that only holds the focus is not part of the confirmed selection.
+        list->selectionModel()->setCurrentIndex(list->model()->index(150, 0),
+                                                QItemSelectionModel::NoUpdate);
+        commands.DeleteSelected();
+        QCOMPARE(engine.table().count(), 197);
+        QCOMPARE(tags(engine), allBut(200, {0, 57, 199}));
+        QCOMPARE(engine.table().record(197).entry, QByteArray()); // freed records are emptied
+        QCOMPARE(engine.resumeIndex(), 118);                      // still names record 120
+        QCOMPARE(host.totalCaption, QString("0%/100%(0/1,970 Byte)"));
+
+        fill(engine, 5);
+        engine.setResumeIndex(4);
+        list->clearSelection();
+        list->Mark(4);
+        commands.DeleteSelected();
+        QCOMPARE(tags(engine), (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(engine.resumeIndex(), -1);
+        list->setTable(nullptr);
+    }
+
+    void deleteCompletedKeepsRecordsInStep() {
+        RecordingHost host;
+        DownloadEngine engine(host);
+        CUser_button commands(Client::Download);
+        commands.Bind(nullptr, nullptr, &engine);
+
+        fill(engine, TransferTable::kCapacity, {0, 1, 50, 198, 199});
+        engine.setCurrentIndex(100);
+        commands.DeleteCompleted();
+        QCOMPARE(engine.table().count(), 195);
+        QCOMPARE(tags(engine), allBut(200, {0, 1, 50, 198, 199}));
+        QCOMPARE(engine.currentIndex(), 97); // three completed rows above it went
+        QCOMPARE(host.totalCaption, QString("0%/100%(0/1,950 Byte)"));
+
+        // All complete: the current index falls below 0, and the list is empty.
+        fill(engine, 3, {0, 1, 2});
+        engine.setCurrentIndex(2);
+        commands.DeleteCompleted();
+        QCOMPARE(engine.table().count(), 0);
+        QCOMPARE(engine.currentIndex(), -1);
+
+        // Nothing complete: nothing moves, the totals are counted again all the same.
+        fill(engine, 4);
+        engine.setCurrentIndex(1);
+        host.totalCaption.clear();
+        commands.DeleteCompleted();
+        QCOMPARE(tags(engine), (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(engine.currentIndex(), 1);
+        QCOMPARE(host.totalCaption, QString("0%/100%(0/40 Byte)"));
     }
 
     void saveFolderDialogWrites() {

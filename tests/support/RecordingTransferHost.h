@@ -67,7 +67,7 @@ public:
         messages.append({text, caption, Icon::Information, true});
         return yesNoAnswers.isEmpty() ? true : yesNoAnswers.takeFirst();
     }
-    void startTimer(int id, int ms) override {
+    void startEngineTimer(int id, int ms) override {
         timerRequests.append({id, ms});
         QTimer*& timer = timers_[id];
         if (!timer) {
@@ -80,7 +80,7 @@ public:
         }
         timer->start(int(ms * timerScale));
     }
-    void stopTimer(int id) override {
+    void stopEngineTimer(int id) override {
         if (QTimer* t = timers_.value(id))
             t->stop();
     }

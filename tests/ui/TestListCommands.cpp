@@ -6,7 +6,6 @@
 #include "FolderChooser.h"
 #include "KitResources.h"
 #include "TestEnvironment.h"
-#include "TransferListOwner.h"
 #include "TransferTable.h"
 #include "TrayCommand.h"
 #include "Vaultry_Config.h"
@@ -24,20 +23,6 @@ struct Tagged : TransferRecord {
     int tag;
 };
 using Table = RecordTable<Tagged>;
-
-class RecordingOwner : public TransferListOwner {
-public:
-    int current = -1000;
-    int resume = -1;
-    int afterDelete = 0;
-    int afterListing = 0;
-    int currentIndex() const override { return current; }
-    void setCurrentIndex(int index) override { current = index; }
-    int resumeIndex() const override { return resume; }
-    void setResumeIndex(int index) override { resume = index; }
-    void recomputeAfterDelete() override { ++afterDelete; }
-    void recomputeAfterListing() override { ++afterListing; }
-};
 
 class RecordingShell : public ShellSeam {
 public:
@@ -63,36 +48,7 @@ class TestListCommands : public QObject {
     Q_OBJECT
     QWidget window_;
     CFileList* list_ = nullptr;
-    Table table_;
-    RecordingOwner owner_;
     CUser_button commands_{Client::Download};
-
-    // Rows "f<i>" with record tag i; rows at `done` read "완료".
-    void fill(int rows, const QList<int>& done = {}) {
-        while (table_.count() > 0)
-            table_.removeRowAt(0);
-        for (int i = 0; i < rows; ++i)
-            table_.append(Tagged{i}, QStringLiteral("f%1").arg(i), QString(),
-                          done.contains(i) ? QStringLiteral("완료") : QStringLiteral("대기"));
-        list_->clearSelection();
-        owner_ = RecordingOwner();
-    }
-    QList<int> tags() {
-        QList<int> result;
-        for (int row = 0; row < table_.count(); ++row) {
-            if (table_.text(row, 0) != QStringLiteral("f%1").arg(table_.record(row).tag))
-                return {-100};
-            result << table_.record(row).tag;
-        }
-        return result;
-    }
-    static QList<int> allBut(int count, const QList<int>& gone) {
-        QList<int> result;
-        for (int i = 0; i < count; ++i)
-            if (!gone.contains(i))
-                result << i;
-        return result;
-    }
 
 private slots:
     void initTestCase() {
@@ -100,55 +56,7 @@ private slots:
         window_.resize(560, 300);
         list_ = new CFileList(&window_);
         list_->setGeometry(10, 10, 526, 138);
-        list_->setTable(&table_);
-        commands_.Bind(&window_, list_, &owner_);
-    }
-
-    void deleteSelectedKeepsRecordsInStep() {
-        fill(TransferTable::kCapacity);
-        owner_.resume = 120;
-        for (int row : {0, 57, 199})
-            list_->Mark(row);
-        // A row that only holds the focus is not part of the confirmed selection.
-        list_->selectionModel()->setCurrentIndex(list_->model()->index(150, 0),
-                                                 QItemSelectionModel::NoUpdate);
-        commands_.DeleteSelected();
-        QCOMPARE(table_.count(), 197);
-        QCOMPARE(tags(), allBut(200, {0, 57, 199}));
-        QCOMPARE(table_.record(197).tag, -1); // freed records are emptied
-        QCOMPARE(owner_.resume, 118);         // still names record 120
-        QCOMPARE(owner_.afterDelete, 1);
-
-        fill(5);
-        owner_.resume = 4;
-        list_->Mark(4);
-        commands_.DeleteSelected();
-        QCOMPARE(tags(), (QList<int>{0, 1, 2, 3}));
-        QCOMPARE(owner_.resume, -1);
-    }
-
-    void deleteCompletedKeepsRecordsInStep() {
-        fill(TransferTable::kCapacity, {0, 1, 50, 198, 199});
-        owner_.current = 100;
-        commands_.DeleteCompleted();
-        QCOMPARE(table_.count(), 195);
-        QCOMPARE(tags(), allBut(200, {0, 1, 50, 198, 199}));
-        QCOMPARE(owner_.current, 97); // three completed rows above it went
-        QCOMPARE(owner_.afterListing, 1);
-
-        // All complete: the current index falls below 0 so the window picks a new one.
-        fill(3, {0, 1, 2});
-        owner_.current = 2;
-        commands_.DeleteCompleted();
-        QCOMPARE(table_.count(), 0);
-        QCOMPARE(owner_.current, -1);
-
-        fill(4);
-        owner_.current = 1;
-        commands_.DeleteCompleted();
-        QCOMPARE(tags(), (QList<int>{0, 1, 2, 3}));
-        QCOMPARE(owner_.current, 1);
-        QCOMPARE(owner_.afterListing, 1);
+        commands_.Bind(&window_, list_, nullptr);
     }
 
     void browseFolder() {

@@ -11,6 +11,9 @@
 #include "UploadExchanges.h"
 #include "UploadTexts.h"
 
+static_assert(UploadProgress::Failed == TransferEngineBase::kFailedAttempt &&
+              UploadProgress::Stopped == TransferEngineBase::kStoppedAttempt);
+
 using Icon = UploadHost::Icon;
 
 namespace {
@@ -30,8 +33,8 @@ QByteArray commandField(const QByteArray& command, int index, bool rest = false)
 
 } // namespace
 
-UploadEngine::UploadEngine(UploadHost& host, QObject* parent)
-    : TransferEngineBase(host, table_, parent), host_(host) {
+UploadEngine::UploadEngine(UploadHost& host, QObject* parent, std::unique_ptr<WorkerRunner> workers)
+    : TransferEngineBase(host, table_, parent, std::move(workers)), host_(host) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
@@ -144,39 +147,28 @@ void UploadEngine::beginFile(int row) {
                            ProgressCaption(record.done, record.size));
 }
 
-void UploadEngine::settleEndedWorker() {
-    auto* progress = static_cast<UploadProgress*>(currentProgress());
-    const int row = rowOfLastWorker();
-    copyProgressIntoRow(row);
-    if (ending() || row < 0)
+void UploadEngine::reportWorkerNotes() {
+    auto* progress = static_cast<UploadProgress*>(workerProgress());
+    if (ending())
         return;
     if (progress->offsetError.load())
         host_.message(UploadText::offsetError(), UploadText::errorCaption(), Icon::Error);
     if (progress->noticeFailed.load())
         host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
-    current_ = row;
-    UploadRecord& record = table_.record(row);
-    if (progress->complete()) {
-        record.state = UploadRecord::Done;
-        record.started = false;
-        fileCompleted(row);
-        ++current_;
-        if (running_)
-            startNext();
+}
+
+void UploadEngine::onRetriesUsedUp(int row) {
+    Q_UNUSED(row);
+    host_.message(UploadText::serverLost(), UploadText::errorCaption(), Icon::Error);
+}
+
+void UploadEngine::onOtherResult(int row, int result) {
+    if (result != UploadProgress::CannotOpen)
         return;
-    }
-    // A stop the user asked for wins over whatever the attempt ran into after it.
-    const int result =
-        progress->stopRequested() ? UploadProgress::Stopped : progress->result.load();
-    if (result == UploadProgress::Failed) {
-        setRunning(false);
-        if (!scheduleRetry())
-            host_.message(UploadText::serverLost(), UploadText::errorCaption(), Icon::Error);
-    } else if (result == UploadProgress::CannotOpen) {
-        setRunning(false);
-        table_.setText(row, TransferTable::StateColumn, UploadText::error());
-        host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
-    }
+    // The queue waits until the member acts.
+    setRunning(false);
+    table_.setText(row, TransferTable::StateColumn, UploadText::error());
+    host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
 }
 
 void UploadEngine::runCompletion() {

@@ -17,7 +17,8 @@ public:
         int sendMs = 20000;        // ... or stops taking bytes
     };
 
-    explicit UploadEngine(UploadHost& host, QObject* parent = nullptr);
+    explicit UploadEngine(UploadHost& host, QObject* parent = nullptr,
+                          std::unique_ptr<WorkerRunner> workers = nullptr);
     ~UploadEngine() override;
 
     RecordTable<UploadRecord>& table() { return table_; }
@@ -29,6 +30,7 @@ public:
     // Asks when rows are unfinished, then ends the window's run after at most a short wait
     // for the worker. Nothing goes to the file server. False when the user chose to stay.
     bool exitRoutine();
+    bool exitProgram() override { return exitRoutine(); }
 
     // Waits on the data connection, shorter in tests.
     void setLimits(const Limits& limits) { limits_ = limits; }
@@ -36,7 +38,9 @@ public:
 protected:
     void processQueuedRequest(const QByteArray& request) override { processCommand(request); }
     void beginFile(int row) override;
-    void settleEndedWorker() override;
+    void reportWorkerNotes() override;
+    void onRetriesUsedUp(int row) override;
+    void onOtherResult(int row, int result) override;
     void runCompletion() override;
     void showCurrentLines() override;
     void showEmptyTotal() override;

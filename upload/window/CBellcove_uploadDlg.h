@@ -31,17 +31,8 @@ public:
     // The tray icon goes with the program.
     void quit() override;
 
-    // TransferListOwner
-    int currentIndex() const override { return engine_->currentIndex(); }
-    void setCurrentIndex(int index) override { engine_->setCurrentIndex(index); }
-    void recomputeAfterDelete() override { engine_->refreshAfterDelete(); }
-    void recomputeAfterListing() override { engine_->refreshAfterListing(); }
-
 protected:
-    void onEngineTimer(int id) override { engine_->onTimer(id); }
-    bool transferBusy() const override { return engine_->isBusy(); }
-    void toggleTransfer() override { engine_->toggle(); }
-    void exitProgram() override { engine_->exitRoutine(); }
+    TransferEngineBase& transferEngine() override { return *engine_; }
     void loadSettingsIntoWindow() override;
 
 private:
