@@ -9,16 +9,6 @@
 
 namespace {
 
-struct ColumnPlan {
-    int name;
-    int size;
-    int slack; // the state column takes the client width minus this
-};
-
-constexpr ColumnPlan planFor(Client client) {
-    return client == Client::Download ? ColumnPlan{490, 60, 555} : ColumnPlan{450, 60, 528};
-}
-
 // The state column must stay readable ("중복파일"); the name column gives way when the list
 // is narrower than the widths were chosen for.
 constexpr int kMinimumStateWidth = 72;
@@ -57,11 +47,11 @@ void CFileList::setTable(TransferTable* table) {
         setModel(icons_);
 }
 
-void CFileList::InsertColumns(Client client) {
+void CFileList::InsertColumns(const ClientProfile& profile) {
     if (table_)
         table_->setColumnTitles(
             {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
-    const ColumnPlan plan = planFor(client);
+    const ClientProfile::Columns plan = profile.columns;
     const int client_width = contentsRect().width();
     int name = plan.name;
     int state = client_width - plan.slack;

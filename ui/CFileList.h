@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 
 #include <QTableView>
 
@@ -24,7 +24,7 @@ public:
 
     // Titles, alignments and widths of the three columns of the given program, fitted to
     // the list's current client width.
-    void InsertColumns(Client client);
+    void InsertColumns(const ClientProfile& profile);
 
     int GetItemCount() const;
     int GetSelectedCount() const;

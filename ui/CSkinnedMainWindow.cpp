@@ -28,16 +28,17 @@ QString ControlName(int id) {
     return QStringLiteral("id%1").arg(id);
 }
 
-CSkinnedMainWindow::CSkinnedMainWindow(Client client, const QString& title, const QString& skinFile)
+CSkinnedMainWindow::CSkinnedMainWindow(const ClientProfile& profile, const QString& title,
+                                       const QString& skinFile)
     : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint),
-      client_(client) {
+      profile_(profile) {
     ensureKitResources();
     setWindowTitle(title);
-    setWindowIcon(programIcon(client));
+    setWindowIcon(programIcon(profile));
     setFont(gulimFont(12));
     resize(DialogUnits::rect(0, 0, 371, 325).size());
     new FaceDrag(this);
-    userButton_ = std::make_unique<CUser_button>(client);
+    userButton_ = std::make_unique<CUser_button>(profile);
     loadSkin(skinFile);
 }
 
@@ -55,14 +56,13 @@ CFileList* CSkinnedMainWindow::createList(int id, TransferTable* table) {
 }
 
 bool CSkinnedMainWindow::runSharedCommand(int id) {
-    const QString caption =
-        client_ == Client::Download ? QStringLiteral("다운로더") : QStringLiteral("업로더");
+    const QString& caption = profile_.caption;
     auto refused = [&] {
         // A stopped worker that has not ended yet still counts: rows must not move under it.
         if (!transferEngine().isBusy())
             return false;
-        message(QStringLiteral("전송중에는 사용할수 없습니다."),
-                caption + QStringLiteral(" (오류)"), Icon::Error);
+        message(QStringLiteral("전송중에는 사용할수 없습니다."), profile_.errorCaption,
+                Icon::Error);
         return true;
     };
     userButton_->Bind(this, list_, &transferEngine());
@@ -129,7 +129,7 @@ CButtontoImage* CSkinnedMainWindow::imageButton(int id, int bitmap, QRect units,
     auto* button = new CButtontoImage(this);
     button->setObjectName(ControlName(id));
     button->setGeometry(units);
-    button->LoadImages(resourcePrefix(client_), bitmap, 4, top, bottom, left, right);
+    button->LoadImages(profile_.resources, bitmap, 4, top, bottom, left, right);
     connect(button, &QAbstractButton::clicked, this, [this, id] { onCommand(id); });
     return button;
 }
@@ -181,7 +181,7 @@ void CSkinnedMainWindow::createBars(int fileId, int totalId) {
 }
 
 void CSkinnedMainWindow::addTrayIcon(const QString& tip) {
-    tray_ = new CTrayicon(this, TrayMessage::IconId, client_);
+    tray_ = new CTrayicon(this, TrayMessage::IconId, profile_);
     tray_->AddIcon(tip);
     connect(tray_, &CTrayicon::showWindowRequested, this,
             [this] { CTray_menus().ShowMainWindow(this); });

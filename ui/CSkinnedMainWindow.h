@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 #include "TransferHost.h"
 
 #include <QDialog>
@@ -26,7 +26,7 @@ class QTimer;
 class CSkinnedMainWindow : public QDialog, public virtual TransferHost {
     Q_OBJECT
 public:
-    CSkinnedMainWindow(Client client, const QString& title, const QString& skinFile);
+    CSkinnedMainWindow(const ClientProfile& profile, const QString& title, const QString& skinFile);
     ~CSkinnedMainWindow() override;
 
     CFileList* list() const { return list_; }
@@ -95,7 +95,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-    Client client_;
+    const ClientProfile& profile_;
 
 private:
     void loadSkin(const QString& skinFile);

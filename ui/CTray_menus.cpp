@@ -7,9 +7,8 @@
 #include <QMenu>
 #include <QWidget>
 
-QMenu* CTray_menus::CreateMenu(Client client, QWidget* parent) {
-    const bool download = client == Client::Download;
-    auto* menu = new QMenu(download ? QStringLiteral("Tray Menu") : QStringLiteral("Tray"), parent);
+QMenu* CTray_menus::CreateMenu(const ClientProfile& profile, QWidget* parent) {
+    auto* menu = new QMenu(profile.trayMenuTitle, parent);
     menu->setFont(gulimFont(12));
     const auto add = [menu](int id, const QString& text) {
         QAction* action = menu->addAction(text);
@@ -18,8 +17,7 @@ QMenu* CTray_menus::CreateMenu(Client client, QWidget* parent) {
     };
     add(TrayCommand::OpenHomepage, QStringLiteral("홈페이지 접속"));
     menu->addSeparator();
-    add(TrayCommand::ShowWindow,
-        download ? QStringLiteral("파일 다운로드 창보기") : QStringLiteral("파일 업로드 창보기"));
+    add(TrayCommand::ShowWindow, profile.showWindowText);
     add(TrayCommand::Settings, QStringLiteral("환경설정"));
     menu->addSeparator();
     add(TrayCommand::ExitProgram, QStringLiteral("프로그램종료"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 
 class QMenu;
 class QWidget;
@@ -12,7 +12,7 @@ public:
 
     // The tray menu of the program: its items carry their command ids as data and are
     // named "id<command>". The caller owns the menu.
-    static QMenu* CreateMenu(Client client, QWidget* parent = nullptr);
+    static QMenu* CreateMenu(const ClientProfile& profile, QWidget* parent = nullptr);
 
     // Shows the window as it was (a minimised window stays minimised).
     void ShowMainWindow(QWidget* window);

@@ -9,8 +9,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-CTrayicon::CTrayicon(QWidget* owner, int iconId, Client client)
-    : QObject(owner), iconId_(iconId), client_(client) {}
+CTrayicon::CTrayicon(QWidget* owner, int iconId, const ClientProfile& profile)
+    : QObject(owner), iconId_(iconId), profile_(profile) {}
 
 CTrayicon::~CTrayicon() {
     RemoveIcon();
@@ -30,11 +30,8 @@ void CTrayicon::AddIcon(const QString& tip) {
                         HandleTrayMessage(iconId_, TrayMessage::RightButtonDown, QCursor::pos());
                 });
     }
-    const int iconResource = client_ == Client::Download ? 146 : 141;
-    tray_->setIcon(QIcon(resourcePrefix(client_) + QString::number(iconResource) + ".png"));
-    const QString text = tip.isEmpty() ? (client_ == Client::Download ? QStringLiteral("다운로더")
-                                                                      : QStringLiteral("업로더"))
-                                       : tip;
+    tray_->setIcon(QIcon(profile_.resources + QString::number(profile_.trayIcon) + ".png"));
+    const QString text = tip.isEmpty() ? profile_.caption : tip;
     tray_->setToolTip(text.left(127));
     // Without a tray host the icon would only produce warnings; the program works on.
     if (QSystemTrayIcon::isSystemTrayAvailable())
@@ -65,7 +62,7 @@ void CTrayicon::HandleTrayMessage(int iconId, int mouseMessage, const QPoint& at
         return;
     if (menu_)
         menu_->deleteLater();
-    menu_ = CTray_menus::CreateMenu(client_, nullptr);
+    menu_ = CTray_menus::CreateMenu(profile_, nullptr);
     QMenu* menu = menu_;
     connect(menu, &QMenu::triggered, this,
             [this](QAction* action) { emit command(action->data().toInt()); });

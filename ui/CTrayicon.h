@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 
 #include <QObject>
 #include <QPoint>
@@ -17,7 +17,7 @@ class CTrayicon : public QObject {
     Q_OBJECT
 public:
     // Owned by (and removed with) the main window.
-    CTrayicon(QWidget* owner, int iconId, Client client);
+    CTrayicon(QWidget* owner, int iconId, const ClientProfile& profile);
     ~CTrayicon() override; // removes the icon
 
     // Adds the icon with its tip; an empty tip takes the program's own ("다운로더" /
@@ -39,7 +39,7 @@ signals:
 
 private:
     int iconId_;
-    Client client_;
+    const ClientProfile& profile_;
     QSystemTrayIcon* tray_ = nullptr;
     QPointer<QMenu> menu_;
 };

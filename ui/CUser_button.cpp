@@ -15,7 +15,7 @@ void CUser_button::Bind(QWidget* window, CFileList* list, TransferEngineBase* en
 }
 
 int CUser_button::OpenSettings() {
-    Vaultry_Config dialog(client_);
+    Vaultry_Config dialog(profile_);
     return ModalSeam::run(dialog);
 }
 

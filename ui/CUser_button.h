@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 
 #include <QString>
 
@@ -13,7 +13,7 @@ class TransferEngineBase;
 // and its engine before each command; the commands act on the engine's table.
 class CUser_button {
 public:
-    explicit CUser_button(Client client) : client_(client) {}
+    explicit CUser_button(const ClientProfile& profile) : profile_(profile) {}
     virtual ~CUser_button() = default;
 
     void Bind(QWidget* window, CFileList* list, TransferEngineBase* engine);
@@ -31,7 +31,7 @@ public:
     bool BrowseFolder(QString& folder, const QString& title);
 
 private:
-    Client client_;
+    const ClientProfile& profile_;
     QWidget* window_ = nullptr;
     CFileList* list_ = nullptr;
     TransferEngineBase* engine_ = nullptr;

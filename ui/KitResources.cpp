@@ -11,7 +11,7 @@ void ensureKitResources() {
     Q_UNUSED(done);
 }
 
-QIcon programIcon(Client client) {
+QIcon programIcon(const ClientProfile& profile) {
     ensureKitResources();
-    return QIcon(resourcePrefix(client) + QStringLiteral("128.png"));
+    return QIcon(profile.resources + QStringLiteral("128.png"));
 }

@@ -5,9 +5,9 @@
 // resources calls this first.
 void ensureKitResources();
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 
 #include <QIcon>
 
 // The program's window icon (resource 128).
-QIcon programIcon(Client client);
+QIcon programIcon(const ClientProfile& profile);

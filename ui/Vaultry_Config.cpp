@@ -54,9 +54,9 @@ Control* Vaultry_Config::place(int id, int x, int y, int width, int height) {
     return control;
 }
 
-Vaultry_Config::Vaultry_Config(Client client, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), client_(client),
-      ids_(ConfigControlIds::forClient(client)) {
+Vaultry_Config::Vaultry_Config(const ClientProfile& profile, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), profile_(profile),
+      ids_(profile.config) {
     setPalette(lightPalette());
     setFont(gulimFont(11));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -152,7 +152,7 @@ void Vaultry_Config::loadBackground() {
 }
 
 void Vaultry_Config::loadButtonImages() {
-    const QString prefix = resourcePrefix(client_);
+    const QString prefix = profile_.resources;
     cancel_->LoadImages(prefix, ids_.cancelBitmap, 4, 0, 76, 0, 304);
     save_->LoadImages(prefix, ids_.saveBitmap, 4, 0, 76, 0, 304);
     browse_->LoadImages(prefix, ids_.browseBitmap, 4, 0, 63, 0, 252);

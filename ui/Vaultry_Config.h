@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 #include "ConfigControlIds.h"
 
 #include <QDialog>
@@ -21,7 +21,7 @@ class QRadioButton;
 class Vaultry_Config : public QDialog {
     Q_OBJECT
 public:
-    explicit Vaultry_Config(Client client, QWidget* parent = nullptr);
+    explicit Vaultry_Config(const ClientProfile& profile, QWidget* parent = nullptr);
 
     const ConfigControlIds& ids() const { return ids_; }
     bool hasBackground() const { return !background_.isNull(); }
@@ -45,7 +45,7 @@ private:
     QCheckBox* check(int id) const;
     template <class Control> Control* place(int id, int x, int y, int width, int height);
 
-    Client client_;
+    const ClientProfile& profile_;
     ConfigControlIds ids_;
     QPixmap background_;
     QLineEdit* folder_ = nullptr;

@@ -48,7 +48,7 @@ enum Control {
 } // namespace
 
 CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
-    : CSkinnedMainWindow(Client::Download, QStringLiteral("Willowmere - 다운로드"),
+    : CSkinnedMainWindow(ClientProfile::download(), QStringLiteral("Willowmere - 다운로드"),
                          QStringLiteral("images/download_bg.bmp")),
       engine_(std::make_unique<DownloadEngine>(*this)), initialRequest_(initialRequest) {
     setObjectName(QStringLiteral("CVaultry_downloadDlg"));
@@ -145,7 +145,7 @@ void CVaultry_downloadDlg::receiveRequest(const QByteArray& command) {
 
 void CVaultry_downloadDlg::processPendingRequest() {
     if (!columnsMade_) {
-        list()->InsertColumns(Client::Download);
+        list()->InsertColumns(ClientProfile::download());
         columnsMade_ = true;
     }
     const QByteArray request = pendingRequest_;

@@ -339,7 +339,7 @@ private slots:
         QWidget window;
         auto* list = new CFileList(&window);
         list->setTable(&engine.table());
-        CUser_button commands(Client::Download);
+        CUser_button commands(ClientProfile::download());
         commands.Bind(&window, list, &engine);
 
         fill(engine, TransferTable::kCapacity);
@@ -369,7 +369,7 @@ private slots:
     void deleteCompletedKeepsRecordsInStep() {
         RecordingHost host;
         DownloadEngine engine(host);
-        CUser_button commands(Client::Download);
+        CUser_button commands(ClientProfile::download());
         commands.Bind(nullptr, nullptr, &engine);
 
         fill(engine, TransferTable::kCapacity, {0, 1, 50, 198, 199});

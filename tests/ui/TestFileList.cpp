@@ -142,19 +142,19 @@ private slots:
     void columnsOfBothPrograms() {
         fill(1);
         const int client = list_->contentsRect().width();
-        list_->InsertColumns(Client::Upload);
+        list_->InsertColumns(ClientProfile::upload());
         QCOMPARE(list_->columnWidth(1), 60);
         const int state = list_->columnWidth(2);
         QVERIFY(state >= 72);
         QCOMPARE(list_->columnWidth(0) + 60 + state, client - 18);
-        list_->InsertColumns(Client::Download);
+        list_->InsertColumns(ClientProfile::download());
         QCOMPARE(list_->columnWidth(0) + 60 + list_->columnWidth(2), client - 5);
 
         // A list wide enough takes the widths as they are.
         CFileList wide;
         wide.resize(700, 100);
         wide.setTable(table_);
-        wide.InsertColumns(Client::Download);
+        wide.InsertColumns(ClientProfile::download());
         QCOMPARE(wide.columnWidth(0), 490);
         QCOMPARE(wide.columnWidth(2), wide.contentsRect().width() - 555);
 

@@ -1,5 +1,5 @@
 #include "CButtontoImage.h"
-#include "ClientKind.h"
+#include "ClientProfile.h"
 #include "DialogUnits.h"
 #include "KitResources.h"
 #include "TestEnvironment.h"
@@ -159,7 +159,7 @@ private slots:
     // covers the whole button in every state: the face colour never shows through.
     void everyStripCoversItsButton() {
         struct Strip {
-            Client client;
+            const ClientProfile* profile;
             int id, width, height;
             SliceMargins margins;
             QRect button; // dialog units
@@ -167,7 +167,7 @@ private slots:
         const SliceMargins titleDown{0, 73, 73, 73}, titleUp{0, 16, 16, 16}, move{0, 18, 0, 80},
             remove{0, 18, 0, 320}, wide{0, 58, 0, 224}, big{0, 29, 0, 328}, save{0, 76, 0, 304},
             browse{0, 63, 0, 252};
-        const Client D = Client::Download, U = Client::Upload;
+        const ClientProfile *D = &ClientProfile::download(), *U = &ClientProfile::upload();
         const Strip strips[] = {{D, 143, 64, 14, titleDown, {343, 16, 9, 9}},
                                 {D, 142, 64, 14, titleDown, {332, 16, 9, 9}},
                                 {D, 140, 64, 14, titleDown, {354, 16, 9, 9}},
@@ -200,12 +200,12 @@ private slots:
                                 {U, 194, 304, 24, save, {158, 243, 43, 16}},
                                 {U, 152, 252, 21, browse, {228, 52, 36, 14}}};
         for (const Strip& s : strips) {
-            const QString path = resourcePrefix(s.client) + QString::number(s.id) + ".bmp";
+            const QString path = s.profile->resources + QString::number(s.id) + ".bmp";
             QCOMPARE(QImage(path).size(), QSize(s.width, s.height));
             place(DialogUnits::rect(s.button.x(), s.button.y(), s.button.width(), s.button.height())
                       .size());
             const SliceMargins& m = s.margins;
-            QVERIFY2(button_->LoadImages(resourcePrefix(s.client), s.id, 4, m.top, m.bottom, m.left,
+            QVERIFY2(button_->LoadImages(s.profile->resources, s.id, 4, m.top, m.bottom, m.left,
                                          m.right),
                      qPrintable(path));
             button_->setFocus();

@@ -48,7 +48,7 @@ class TestListCommands : public QObject {
     Q_OBJECT
     QWidget window_;
     CFileList* list_ = nullptr;
-    CUser_button commands_{Client::Download};
+    CUser_button commands_{ClientProfile::download()};
 
 private slots:
     void initTestCase() {
@@ -89,12 +89,13 @@ private slots:
         const QStringList download{
             QStringLiteral("홈페이지 접속"), QString(), QStringLiteral("파일 다운로드 창보기"),
             QStringLiteral("환경설정"),      QString(), QStringLiteral("프로그램종료")};
-        for (Client client : {Client::Download, Client::Upload}) {
-            QScopedPointer<QMenu> menu(CTray_menus::CreateMenu(client));
+        for (const ClientProfile* profile :
+             {&ClientProfile::download(), &ClientProfile::upload()}) {
+            QScopedPointer<QMenu> menu(CTray_menus::CreateMenu(*profile));
             const QList<QAction*> actions = menu->actions();
             QCOMPARE(actions.size(), 6);
             QStringList texts = download;
-            if (client == Client::Upload)
+            if (profile == &ClientProfile::upload())
                 texts[2] = QStringLiteral("파일 업로드 창보기");
             const int ids[] = {32771, 0, 32772, 32773, 0, 32774};
             for (int i = 0; i < 6; ++i) {
@@ -108,13 +109,13 @@ private slots:
     }
 
     void trayIconHandler() {
-        CTrayicon tray(&window_, TrayMessage::IconId, Client::Download);
+        CTrayicon tray(&window_, TrayMessage::IconId, ClientProfile::download());
         tray.AddIcon(QStringLiteral("다운로더"));
         QCOMPARE(tray.tip(), QStringLiteral("다운로더"));
-        CTrayicon upload(&window_, TrayMessage::IconId, Client::Upload);
+        CTrayicon upload(&window_, TrayMessage::IconId, ClientProfile::upload());
         upload.AddIcon();
         QCOMPARE(upload.tip(), QStringLiteral("업로더"));
-        QVERIFY(!programIcon(Client::Upload).isNull());
+        QVERIFY(!programIcon(ClientProfile::upload()).isNull());
         // Without a tray host nothing is shown and nothing breaks.
         QCOMPARE(tray.isShown(), QSystemTrayIcon::isSystemTrayAvailable());
 

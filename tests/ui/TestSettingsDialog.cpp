@@ -61,8 +61,9 @@ private slots:
     }
 
     void freshStoreInBothPrograms() {
-        for (Client client : {Client::Download, Client::Upload}) {
-            Vaultry_Config dialog(client);
+        for (const ClientProfile* profile :
+             {&ClientProfile::download(), &ClientProfile::upload()}) {
+            Vaultry_Config dialog(*profile);
             const ConfigControlIds& id = dialog.ids();
             for (int each : {id.folderEdit, id.browse, id.save, id.cancel, id.overwrite, id.confirm,
                              id.resume, id.downAutostart, id.folderUse, id.downListDel,
@@ -82,13 +83,13 @@ private slots:
                 dialog.findChild<QLineEdit*>(QStringLiteral("id%1").arg(id.folderEdit))->text(),
                 SettingsStore::readText(SettingKey::DefaultFolder));
         }
-        QCOMPARE(ConfigControlIds::forClient(Client::Upload).folderEdit, 1037);
-        QCOMPARE(ConfigControlIds::forClient(Client::Download).save, 1058);
+        QCOMPARE(ClientProfile::upload().config.folderEdit, 1037);
+        QCOMPARE(ClientProfile::download().config.save, 1058);
     }
 
     void saveWritesAllTwelveValues() {
         clearStore(); // not even first-run values: every key must come from the dialog
-        Vaultry_Config dialog(Client::Upload);
+        Vaultry_Config dialog(ClientProfile::upload());
         QVERIFY(ticked(dialog, dialog.ids().overwrite)); // "DOWN_File_over" absent
         control(dialog, dialog.ids().save)->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -99,7 +100,7 @@ private slots:
         QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, -1), 0);
         QCOMPARE(SettingsStore::readInt(SettingKey::UpTray, -1), 0);
 
-        Vaultry_Config again(Client::Download);
+        Vaultry_Config again(ClientProfile::download());
         const ConfigControlIds& id = again.ids();
         control(again, id.folderUse)->click(); // cleared: stored as 1
         control(again, id.confirm)->click();
@@ -112,16 +113,16 @@ private slots:
         QCOMPARE(SettingsStore::readInt(SettingKey::UpSystemEnd, 0), 1);
         QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), QStringLiteral("/없는/폴더"));
 
-        Vaultry_Config third(Client::Download);
+        Vaultry_Config third(ClientProfile::download());
         QVERIFY(ticked(third, third.ids().confirm));
         QVERIFY(!ticked(third, third.ids().folderUse));
 
         // A value no choice stands for selects "항상 덮어쓰기".
         SettingsStore::writeText(SettingKey::DownFileOver, QStringLiteral("어느 것도 아님"));
-        Vaultry_Config garbled(Client::Upload);
+        Vaultry_Config garbled(ClientProfile::upload());
         QVERIFY(ticked(garbled, garbled.ids().overwrite));
         SettingsStore::writeInt(SettingKey::DownFileOver, 7);
-        Vaultry_Config unknown(Client::Download);
+        Vaultry_Config unknown(ClientProfile::download());
         QVERIFY(ticked(unknown, unknown.ids().overwrite));
     }
 
@@ -130,7 +131,7 @@ private slots:
         FolderChooser::install(&chooser);
         const auto before = storeContents();
         {
-            Vaultry_Config dialog(Client::Download);
+            Vaultry_Config dialog(ClientProfile::download());
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             control(dialog, dialog.ids().downListDel)->click();
@@ -149,7 +150,7 @@ private slots:
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
         }
         {
-            Vaultry_Config dialog(Client::Upload);
+            Vaultry_Config dialog(ClientProfile::upload());
             dialog.show();
             control(dialog, dialog.ids().upTray)->click();
             control(dialog, dialog.ids().cancel)->click();
@@ -160,7 +161,7 @@ private slots:
     }
 
     void borderlessPictureDraggedByTheBackground() {
-        Vaultry_Config dialog(Client::Download);
+        Vaultry_Config dialog(ClientProfile::download());
         QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
         const QString path = skinPath(QStringLiteral("images/config_bg.bmp"));
         QVERIFY2(!path.isEmpty(), "the build copies the skins next to the programs");

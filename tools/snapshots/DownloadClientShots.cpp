@@ -25,7 +25,7 @@ bool shoot(QWidget& widget, const QDir& out, const QString& name) {
 
 bool downloadClientShots(const QDir& out) {
     CVaultry_downloadDlg window{QByteArray()};
-    window.list()->InsertColumns(Client::Download);
+    window.list()->InsertColumns(ClientProfile::download());
     struct Row {
         const char* name;
         qint64 size;

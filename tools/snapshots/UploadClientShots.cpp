@@ -11,7 +11,7 @@
 
 bool uploadClientShots(const QDir& out) {
     CBellcove_uploadDlg window;
-    window.list()->InsertColumns(Client::Upload);
+    window.list()->InsertColumns(ClientProfile::upload());
     struct Row {
         const char* name;
         qint64 size;

@@ -12,8 +12,9 @@
 #include <QLabel>
 #include <QPainter>
 
-WindowPreview::WindowPreview(Client client, TransferTable* table) : client_(client) {
-    const bool download = client == Client::Download;
+WindowPreview::WindowPreview(const ClientProfile& profile, TransferTable* table)
+    : profile_(profile) {
+    const bool download = &profile == &ClientProfile::download();
     skin_.load(skinPath(download ? "images/download_bg.bmp" : "images/upload_bg.bmp"));
     setFixedSize(skin_.isNull() ? QSize(557, 488) : skin_.size());
     setFont(gulimFont(11));
@@ -34,7 +35,7 @@ WindowPreview::WindowPreview(Client client, TransferTable* table) : client_(clie
     list_ = new CFileList(this);
     list_->setGeometry(DialogUnits::rect(9, 117, 351, 92));
     list_->setTable(table);
-    list_->InsertColumns(client);
+    list_->InsertColumns(profile);
 
     auto* end = new QCheckBox(download ? "프로그램종료" : "창닫기", this);
     end->setGeometry(DialogUnits::rect(54, 245, 50, 8).adjusted(0, -2, 0, 2));
@@ -81,7 +82,7 @@ void WindowPreview::addButton(int id, int bitmap, int x, int y, int w, int h, in
     auto* b = new CButtontoImage(this);
     b->setObjectName(QStringLiteral("id%1").arg(id));
     b->setGeometry(DialogUnits::rect(x, y, w, h));
-    b->LoadImages(resourcePrefix(client_), bitmap, 4, top, bottom, left, right);
+    b->LoadImages(profile_.resources, bitmap, 4, top, bottom, left, right);
 }
 
 void WindowPreview::addStatic(int x, int y, int w, int h, const QString& text,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientKind.h"
+#include "ClientProfile.h"
 
 #include <QWidget>
 
@@ -13,7 +13,7 @@ class TransferTable;
 // status texts) at the windows' control positions, so the art can be judged in place.
 class WindowPreview : public QWidget {
 public:
-    WindowPreview(Client client, TransferTable* table);
+    WindowPreview(const ClientProfile& profile, TransferTable* table);
     CButtontoImage* button(int id) const;
     CFileList* list() const { return list_; }
 
@@ -26,7 +26,7 @@ private:
     void addStatic(int x, int y, int w, int h, const QString& text, const QColor& background);
     void addBar(int x, int y, int w, int h, quint32 position, const QString& caption);
 
-    Client client_;
+    const ClientProfile& profile_;
     QPixmap skin_;
     CFileList* list_ = nullptr;
 };

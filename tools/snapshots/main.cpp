@@ -25,7 +25,7 @@
 
 namespace {
 
-void fill(RecordTable<TransferRecord>& table, Client client) {
+void fill(RecordTable<TransferRecord>& table, const ClientProfile& profile) {
     struct Row {
         const char* name;
         qint64 size;
@@ -40,7 +40,7 @@ void fill(RecordTable<TransferRecord>& table, Client client) {
                         {"설치파일.exe", 23456789, "대기"}};
     for (const Row& r : rows) {
         QString state = QString::fromUtf8(r.state);
-        if (client == Client::Upload && state == QStringLiteral("중복파일"))
+        if (&profile == &ClientProfile::upload() && state == QStringLiteral("중복파일"))
             state = QStringLiteral("대기");
         table.append(TransferRecord{}, QString::fromUtf8(r.name), FormatSize(r.size), state);
     }
@@ -74,11 +74,12 @@ bool zoomed(QWidget& window, const QDir& out, const QString& name) {
 
 bool windows(const QDir& out) {
     bool ok = true;
-    for (Client client : {Client::Download, Client::Upload}) {
-        const bool download = client == Client::Download;
+    for (const ClientProfile* each : {&ClientProfile::download(), &ClientProfile::upload()}) {
+        const ClientProfile& profile = *each;
+        const bool download = &profile == &ClientProfile::download();
         RecordTable<TransferRecord> table;
-        fill(table, client);
-        WindowPreview window(client, &table);
+        fill(table, profile);
+        WindowPreview window(profile, &table);
         window.list()->Mark(0);
         ok &= save(window, out, download ? "download_window.png" : "upload_window.png");
         ok &= zoomed(window, out, download ? "download_details.png" : "upload_details.png");
@@ -91,9 +92,9 @@ bool windows(const QDir& out) {
 }
 
 // Every strip of a window, one row per button: normal, pressed, alternate, alternate pressed.
-bool buttonSheet(const QDir& out, Client client) {
+bool buttonSheet(const QDir& out, const ClientProfile& profile) {
     RecordTable<TransferRecord> table;
-    WindowPreview window(client, &table);
+    WindowPreview window(profile, &table);
     window.show();
     QApplication::processEvents();
     const QList<CButtontoImage*> buttons = window.findChildren<CButtontoImage*>();
@@ -115,7 +116,8 @@ bool buttonSheet(const QDir& out, Client client) {
         y += 70;
     }
     p.end();
-    const QString name = client == Client::Download ? "buttons_download.png" : "buttons_upload.png";
+    const QString name =
+        &profile == &ClientProfile::download() ? "buttons_download.png" : "buttons_upload.png";
     const bool ok = sheet.save(out.filePath(name));
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(out.filePath(name)));
     return ok;
@@ -138,11 +140,11 @@ bool bars(const QDir& out) {
 
 bool list(const QDir& out) {
     RecordTable<TransferRecord> table;
-    fill(table, Client::Download);
+    fill(table, ClientProfile::download());
     CFileList view;
     view.resize(527, 138);
     view.setTable(&table);
-    view.InsertColumns(Client::Download);
+    view.InsertColumns(ClientProfile::download());
     view.Mark(2);
     view.Mark(3);
     return save(view, out, "file_list.png");
@@ -150,11 +152,13 @@ bool list(const QDir& out) {
 
 bool menus(const QDir& out) {
     bool ok = true;
-    for (Client client : {Client::Download, Client::Upload}) {
-        QMenu* menu = CTray_menus::CreateMenu(client);
+    for (const ClientProfile* each : {&ClientProfile::download(), &ClientProfile::upload()}) {
+        const ClientProfile& profile = *each;
+        QMenu* menu = CTray_menus::CreateMenu(profile);
         menu->adjustSize();
         ok &= save(*menu, out,
-                   client == Client::Download ? "tray_menu_download.png" : "tray_menu_upload.png");
+                   &profile == &ClientProfile::download() ? "tray_menu_download.png"
+                                                          : "tray_menu_upload.png");
         delete menu;
     }
     return ok;
@@ -162,10 +166,12 @@ bool menus(const QDir& out) {
 
 bool dialogs(const QDir& out) {
     bool ok = true;
-    for (Client client : {Client::Download, Client::Upload}) {
-        Vaultry_Config dialog(client);
+    for (const ClientProfile* each : {&ClientProfile::download(), &ClientProfile::upload()}) {
+        const ClientProfile& profile = *each;
+        Vaultry_Config dialog(profile);
         ok &= save(dialog, out,
-                   client == Client::Download ? "config_download.png" : "config_upload.png");
+                   &profile == &ClientProfile::download() ? "config_download.png"
+                                                          : "config_upload.png");
     }
     return ok;
 }
@@ -191,8 +197,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = windows(out);
-    ok &= buttonSheet(out, Client::Download);
-    ok &= buttonSheet(out, Client::Upload);
+    ok &= buttonSheet(out, ClientProfile::download());
+    ok &= buttonSheet(out, ClientProfile::upload());
     ok &= bars(out);
     ok &= list(out);
     ok &= menus(out);

@@ -52,7 +52,7 @@ enum Control {
 } // namespace
 
 CBellcove_uploadDlg::CBellcove_uploadDlg()
-    : CSkinnedMainWindow(Client::Upload, QStringLiteral("Vastrelle - 업로드"),
+    : CSkinnedMainWindow(ClientProfile::upload(), QStringLiteral("Vastrelle - 업로드"),
                          QStringLiteral("images/upload_bg.bmp")),
       engine_(std::make_unique<UploadEngine>(*this)) {
     setObjectName(QStringLiteral("CBellcove_uploadDlg"));
@@ -132,7 +132,7 @@ qint64 CBellcove_uploadDlg::receiveCopyData(const CopyData& message) {
     if (text.isEmpty())
         return 0;
     if (!columnsMade_) {
-        list()->InsertColumns(Client::Upload);
+        list()->InsertColumns(ClientProfile::upload());
         columnsMade_ = true;
     }
     // Handled after the sender has its answer: the handling talks to the file server and may

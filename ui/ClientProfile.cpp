@@ -1,0 +1,31 @@
+#include "ClientProfile.h"
+
+const ClientProfile& ClientProfile::download() {
+    static const ClientProfile profile{
+        QStringLiteral(":/download/"),
+        QStringLiteral("다운로더"),
+        QStringLiteral("다운로더 (오류)"),
+        146,
+        QStringLiteral("Tray Menu"),
+        QStringLiteral("파일 다운로드 창보기"),
+        {490, 60, 555},
+        {1069, 1070, 1058, 1003, 1021, 1022, 1075, 1076, 1077, 1078,
+         1079, 1080, 1081, 1082, 1083, 1084, 1085, 194,  192,  135},
+    };
+    return profile;
+}
+
+const ClientProfile& ClientProfile::upload() {
+    static const ClientProfile profile{
+        QStringLiteral(":/upload/"),
+        QStringLiteral("업로더"),
+        QStringLiteral("업로더 (오류)"),
+        141,
+        QStringLiteral("Tray"),
+        QStringLiteral("파일 업로드 창보기"),
+        {450, 60, 528},
+        {1037, 1054, 1055, 1009, 1057, 1058, 1059, 1060, 1061, 1062,
+         1063, 1064, 1065, 1066, 1067, 1068, 1069, 196,  194,  152},
+    };
+    return profile;
+}
