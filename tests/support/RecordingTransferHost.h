@@ -24,6 +24,9 @@ public:
 
     std::function<void(int)> onTimer; // wired to the engine
     double timerScale = 0.05;         // retry and progress delays, shortened
+    // With a manual clock no timer runs by itself: the test fires them.
+    bool manualClock = false;
+    QHash<int, int> armed; // timer id -> milliseconds, while armed on the manual clock
 
     QList<Message> messages;
     QStringList statusLines, speeds, remaining;
@@ -69,6 +72,10 @@ public:
     }
     void startEngineTimer(int id, int ms) override {
         timerRequests.append({id, ms});
+        if (manualClock) {
+            armed[id] = ms;
+            return;
+        }
         QTimer*& timer = timers_[id];
         if (!timer) {
             timer = new QTimer(this);
@@ -81,8 +88,17 @@ public:
         timer->start(int(ms * timerScale));
     }
     void stopEngineTimer(int id) override {
+        armed.remove(id);
         if (QTimer* t = timers_.value(id))
             t->stop();
+    }
+    // Runs an armed timer of the manual clock; false when it is not armed.
+    bool fire(int id) {
+        if (!armed.remove(id))
+            return false;
+        if (onTimer)
+            onTimer(id);
+        return true;
     }
     void restoreAndShow() override { ++shown; }
     void showWindow() override { ++shown; }

@@ -1,0 +1,237 @@
+#include "DownloadEngine.h"
+#include "ManualWorkers.h"
+#include "RecordingHost.h"
+#include "SettingsStore.h"
+#include "TestEnvironment.h"
+#include "UploadEngine.h"
+
+#include <QtTest>
+
+// How the two engines move a list, driven step by step: workers that end when the script
+// says and with the outcome it says, and a clock that only moves when the script fires a
+// timer. Each row of a table is one case, named by what it shows.
+//
+// Steps: "complete", "fail", "stopped" (the worker ends on a stop), "ask" (the local file
+// exists), "unacceptable", "diskfull", "cannotopen" end the running worker that way; "start"
+// and "stop" press the start/stop button; "retry" fires the retry timer; "workers:N" checks
+// how many workers were started so far; "resume:N" checks the download's resume index.
+namespace {
+
+const QString kAllDone = QStringLiteral("모든 파일이 전송완료되었습니다.");
+const QString kOneFailed = QStringLiteral("1개의 파일을 전송하지 못했습니다.");
+const QString kServerLost = QStringLiteral("서버와 연결되지 않아 접속이 종료되었습니다.");
+const QString kCannotOpen =
+    QStringLiteral("업로드할 파일을 열수 없습니다.\n업로드할 파일이 존재하는지 확인해주세요.");
+const QString kDiskFull = QStringLiteral("디스크 공간이 부족하여 다운로드를 멈추었습니다.\n"
+                                         "공간을 확보한 후 다시 시작하면 이어받습니다.");
+
+template <class Engine, class Record> struct Bench {
+    RecordingHost host;
+    ManualWorkers* workers = new ManualWorkers;
+    Engine engine{host, nullptr, std::unique_ptr<WorkerRunner>(workers)};
+
+    explicit Bench(int files) {
+        host.manualClock = true;
+        host.onTimer = [this](int id) { engine.onTimer(id); };
+        for (int i = 0; i < files; ++i) {
+            Record record;
+            record.name = "f" + QByteArray::number(i);
+            record.size = 1000;
+            engine.table().append(record, QString::fromLatin1(record.name), QString(),
+                                  QStringLiteral("대기"));
+        }
+        engine.refreshAfterListing();
+    }
+
+    // Ends the running worker as `result` says (0 with `complete` for a whole file).
+    bool end(int result, bool complete = false) {
+        TransferProgress* progress = engine.workerProgress();
+        if (!progress || workers->running() == 0)
+            return false;
+        if (complete) {
+            progress->done = 1000;
+            progress->markComplete();
+        } else {
+            progress->result = result;
+        }
+        return workers->endOne();
+    }
+
+    QStringList stateTexts() const {
+        QStringList texts;
+        for (int row = 0; row < engine.table().count(); ++row)
+            texts << engine.table().text(row, TransferTable::StateColumn);
+        return texts;
+    }
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const auto& m : host.messages)
+            texts << m.text;
+        return texts;
+    }
+};
+
+} // namespace
+
+class TestQueue : public QObject {
+    Q_OBJECT
+
+    static int resumeIndexOf(const DownloadEngine& engine) { return engine.resumeIndex(); }
+    static int resumeIndexOf(const UploadEngine&) { return -2; } // the upload keeps none
+
+    static void columns() {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<int>("workers");
+    }
+
+    // Runs the steps on a bench; the download and the upload name their own results.
+    template <class B> static void run(B& bench, const QStringList& steps) {
+        for (const QString& step : steps) {
+            bool ok = true;
+            if (step == "complete")
+                ok = bench.end(0, true);
+            else if (step == "fail")
+                ok = bench.end(TransferEngineBase::kFailedAttempt);
+            else if (step == "stopped")
+                ok = bench.end(TransferEngineBase::kStoppedAttempt);
+            else if (step == "ask")
+                ok = bench.end(DownloadProgress::AskUser);
+            else if (step == "unacceptable")
+                ok = bench.end(DownloadProgress::NotAcceptable);
+            else if (step == "diskfull")
+                ok = bench.end(DownloadProgress::DiskFull);
+            else if (step == "cannotopen")
+                ok = bench.end(UploadProgress::CannotOpen);
+            else if (step == "start" || step == "stop")
+                bench.engine.toggle();
+            else if (step == "retry")
+                ok = bench.host.fire(TransferEngineBase::kRetryTimer);
+            else if (step.startsWith("workers:"))
+                ok = bench.workers->started == step.mid(8).toInt();
+            else if (step.startsWith("resume:"))
+                ok = resumeIndexOf(bench.engine) == step.mid(7).toInt();
+            else
+                ok = false;
+            QVERIFY2(ok, qPrintable(QString("step \"%1\" of %2").arg(step, steps.join(' '))));
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        SettingsStore::EnsureDefaults();
+        SettingsStore::writeInt(SettingKey::DownListDel, 0);
+    }
+
+    void downloadQueue_data() {
+        columns();
+        QTest::newRow("three files complete in list order: one report")
+            << 3 << QStringList{"start", "complete", "complete", "complete"}
+            << QStringList{"완료", "완료", "완료"} << QStringList{kAllDone} << 3;
+        QTest::newRow("last file fails four times: 오류, no completion actions")
+            << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
+            << QStringList{"오류"} << QStringList{} << 4;
+        QTest::newRow("a file given up: the next goes, and the end counts the failure")
+            << 2
+            << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail",
+                           "retry", "complete"}
+            << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 5;
+        QTest::newRow("a file after two recovered drops still gets three retries")
+            << 2
+            << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail", "retry",
+                           "fail", "retry", "fail", "retry", "complete"}
+            << QStringList{"완료", "완료"} << QStringList{kAllDone} << 7;
+        QTest::newRow("stop while the worker is still ending: the next start waits for it")
+            << 1
+            << QStringList{"start", "stop", "start", "workers:1", "stopped", "workers:2",
+                           "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 2;
+        QTest::newRow("stop after the last byte: the file is complete, once")
+            << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
+            << QStringList{kAllDone} << 1;
+        QTest::newRow("the local file exists: asked, and the same file goes again")
+            << 1 << QStringList{"start", "ask", "workers:2", "complete"} << QStringList{"완료"}
+            << QStringList{kAllDone} << 2;
+        QTest::newRow("a link in the way: 오류 at once, no retry, the list goes on")
+            << 2 << QStringList{"start", "unacceptable", "workers:2", "complete"}
+            << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 2;
+        QTest::newRow("a full disk: the list stops, the next start resumes the file")
+            << 1 << QStringList{"start", "diskfull", "resume:0", "workers:1", "start", "complete",
+                                "resume:-1"}
+            << QStringList{"완료"} << QStringList{kDiskFull, kAllDone} << 2;
+        QTest::newRow("an empty list started by hand: nothing to report")
+            << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
+    }
+
+    void downloadQueue() {
+        QFETCH(int, files);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, messages);
+        QFETCH(int, workers);
+        Bench<DownloadEngine, FileRecord> bench(files);
+        bench.host.duplicateAnswers = {2};
+        run(bench, steps);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(bench.stateTexts(), states);
+        QCOMPARE(bench.messageTexts(), messages);
+        QCOMPARE(bench.workers->started, workers);
+        QVERIFY(!bench.engine.isRunning());
+        QVERIFY(!bench.host.armed.contains(TransferEngineBase::kRetryTimer));
+    }
+
+    void uploadQueue_data() {
+        columns();
+        QTest::newRow("three files complete in list order: one report")
+            << 3 << QStringList{"start", "complete", "complete", "complete"}
+            << QStringList{"완료", "완료", "완료"} << QStringList{kAllDone} << 3;
+        QTest::newRow("four lost connections: three silent retries, then the box")
+            << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
+            << QStringList{"대기"} << QStringList{kServerLost} << 4;
+        QTest::newRow("a file that cannot be opened: the box, and the queue waits")
+            << 2 << QStringList{"start", "cannotopen"} << QStringList{"오류", "대기"}
+            << QStringList{kCannotOpen} << 1;
+        QTest::newRow("a file after two recovered drops still gets three retries")
+            << 2
+            << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail", "retry",
+                           "fail", "retry", "fail", "retry", "complete"}
+            << QStringList{"완료", "완료"} << QStringList{kAllDone} << 7;
+        QTest::newRow("stop while the worker is still ending: the next start waits for it")
+            << 1
+            << QStringList{"start", "stop", "start", "workers:1", "stopped", "workers:2",
+                           "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 2;
+        QTest::newRow("stop after the last byte: the file is complete, once")
+            << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
+            << QStringList{kAllDone} << 1;
+        QTest::newRow("a stopped file resumes, and a retry never restarts a started queue")
+            << 1 << QStringList{"start", "stop", "stopped", "start", "fail", "start", "retry",
+                                "workers:3", "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 3;
+        QTest::newRow("an empty list started by hand: nothing to report")
+            << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
+    }
+
+    void uploadQueue() {
+        QFETCH(int, files);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, messages);
+        QFETCH(int, workers);
+        Bench<UploadEngine, UploadRecord> bench(files);
+        run(bench, steps);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(bench.stateTexts(), states);
+        QCOMPARE(bench.messageTexts(), messages);
+        QCOMPARE(bench.workers->started, workers);
+        QVERIFY(!bench.engine.isRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQueue)
+#include "TestQueue.moc"
