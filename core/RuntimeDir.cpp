@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,30 +32,39 @@ bool usable(const QString& dir) {
     return ok;
 }
 
+QString runtimeFolder() {
+    const QString runtime = absoluteVariable("XDG_RUNTIME_DIR");
+    return runtime.isEmpty() ? QString() : runtime + QStringLiteral("/vaultry");
+}
+
+QString cacheHome() {
+    const QString cache = absoluteVariable("XDG_CACHE_HOME");
+    if (!cache.isEmpty())
+        return cache;
+    const QString home = absoluteVariable("HOME");
+    return home.isEmpty() ? QString() : home + QStringLiteral("/.cache");
+}
+
+QString cacheFolder(const QString& cache) {
+    return cache.isEmpty() ? QString() : cache + QStringLiteral("/vaultry-runtime");
+}
+
 } // namespace
 
 QStringList PrivateRuntimeDirCandidates() {
-    QStringList dirs;
-    const QString runtime = absoluteVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        dirs << runtime + QStringLiteral("/vaultry");
-    QString cache = absoluteVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty()) {
-        const QString home = absoluteVariable("HOME");
-        if (!home.isEmpty())
-            cache = home + QStringLiteral("/.cache");
-    }
-    if (!cache.isEmpty())
-        dirs << cache + QStringLiteral("/vaultry-runtime");
+    QStringList dirs{runtimeFolder(), cacheFolder(cacheHome())};
+    dirs.removeAll(QString());
     return dirs;
 }
 
 QString PrivateRuntimeDir() {
-    for (const QString& dir : PrivateRuntimeDirCandidates()) {
-        // The cache folder may not exist yet; a parent that does is left as it is.
-        ::mkdir(QFile::encodeName(QFileInfo(dir).path()).constData(), 0700);
-        if (usable(dir))
-            return dir;
-    }
-    return {};
+    const QString runtime = runtimeFolder();
+    if (!runtime.isEmpty() && usable(runtime))
+        return runtime;
+    const QString cache = cacheHome();
+    if (cache.isEmpty())
+        return {};
+    ::mkdir(QFile::encodeName(cache).constData(), 0700); // a fresh account may have none yet
+    const QString fallback = cacheFolder(cache);
+    return usable(fallback) ? fallback : QString();
 }

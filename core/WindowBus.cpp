@@ -40,9 +40,10 @@ struct Registry {
     QMutex mutex;
     std::vector<WindowBus*> buses; // registered ones only
 };
+// Never destroyed: a bus that outlives static destruction still finds it.
 Registry& registry() {
-    static Registry r;
-    return r;
+    static Registry* r = new Registry;
+    return *r;
 }
 
 thread_local int nestedSends = 0;

@@ -178,7 +178,14 @@ private slots:
     // descriptor limit is smaller than the crowd (256: more connections than it reads at
     // once; 32: it runs out of descriptors first).
     void halfOpenConnectionsDoNotHoldOffOthers() {
-        for (const int descriptorLimit : {256, 32}) {
+#ifdef VAULTRY_SANITIZED
+        // The sanitizers' own checks need descriptors (UBSan probes memory through a pipe):
+        // a process that has run out of them gets false findings.
+        const QList<int> descriptorLimits{256};
+#else
+        const QList<int> descriptorLimits{256, 32};
+#endif
+        for (const int descriptorLimit : descriptorLimits) {
             QProcess* peer = startPeer("Test_stalled", "stalled lock", descriptorLimit);
             QVERIFY(peer);
             const QString endpoint = WindowBus::findWindow("Test_stalled");
