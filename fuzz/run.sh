@@ -9,6 +9,7 @@ seconds="${1:-60}"
 fuzz/build.sh >/dev/null
 mkdir -p build-fuzz/crashes build-fuzz/logs
 failed=()
+passed=0
 for seeds in fuzz/corpus/*/; do
   target=$(basename "$seeds")
   binary=build-fuzz/bin/$target
@@ -24,13 +25,15 @@ for seeds in fuzz/corpus/*/; do
       >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "$target: ${runs:-?} inputs in ${seconds} s, no crash"
+    passed=$((passed + 1))
   else
     echo "$target: CRASHED (log $log)"
     grep -E 'ERROR|property broken|runtime error|SUMMARY|Test unit written' "$log" | head -20
     failed+=("$target")
   fi
 done
+echo "fuzz: $passed passed, ${#failed[@]} failed"
 if [ ${#failed[@]} -gt 0 ]; then
-  echo "fuzzing failed: ${failed[*]}"
+  echo "crashed: ${failed[*]}"
   exit 1
 fi
