@@ -6,12 +6,13 @@
 
 InstanceLock::InstanceLock(const QString& name) {
     const QString dir = PrivateRuntimeDir();
-    if (dir.isEmpty()) {
-        // Without a private folder there is nothing safe to lock; behave as the only instance.
-        acquired_ = true;
+    if (dir.isEmpty() || name.isEmpty() || name.contains(QLatin1Char('/'))) {
+        unavailable_ = true;
         return;
     }
     lock_ = std::make_unique<QLockFile>(QDir(dir).filePath(name + QStringLiteral(".lock")));
     lock_->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
     acquired_ = lock_->tryLock(0);
+    // Held by a live process is the one answer that says "another instance runs".
+    unavailable_ = !acquired_ && lock_->error() != QLockFile::LockFailedError;
 }

@@ -4,15 +4,21 @@
 #include <QString>
 #include <memory>
 
-// A named single-instance marker held for the life of the process. A lock left behind by a
-// process that died is taken over, never trusted.
+// A named single-instance marker held for the life of the process, kept in the private
+// runtime folder (the one the window bus uses, so both programs agree). A lock left behind by
+// a process that died is taken over, never trusted.
 class InstanceLock {
 public:
     explicit InstanceLock(const QString& name);
-    // True when this process now holds the name; false when another live process holds it.
+    // True when this process now holds the name.
     bool acquired() const { return acquired_; }
+    // True when there was nowhere safe to keep the lock (no private folder, or the lock file
+    // could not be made). Nothing is held then, and the caller must not go on as if it were
+    // the only instance: it tells the user and ends.
+    bool unavailable() const { return unavailable_; }
 
 private:
     std::unique_ptr<QLockFile> lock_;
     bool acquired_ = false;
+    bool unavailable_ = false;
 };

@@ -1,9 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// The per-user private folder (0700) for the window bus endpoints and the instance locks:
-// $XDG_RUNTIME_DIR/vaultry, or a per-user folder under the temporary folder when the session
-// has no runtime folder. Returns "" when no private folder can be had (another user owns it,
-// or it cannot be created): callers then run without a bus rather than trust a shared folder.
+// The per-user private folder for the window bus endpoints and the instance locks. Both come
+// from here, so that every program of the user agrees on one folder.
+//
+// The first usable of: $XDG_RUNTIME_DIR/vaultry, then $XDG_CACHE_HOME/vaultry-runtime (or
+// ~/.cache/vaultry-runtime). Usable means a real folder (not a symlink), owned by this user,
+// writable by nobody else (0700 is restored when only read bits were given away). A folder
+// that someone else owns or could have written into is passed over, never trusted. Returns "" when
+// none can be had: callers then fail closed (no bus, no lock held).
 QString PrivateRuntimeDir();
+
+// The folders tried, in order, for a message that says why none could be had.
+QStringList PrivateRuntimeDirCandidates();

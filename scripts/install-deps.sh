@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   fonts-nanum
   nginx-light curl
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -5,5 +5,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
-cd build
-ctest -j2 --output-on-failure --timeout 600
+(cd build && ctest -j2 --output-on-failure --timeout 600)
+# Then every fuzz target for a short while from its seeds (a clang build of its own in
+# build-fuzz/); a crash or a broken property fails the run.
+fuzz/run.sh 10
