@@ -4,6 +4,12 @@
 
 // Texts both clients show alike: row states, the completion message and the exit question.
 namespace TransferText {
+// No private folder for the single-instance lock and the window bus: `program` cannot start.
+inline QString noPrivateFolder(const QString& program, const QString& folders) {
+    return QStringLiteral("%1를 시작할 수 없습니다.\n사용자 전용 실행 폴더(%2)를 만들 수 없거나 "
+                          "안전하지 않습니다.\n폴더의 소유자와 권한(700)을 확인해주세요.")
+        .arg(program, folders);
+}
 inline QString cannotConnect() {
     return QStringLiteral("파일전송 서버에 접속할수 없습니다.");
 }

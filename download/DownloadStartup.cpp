@@ -5,6 +5,7 @@
 #include "InstanceLock.h"
 #include "LaunchLink.h"
 #include "ModalSeam.h"
+#include "RuntimeDir.h"
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "WindowBus.h"
@@ -32,6 +33,15 @@ int runWindow(const QByteArray& request) {
 int RunDownloadClient(const QStringList& arguments) {
     // Held for the life of the process: while it is held, this is the running client.
     static InstanceLock lock(QStringLiteral("VASTRELLE Download Control"));
+    if (lock.unavailable()) {
+        // Without a private folder there is neither a safe lock nor a window bus: going on
+        // would run two clients at once or drop the request silently.
+        ModalSeam::message(nullptr,
+                           TransferText::noPrivateFolder(DownloadText::caption(),
+                                                         PrivateRuntimeDirCandidates().join(", ")),
+                           DownloadText::errorCaption(), QMessageBox::Critical);
+        return 1;
+    }
     const bool anotherRuns = !lock.acquired();
     SettingsStore::EnsureDefaults();
 

@@ -8,13 +8,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const QByteArray* field : {&r.firstToken, &r.secondToken, &r.dataAddress, &r.name})
         FUZZ_CHECK(!field->contains('|'));
     // The folder is the local path up to and including its last separator.
-    FUZZ_CHECK(listed.localPath.startsWith(r.folder));
+    FUZZ_CHECK(r.listedPath.startsWith(r.folder));
     FUZZ_CHECK(r.folder.isEmpty() || r.folder.endsWith('/') || r.folder.endsWith('\\'));
-    const QByteArray rest = listed.localPath.mid(r.folder.size());
+    const QByteArray rest = r.listedPath.mid(r.folder.size());
     FUZZ_CHECK(!rest.contains('/') && !rest.contains('\\'));
     // A usable record could complete: a name, a path and a size that is not negative.
     if (listed.usable)
-        FUZZ_CHECK(!r.name.isEmpty() && !listed.localPath.isEmpty() && r.size >= 0);
+        FUZZ_CHECK(!r.name.isEmpty() && !r.listedPath.isEmpty() && r.size >= 0);
     r.localPath();
     r.displayName();
     return 0;

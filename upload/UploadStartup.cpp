@@ -3,6 +3,7 @@
 #include "CBellcove_uploadDlg.h"
 #include "InstanceLock.h"
 #include "ModalSeam.h"
+#include "RuntimeDir.h"
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "UploadTexts.h"
@@ -15,8 +16,17 @@
 int RunUploadClient() {
     {
         // Taken and let go at once: a second uploader is not refused, the page control
-        // decides which window it feeds.
+        // decides which window it feeds. Without a private folder there is no window bus
+        // either, and the page control could never reach the window.
         InstanceLock marker(QStringLiteral("MAXIcrate Upload Control"));
+        if (marker.unavailable()) {
+            ModalSeam::message(
+                nullptr,
+                TransferText::noPrivateFolder(UploadText::caption(),
+                                              PrivateRuntimeDirCandidates().join(", ")),
+                UploadText::errorCaption(), QMessageBox::Critical);
+            return 1;
+        }
     }
     SettingsStore::EnsureDefaults();
     if (WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass)).isEmpty()) {

@@ -6,19 +6,27 @@
 #include "TextCodec.h"
 #include "WireNumbers.h"
 
-#include <QDir>
+namespace {
+
+// Joined as text: QDir would take a component beginning with ":" for a resource path and drop
+// everything before it.
+QString joined(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+} // namespace
 
 QString FileRecord::displayName() const {
     return FromCp949(name);
 }
 
 QString FileRecord::localPath() const {
-    return QDir(folder).filePath(localName);
+    return joined(folder, localName);
 }
 
 void FileRecord::setRoot(const QString& newRoot) {
     root = newRoot;
-    folder = subfolder.isEmpty() ? newRoot : QDir(newRoot).filePath(subfolder.join('/'));
+    folder = subfolder.isEmpty() ? newRoot : joined(newRoot, subfolder.join(QLatin1Char('/')));
 }
 
 std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QByteArray& entry,

@@ -59,6 +59,9 @@ private slots:
         QCOMPARE(RecordFromFileReply(".profile|1.2.3.4|k||5", "e", "/h")->name,
                  QByteArray(".profile")); // the wire name stays what the server sent
         QVERIFY(!RecordFromFileReply("neg|1.2.3.4|k||-5", "e", "/h"));
+        // A name or folder beginning with ":" is a plain name here, under the save root.
+        QCOMPARE(RecordFromFileReply(":x.txt|1.2.3.4|k|:r\\|5", "e", "/h")->localPath(),
+                 QString("/h/:r/:x.txt"));
         for (const char* folder :
              {"..\\", "a\\..\\", "\\abs\\", "/abs/", "a\\\\b\\", "C:\\x\\", "./"})
             QVERIFY2(!SafeSubfolder(QString::fromLatin1(folder)), folder);

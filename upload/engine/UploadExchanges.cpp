@@ -5,7 +5,9 @@
 #include "UploadChoices.h"
 #include "WireNumbers.h"
 
-#include <QFileInfo>
+#include <QFile>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -89,7 +91,10 @@ UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteAr
         record.fileNumber = fileNumberOf(numbered);
         if (!listed.usable)
             continue;
-        outcome.rows.append({record, QFileInfo(record.shownPath()).size()});
+        struct stat shown {};
+        const bool found =
+            ::stat(QFile::encodeName(record.shownPath()).constData(), &shown) == 0;
+        outcome.rows.append({record, found ? qint64(shown.st_size) : 0});
     }
     return outcome;
 }
