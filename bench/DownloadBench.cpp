@@ -163,13 +163,13 @@ int main(int argc, char** argv) {
     qputenv("VAULTRY_FILE_SERVER", address);
     QDir().mkpath(out);
     SettingsStore::EnsureDefaults();
-    SettingsStore::writeText(SettingKey::DefaultFolder, out);
-    SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
-    SettingsStore::writeInt(SettingKey::DownAutostart, 1);
-    SettingsStore::writeInt(SettingKey::DownFileOver, 1);
-    SettingsStore::writeInt(SettingKey::DownProgramEnd, 0);
-    SettingsStore::writeInt(SettingKey::DownSystemEnd, 0);
-    SettingsStore::writeInt(SettingKey::DownListDel, 0);
+    SettingsStore::WriteText(SettingKey::DefaultFolder, out);
+    SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 1);
+    SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
+    SettingsStore::WriteInt(SettingKey::DownFileOver, 1);
+    SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
+    SettingsStore::WriteInt(SettingKey::DownSystemEnd, 0);
+    SettingsStore::WriteInt(SettingKey::DownListDel, 0);
 
     // The key the service gives for the file: ask through one listing exchange.
     QByteArray key;

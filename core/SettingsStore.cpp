@@ -64,13 +64,13 @@ QString SettingsStore::DocumentsFolder() {
 
 void SettingsStore::EnsureDefaults() {
     using namespace SettingKey;
-    if (readInt(UserConfig, 0) != 0)
+    if (ReadInt(UserConfig, 0) != 0)
         return;
-    writeInt(UserConfig, 1);
-    writeText(DefaultFolder, DocumentsFolder());
-    writeInt(DownFileOver, 3);
-    writeInt(DownAutostart, 1);
-    writeInt(DownListDel, 0);
-    writeInt(UpAutostart, 1);
-    writeInt(UpCompleteShow, 1);
+    WriteInt(UserConfig, 1);
+    WriteText(DefaultFolder, DocumentsFolder());
+    WriteInt(DownFileOver, 3);
+    WriteInt(DownAutostart, 1);
+    WriteInt(DownListDel, 0);
+    WriteInt(UpAutostart, 1);
+    WriteInt(UpCompleteShow, 1);
 }

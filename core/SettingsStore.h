@@ -19,11 +19,13 @@ public:
     // First-run initialisation, the same in both programs.
     static void EnsureDefaults();
 
-    // Shorthands for the one section there is.
-    static int readInt(const char* key, int fallback) { return ReadInt(kSection, key, fallback); }
-    static bool writeInt(const char* key, int value) { return WriteInt(kSection, key, value); }
-    static QString readText(const char* key) { return ReadText(kSection, key, QString()); }
-    static bool writeText(const char* key, const QString& t) { return WriteText(kSection, key, t); }
+    // The same in the one section there is.
+    static int ReadInt(const char* key, int fallback) { return ReadInt(kSection, key, fallback); }
+    static bool WriteInt(const char* key, int value) { return WriteInt(kSection, key, value); }
+    static QString ReadText(const char* key) { return ReadText(kSection, key, QString()); }
+    static bool WriteText(const char* key, const QString& text) {
+        return WriteText(kSection, key, text);
+    }
 
     // The user's documents folder ("" when the platform cannot tell).
     static QString DocumentsFolder();

@@ -2,6 +2,7 @@
 
 #include "Catalogue.h"
 #include "Options.h"
+#include "WireValues.h"
 #include "UploadLists.h"
 #include "UploadStore.h"
 
@@ -87,13 +88,6 @@ private:
 
 // Log-friendly view of wire bytes: CP949 decoded, control bytes as \xNN, long texts cut.
 QString Shown(const QByteArray& wire, int maxChars = 160);
-
-// Reads a signed 64-bit decimal the way atoi reads: blanks, sign, digits up to the first
-// non-digit; no digits give 0; overflow saturates.
-int64_t ParseInt64(const QByteArray& text);
-
-// The header value of a block: bytes up to the first zero byte (the whole block if none).
-QByteArray BlockValue(const char* block, int size);
 
 // The clients' FileFingerprint of a local file for size S.
 QByteArray Fingerprint(const QString& path, int64_t size);

@@ -1,6 +1,6 @@
 // The file service's header-block readers: the value of a block, and its numbers.
 #include "FuzzCheck.h"
-#include "Service.h"
+#include "WireValues.h"
 
 #include <cerrno>
 #include <cstring>

@@ -164,12 +164,12 @@ QCheckBox* Vaultry_Config::check(int id) const {
 
 void Vaultry_Config::fillFromStore() {
     using namespace SettingKey;
-    folder_->setText(SettingsStore::readText(DefaultFolder));
-    const int fileOver = SettingsStore::readInt(DownFileOver, 1);
+    folder_->setText(SettingsStore::ReadText(DefaultFolder));
+    const int fileOver = SettingsStore::ReadInt(DownFileOver, 1);
     fileOver_->button(fileOver == 2 || fileOver == 3 ? fileOver : 1)->setChecked(true);
-    check(ids_.downAutostart)->setChecked(SettingsStore::readInt(DownAutostart, 0) != 0);
+    check(ids_.downAutostart)->setChecked(SettingsStore::ReadInt(DownAutostart, 0) != 0);
     // Stored the other way round: 0 means "use the save-folder setting".
-    check(ids_.folderUse)->setChecked(SettingsStore::readInt(DefaultFolderUse, 0) == 0);
+    check(ids_.folderUse)->setChecked(SettingsStore::ReadInt(DefaultFolderUse, 0) == 0);
     const std::pair<int, const char*> boxes[] = {{ids_.downListDel, DownListDel},
                                                  {ids_.downProgramEnd, DownProgramEnd},
                                                  {ids_.downSystemEnd, DownSystemEnd},
@@ -179,27 +179,27 @@ void Vaultry_Config::fillFromStore() {
                                                  {ids_.upProgramEnd, UpProgramEnd},
                                                  {ids_.upSystemEnd, UpSystemEnd}};
     for (const auto& [id, key] : boxes)
-        check(id)->setChecked(SettingsStore::readInt(key, 0) != 0);
+        check(id)->setChecked(SettingsStore::ReadInt(key, 0) != 0);
 }
 
 void Vaultry_Config::Save() {
     using namespace SettingKey;
     const auto ticked = [this](int id) { return check(id)->isChecked() ? 1 : 0; };
-    SettingsStore::writeText(DefaultFolder, folder_->text());
+    SettingsStore::WriteText(DefaultFolder, folder_->text());
     const int mode = fileOver_->button(3)->isChecked()   ? 3
                      : fileOver_->button(2)->isChecked() ? 2
                                                          : 1;
-    SettingsStore::writeInt(DownFileOver, mode);
-    SettingsStore::writeInt(DownAutostart, ticked(ids_.downAutostart));
-    SettingsStore::writeInt(DefaultFolderUse, 1 - ticked(ids_.folderUse));
-    SettingsStore::writeInt(DownListDel, ticked(ids_.downListDel));
-    SettingsStore::writeInt(DownProgramEnd, ticked(ids_.downProgramEnd));
-    SettingsStore::writeInt(DownSystemEnd, ticked(ids_.downSystemEnd));
-    SettingsStore::writeInt(UpAutostart, ticked(ids_.upAutostart));
-    SettingsStore::writeInt(UpTray, ticked(ids_.upTray));
-    SettingsStore::writeInt(UpCompleteShow, ticked(ids_.upCompleteShow));
-    SettingsStore::writeInt(UpProgramEnd, ticked(ids_.upProgramEnd));
-    SettingsStore::writeInt(UpSystemEnd, ticked(ids_.upSystemEnd));
+    SettingsStore::WriteInt(DownFileOver, mode);
+    SettingsStore::WriteInt(DownAutostart, ticked(ids_.downAutostart));
+    SettingsStore::WriteInt(DefaultFolderUse, 1 - ticked(ids_.folderUse));
+    SettingsStore::WriteInt(DownListDel, ticked(ids_.downListDel));
+    SettingsStore::WriteInt(DownProgramEnd, ticked(ids_.downProgramEnd));
+    SettingsStore::WriteInt(DownSystemEnd, ticked(ids_.downSystemEnd));
+    SettingsStore::WriteInt(UpAutostart, ticked(ids_.upAutostart));
+    SettingsStore::WriteInt(UpTray, ticked(ids_.upTray));
+    SettingsStore::WriteInt(UpCompleteShow, ticked(ids_.upCompleteShow));
+    SettingsStore::WriteInt(UpProgramEnd, ticked(ids_.upProgramEnd));
+    SettingsStore::WriteInt(UpSystemEnd, ticked(ids_.upSystemEnd));
     accept();
 }
 

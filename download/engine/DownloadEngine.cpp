@@ -27,7 +27,7 @@ DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent,
 DownloadEngine::~DownloadEngine() = default;
 
 void DownloadEngine::loadSettings() {
-    fileOverMode_ = SettingsStore::readInt(SettingKey::DownFileOver, 0);
+    fileOverMode_ = SettingsStore::ReadInt(SettingKey::DownFileOver, 0);
 }
 
 // ---- requests -------------------------------------------------------------------------
@@ -105,10 +105,10 @@ void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome)
 
 QString DownloadEngine::chooseBatchRoot() {
     using namespace SettingKey;
-    if (SettingsStore::readInt(DefaultFolderUse, 0) == 0)
+    if (SettingsStore::ReadInt(DefaultFolderUse, 0) == 0)
         host_.offerSaveFolderDialog();
-    QString root = SettingsStore::readText(DefaultFolder);
-    if (SettingsStore::readInt(DefaultFolderUse, 0) == 0 || root.isEmpty()) {
+    QString root = SettingsStore::ReadText(DefaultFolder);
+    if (SettingsStore::ReadInt(DefaultFolderUse, 0) == 0 || root.isEmpty()) {
         if (const auto picked = host_.chooseFolder(DownloadText::chooseSaveFolder()))
             root = *picked;
     }
@@ -123,7 +123,7 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart) {
     host_.restoreAndShow();
     auto finishListing = [this, mayStart] {
         refreshAfterListing();
-        if (mayStart && SettingsStore::readInt(SettingKey::DownAutostart, 0) != 0 && !running_)
+        if (mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0 && !running_)
             toggle();
         finishRequest();
     };
@@ -221,7 +221,7 @@ void DownloadEngine::onFileCompleted(int row) {
     fileOverChoice_ = 0;
     if (!static_cast<DownloadProgress*>(workerProgress())->alreadyComplete.load())
         resumeIndex_ = -1;
-    if (SettingsStore::readInt(SettingKey::DownListDel, 0) != 0)
+    if (SettingsStore::ReadInt(SettingKey::DownListDel, 0) != 0)
         deleteCompletedRows();
 }
 
@@ -282,7 +282,7 @@ void DownloadEngine::askForAnotherFolder() {
         return; // the file stays pending; the user starts again when ready
     for (int row = 0; row < table_.count(); ++row)
         table_.record(row).setRoot(*folder);
-    SettingsStore::writeText(SettingKey::DefaultFolder, *folder);
+    SettingsStore::WriteText(SettingKey::DefaultFolder, *folder);
     toggle();
 }
 

@@ -19,7 +19,7 @@ CFolderSelect::CFolderSelect(QWidget* parent)
 
     auto* frame = new QGroupBox(QStringLiteral("저장폴더지정"), this);
     frame->setGeometry(DialogUnits::rect(7, 7, 232, 51));
-    folder_ = new QLineEdit(SettingsStore::readText(SettingKey::DefaultFolder), this);
+    folder_ = new QLineEdit(SettingsStore::ReadText(SettingKey::DefaultFolder), this);
     folder_->setObjectName(QStringLiteral("id1025"));
     folder_->setGeometry(DialogUnits::rect(14, 23, 173, 12));
     auto* choose = new QPushButton(QStringLiteral("폴더선택"), this);
@@ -49,8 +49,8 @@ void CFolderSelect::browse() {
 }
 
 void CFolderSelect::confirm() {
-    SettingsStore::writeInt(SettingKey::DefaultFolderUse, dontAsk_->isChecked() ? 1 : 0);
-    SettingsStore::writeText(SettingKey::DefaultFolder, folder_->text());
+    SettingsStore::WriteInt(SettingKey::DefaultFolderUse, dontAsk_->isChecked() ? 1 : 0);
+    SettingsStore::WriteText(SettingKey::DefaultFolder, folder_->text());
     done(0);
 }
 

@@ -23,29 +23,6 @@
 #include <QScreen>
 #include <QTimer>
 
-namespace {
-
-// Command ids of the window's controls.
-enum Control {
-    HideButton = 1001,
-    MinimiseButton = 1002,
-    ExitButton = 1003,
-    MoveTopButton = 1007,
-    MoveUpButton = 1008,
-    MoveDownButton = 1009,
-    MoveBottomButton = 1010,
-    SettingsButton = 1011,
-    DeleteSelectedButton = 1013,
-    DeleteCompletedButton = 1014,
-    StartStopButton = 1016,
-    ProgramEndBox = 1017,
-    SystemEndBox = 1034,
-    ExitButton2 = 1035,
-    OpenFolderButton = 1036,
-    OpenFileButton = 1046,
-};
-
-} // namespace
 
 CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     : CSkinnedMainWindow(ClientProfile::download(), QStringLiteral("Willowmere - 다운로드"),
@@ -88,9 +65,9 @@ QString CVaultry_downloadDlg::endpoint() const {
 void CVaultry_downloadDlg::loadSettingsIntoWindow() {
     engine_->loadSettings();
     if (programEnd_)
-        programEnd_->setChecked(SettingsStore::readInt(SettingKey::DownProgramEnd, 0) != 0);
+        programEnd_->setChecked(SettingsStore::ReadInt(SettingKey::DownProgramEnd, 0) != 0);
     if (systemEnd_)
-        systemEnd_->setChecked(SettingsStore::readInt(SettingKey::DownSystemEnd, 0) != 0);
+        systemEnd_->setChecked(SettingsStore::ReadInt(SettingKey::DownSystemEnd, 0) != 0);
 }
 
 void CVaultry_downloadDlg::buildControls() {
@@ -175,10 +152,10 @@ void CVaultry_downloadDlg::onCommand(int id) {
         engine_->exitProcedure();
         break;
     case ProgramEndBox:
-        SettingsStore::writeInt(SettingKey::DownProgramEnd, programEnd_->isChecked() ? 1 : 0);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, programEnd_->isChecked() ? 1 : 0);
         break;
     case SystemEndBox:
-        SettingsStore::writeInt(SettingKey::DownSystemEnd, systemEnd_->isChecked() ? 1 : 0);
+        SettingsStore::WriteInt(SettingKey::DownSystemEnd, systemEnd_->isChecked() ? 1 : 0);
         break;
     case OpenFolderButton:
         openChosenFolder();

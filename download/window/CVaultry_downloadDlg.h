@@ -16,6 +16,26 @@ class WindowBus;
 class CVaultry_downloadDlg : public CSkinnedMainWindow, public DownloadHost {
     Q_OBJECT
 public:
+    // Command ids of the window's controls (its buttons and check boxes).
+    enum Control {
+        HideButton = 1001,
+        MinimiseButton = 1002,
+        ExitButton = 1003,
+        MoveTopButton = 1007,
+        MoveUpButton = 1008,
+        MoveDownButton = 1009,
+        MoveBottomButton = 1010,
+        SettingsButton = 1011,
+        DeleteSelectedButton = 1013,
+        DeleteCompletedButton = 1014,
+        StartStopButton = 1016,
+        ProgramEndBox = 1017,
+        SystemEndBox = 1034,
+        ExitButton2 = 1035,
+        OpenFolderButton = 1036,
+        OpenFileButton = 1046,
+    };
+
     explicit CVaultry_downloadDlg(const QByteArray& initialRequest);
     ~CVaultry_downloadDlg() override;
 

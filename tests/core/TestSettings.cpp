@@ -30,38 +30,38 @@ private slots:
                                 DownListDel, UpAutostart,   UpCompleteShow};
         expected.sort();
         QCOMPARE(keys, expected);
-        QCOMPARE(SettingsStore::readInt(UserConfig, 0), 1);
-        QCOMPARE(SettingsStore::readInt(DownFileOver, 0), 3);
-        QCOMPARE(SettingsStore::readInt(DownAutostart, 0), 1);
-        QCOMPARE(SettingsStore::readInt(DownListDel, 7), 0);
-        QCOMPARE(SettingsStore::readInt(UpAutostart, 0), 1);
-        QCOMPARE(SettingsStore::readInt(UpCompleteShow, 0), 1);
-        QCOMPARE(SettingsStore::readText(DefaultFolder), SettingsStore::DocumentsFolder());
+        QCOMPARE(SettingsStore::ReadInt(UserConfig, 0), 1);
+        QCOMPARE(SettingsStore::ReadInt(DownFileOver, 0), 3);
+        QCOMPARE(SettingsStore::ReadInt(DownAutostart, 0), 1);
+        QCOMPARE(SettingsStore::ReadInt(DownListDel, 7), 0);
+        QCOMPARE(SettingsStore::ReadInt(UpAutostart, 0), 1);
+        QCOMPARE(SettingsStore::ReadInt(UpCompleteShow, 0), 1);
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), SettingsStore::DocumentsFolder());
         QVERIFY(QFile::exists(configFile()));
 
         // A second start writes nothing.
-        SettingsStore::writeInt(DownFileOver, 1);
-        SettingsStore::writeText(DefaultFolder, "/data/mine");
+        SettingsStore::WriteInt(DownFileOver, 1);
+        SettingsStore::WriteText(DefaultFolder, "/data/mine");
         SettingsStore::EnsureDefaults();
-        QCOMPARE(SettingsStore::readInt(DownFileOver, 0), 1);
-        QCOMPARE(SettingsStore::readText(DefaultFolder), QString("/data/mine"));
+        QCOMPARE(SettingsStore::ReadInt(DownFileOver, 0), 1);
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), QString("/data/mine"));
 
         // User_Config removed by hand: the seven values come back, other keys stay.
-        SettingsStore::writeInt(DownProgramEnd, 1);
+        SettingsStore::WriteInt(DownProgramEnd, 1);
         {
             QSettings s("Vastrelle", "Shuttlebox");
             s.remove("Config/User_Config");
         }
         SettingsStore::EnsureDefaults();
-        QCOMPARE(SettingsStore::readInt(DownFileOver, 0), 3);
-        QCOMPARE(SettingsStore::readText(DefaultFolder), SettingsStore::DocumentsFolder());
-        QCOMPARE(SettingsStore::readInt(DownProgramEnd, 0), 1);
+        QCOMPARE(SettingsStore::ReadInt(DownFileOver, 0), 3);
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), SettingsStore::DocumentsFolder());
+        QCOMPARE(SettingsStore::ReadInt(DownProgramEnd, 0), 1);
     }
 
     void fallbacksAndBadValues() {
-        QCOMPARE(SettingsStore::readInt(DefaultFolderUse, 0), 0);
-        QCOMPARE(SettingsStore::readInt(DownFileOver, 1), 1);
-        QCOMPARE(SettingsStore::readText(DefaultFolder), QString());
+        QCOMPARE(SettingsStore::ReadInt(DefaultFolderUse, 0), 0);
+        QCOMPARE(SettingsStore::ReadInt(DownFileOver, 1), 1);
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), QString());
         QVERIFY(QDir().mkpath(QFileInfo(configFile()).path()));
         QFile f(configFile());
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -69,26 +69,26 @@ private slots:
                 "DOWN_List_del=-2147483648\nUP_Autostart= 12 \n"
                 "Default_folder=/a, b\n");
         f.close();
-        QCOMPARE(SettingsStore::readInt(DownFileOver, 0), 7);
-        QCOMPARE(SettingsStore::readInt(DownAutostart, 0), 0); // beyond 32 bits
-        QCOMPARE(SettingsStore::readInt(UpTray, 5), 5);
-        QCOMPARE(SettingsStore::readInt(DownListDel, 0), std::numeric_limits<int>::min());
-        QCOMPARE(SettingsStore::readInt(UpAutostart, 0), 12);
-        QCOMPARE(SettingsStore::readText(DefaultFolder), QString("/a,b")); // not lost, if respaced
+        QCOMPARE(SettingsStore::ReadInt(DownFileOver, 0), 7);
+        QCOMPARE(SettingsStore::ReadInt(DownAutostart, 0), 0); // beyond 32 bits
+        QCOMPARE(SettingsStore::ReadInt(UpTray, 5), 5);
+        QCOMPARE(SettingsStore::ReadInt(DownListDel, 0), std::numeric_limits<int>::min());
+        QCOMPARE(SettingsStore::ReadInt(UpAutostart, 0), 12);
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), QString("/a,b")); // not lost, if respaced
     }
 
     void textsRoundTripAndReadsSeeOtherWriters() {
         const QString korean = QString::fromUtf8("/home/사용자/다운로드, 폴더");
-        QVERIFY(SettingsStore::writeText(DefaultFolder, korean));
-        QCOMPARE(SettingsStore::readText(DefaultFolder), korean);
-        QVERIFY(SettingsStore::writeInt(DownAutostart, 0));
+        QVERIFY(SettingsStore::WriteText(DefaultFolder, korean));
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), korean);
+        QVERIFY(SettingsStore::WriteInt(DownAutostart, 0));
         // Another process writes the same key; the next read here sees it.
         const QString script = QString("[Config]\nDOWN_Autostart=1\nDefault_folder=/other\n");
         QProcess writer;
         writer.start("sh", {"-c", QString("printf '%1' > '%2'").arg(script, configFile())});
         QVERIFY(writer.waitForFinished());
-        QCOMPARE(SettingsStore::readInt(DownAutostart, 0), 1);
-        QCOMPARE(SettingsStore::readText(DefaultFolder), QString("/other"));
+        QCOMPARE(SettingsStore::ReadInt(DownAutostart, 0), 1);
+        QCOMPARE(SettingsStore::ReadText(DefaultFolder), QString("/other"));
     }
 };
 

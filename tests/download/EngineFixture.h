@@ -29,9 +29,9 @@ struct EngineFixture {
         source = TestEnvironment::scratch(name + "-source");
         saveRoot = TestEnvironment::scratch(name + "-save");
         SettingsStore::EnsureDefaults();
-        SettingsStore::writeText(SettingKey::DefaultFolder, saveRoot);
-        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
-        SettingsStore::writeInt(SettingKey::DownAutostart, 0);
+        SettingsStore::WriteText(SettingKey::DefaultFolder, saveRoot);
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 0);
         makeEngine();
     }
 

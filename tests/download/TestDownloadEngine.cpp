@@ -85,7 +85,7 @@ private slots:
         files["docs/deep/nested.txt"] = f.addFile("docs/deep/nested.txt", 4097);
         files[korean] = f.addFile(korean, 777);
         QVERIFY(f.startService());
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         const QStringList order = {"top.bin", "empty.dat", "docs/deep/nested.txt", korean};
         f.process(EngineFixture::request(order));
         QCOMPARE(f.engine->table().count(), 4);
@@ -125,14 +125,14 @@ private slots:
         const QString local = QDir(f.saveRoot).filePath("five.bin");
         const QByteArray foreignHead(1000, 'Z'); // proves which bytes were kept
         auto prepare = [&](int mode, const QByteArray& existing) {
-            SettingsStore::writeInt(SettingKey::DownFileOver, mode);
+            SettingsStore::WriteInt(SettingKey::DownFileOver, mode);
             QFile out(local);
             out.open(QIODevice::WriteOnly);
             out.write(existing);
             out.close();
             f.host.messages.clear();
             f.makeEngine();
-            SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+            SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
             f.process(EngineFixture::request({"five.bin"}));
         };
         // 3: resume at the local size, only the missing 4000 bytes are appended.
@@ -171,34 +171,34 @@ private slots:
         f.addFile("one", 100);
         f.addFile("two", 200);
         QVERIFY(f.startService());
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
 
         // "DOWN_Program_end" 2 does not end the program.
-        SettingsStore::writeInt(SettingKey::DownProgramEnd, 2);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 2);
         f.process(EngineFixture::request({"one"}));
         QVERIFY(f.finished());
         QCOMPARE(f.host.quits, 0);
 
         // Exactly 1 ends it through the exit procedure, which signs off and asks nothing.
-        SettingsStore::writeInt(SettingKey::DownProgramEnd, 1);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 1);
         f.host.messages.clear();
         f.process(EngineFixture::request({"two"}));
         QTRY_COMPARE_WITH_TIMEOUT(f.host.quits, 1, 20000);
         QVERIFY(f.host.messages.isEmpty());
 
         // Shutting down wins and does nothing else.
-        SettingsStore::writeInt(SettingKey::DownSystemEnd, 1);
+        SettingsStore::WriteInt(SettingKey::DownSystemEnd, 1);
         QFile::remove(QDir(f.saveRoot).filePath("one"));
         f.makeEngine();
         f.process(EngineFixture::request({"one"}));
         QTRY_COMPARE_WITH_TIMEOUT(power_.powerOffs, 1, 20000);
         QCOMPARE(f.host.quits, 1);
         QVERIFY(f.host.messages.isEmpty());
-        SettingsStore::writeInt(SettingKey::DownSystemEnd, 0);
-        SettingsStore::writeInt(SettingKey::DownProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::DownSystemEnd, 0);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
 
         // "DOWN_List_del": completed rows leave the list.
-        SettingsStore::writeInt(SettingKey::DownListDel, 1);
+        SettingsStore::WriteInt(SettingKey::DownListDel, 1);
         f.makeEngine();
         QFile::remove(QDir(f.saveRoot).filePath("one"));
         QFile::remove(QDir(f.saveRoot).filePath("two"));
@@ -228,7 +228,7 @@ private slots:
         const QByteArray a = f.addFile("a.bin", 300000);
         f.addFile("b.bin", 200000);
         QVERIFY(f.startService({"--stall-after", "100000", "--stall-connections", "1"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"a.bin", "b.bin"}));
         QTRY_COMPARE_WITH_TIMEOUT(f.engine->table().record(0).done, qint64(100000), 10000);
         // Stop "a" part-way, delete "b", start again: "a" completes the list.
@@ -250,7 +250,7 @@ private slots:
         {
             // No file server at all: the connection boxes, and no word of success.
             EngineFixture f("unreachable");
-            SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+            SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
             f.process(EngineFixture::request({"x"}));
             QTest::qWait(100);
             QCOMPARE(f.host.countOf(cannot), 2);
@@ -262,7 +262,7 @@ private slots:
             EngineFixture f("refusals");
             f.addFile("x", 5);
             QVERIFY(f.startService({"--download-reply", "Busy"}));
-            SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+            SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
             f.process(EngineFixture::request({"x"}));
             QStringList many;
             for (int i = 0; i < 181; ++i)
@@ -286,7 +286,7 @@ private slots:
         }
         QVERIFY(f.startService());
         f.host.timerScale = 1000.0;
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         int completions = 0;
         QStringList completedRows;
         connect(&f.engine->table(), &QAbstractItemModel::dataChanged, this,

@@ -14,7 +14,7 @@ private slots:
         const QByteArray second = f.addFile("second.bin", 1000);
         // The first connection is cut after 2000 bytes; the retry completes the file.
         QVERIFY(f.startService({"--cut-after", "2000", "--cut-connections", "1"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"first.bin"}));
         QVERIFY(f.finished());
         QCOMPARE(f.saved("first.bin"), first);
@@ -28,7 +28,7 @@ private slots:
         g.addFile("first.bin", 300000);
         g.addFile("second.bin", 1000);
         QVERIFY(g.startService({"--cut-after", "2000"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         g.process(EngineFixture::request({"first.bin", "second.bin"}));
         // The end of the list says how many files could not be transferred.
         QTRY_VERIFY_WITH_TIMEOUT(g.host.hasMessage("1개의 파일을 전송하지 못했습니다."), 30000);
@@ -48,7 +48,7 @@ private slots:
         EngineFixture h("lastfails");
         h.addFile("only.bin", 300000);
         QVERIFY(h.startService({"--cut-after", "2000"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         h.process(EngineFixture::request({"only.bin"}));
         QTRY_COMPARE_WITH_TIMEOUT(h.stateText(0), QString("오류"), 30000);
         QTest::qWait(300);
@@ -61,7 +61,7 @@ private slots:
         EngineFixture f("stop");
         const QByteArray source = f.addFile("movie.mkv", 2000000);
         QVERIFY(f.startService({"--stall-after", "100000", "--stall-connections", "1"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"movie.mkv"}));
         FileRecord& record = f.engine->table().record(0);
         QTRY_COMPARE_WITH_TIMEOUT(qint64(record.done), qint64(100000), 10000);
@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(f.engine->resumeIndex(), 0);
         QCOMPARE(QFileInfo(QDir(f.saveRoot).filePath("movie.mkv")).size(), qint64(100000));
         // Start again: resumes from the local size even though the mode would overwrite.
-        SettingsStore::writeInt(SettingKey::DownFileOver, 1);
+        SettingsStore::WriteInt(SettingKey::DownFileOver, 1);
         f.engine->loadSettings();
         f.engine->toggle();
         QVERIFY(f.finished());
@@ -85,7 +85,7 @@ private slots:
         EngineFixture f("double");
         const QByteArray source = f.addFile("a.bin", 1500000);
         QVERIFY(f.startService({"--stall-after", "50000", "--stall-connections", "1"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"a.bin"}));
         QTRY_COMPARE_WITH_TIMEOUT(qint64(f.engine->table().record(0).done), qint64(50000), 10000);
         f.engine->toggle(); // stop: the worker is still waiting in its receive
@@ -103,14 +103,14 @@ private slots:
         // A regular file where the save folder should be: nothing can be created below it.
         const QString blocker = QDir(f.saveRoot).filePath("not-a-folder");
         QFile(blocker).open(QIODevice::WriteOnly);
-        SettingsStore::writeText(SettingKey::DefaultFolder, blocker);
+        SettingsStore::WriteText(SettingKey::DefaultFolder, blocker);
         const QString rescue = TestEnvironment::scratch("rescue");
         f.host.folderAnswers = {rescue};
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"sub/doc.txt"}));
         QVERIFY(f.finished());
         QCOMPARE(f.host.folderTitles, QStringList{"다운로드할 폴더를 지정하세요."});
-        QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), rescue);
+        QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder), rescue);
         QCOMPARE(f.readFile(rescue + "/sub/doc.txt"), source);
 
         // Cancelling the chooser stops the engine instead of asking forever.
@@ -119,8 +119,8 @@ private slots:
         g.addFile("doc.txt", 10);
         QVERIFY(g.startService());
         QFile(QDir(g.saveRoot).filePath("blocker")).open(QIODevice::WriteOnly);
-        SettingsStore::writeText(SettingKey::DefaultFolder, QDir(g.saveRoot).filePath("blocker"));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteText(SettingKey::DefaultFolder, QDir(g.saveRoot).filePath("blocker"));
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         g.process(EngineFixture::request({"doc.txt"}));
         QTRY_COMPARE_WITH_TIMEOUT(g.host.folderTitles.size(), 1, 10000);
         QTest::qWait(300);
@@ -143,7 +143,7 @@ private slots:
         EngineFixture g("garbage");
         g.addFile("fine.txt", 10);
         QVERIFY(g.startService({"--garbage-entries"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         g.process(EngineFixture::request({"fine.txt"}));
         QTest::qWait(200);
         const QDir parent(QFileInfo(g.saveRoot).path());
@@ -159,9 +159,9 @@ private slots:
             EngineFixture f(QString("overshoot%1").arg(mode));
             const QByteArray source = f.addFile("exact.bin", 300000);
             QVERIFY(f.startService({"--overshoot", "70000"}));
-            SettingsStore::writeInt(SettingKey::DownFileOver, mode);
+            SettingsStore::WriteInt(SettingKey::DownFileOver, mode);
             f.engine->loadSettings();
-            SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+            SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
             f.process(EngineFixture::request({"exact.bin"}));
             QVERIFY(f.finished());
             QCOMPARE(f.saved("exact.bin"), source); // never longer than announced
@@ -174,7 +174,7 @@ private slots:
         const QByteArray stalled = g.addFile("slow.bin", 500000);
         QVERIFY(g.startService({"--stall-after", "1000", "--stall-connections", "1"}));
         g.engine->setStallLimitMs(400);
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         g.process(EngineFixture::request({"slow.bin"}));
         QVERIFY(g.finished());
         QCOMPARE(g.saved("slow.bin"), stalled);
@@ -185,7 +185,7 @@ private slots:
         EngineFixture f("reset");
         const QByteArray source = f.addFile("r.bin", 400000);
         QVERIFY(f.startService({"--cut-after", "3000", "--cut-connections", "1", "--cut-reset"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"r.bin"}));
         QVERIFY(f.finished());
         QCOMPARE(f.saved("r.bin"), source);
@@ -205,7 +205,7 @@ private slots:
         f.addFile("x.txt", 10);
         QVERIFY(f.startService({"--member", QString::fromUtf8("morning:오전정액제:2099123123"),
                                 "--over-user", "busy"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         // Empty member id: nothing sent, exit procedure.
         f.process("Vaultry_downloader_Manager|x.txt?||1");
         QCOMPARE(f.host.messages.first().text, QString("회원 로그인후 이용해주세요."));

@@ -48,9 +48,9 @@ private slots:
         QVERIFY(QFile::link(outside + "/target.txt", f.saveRoot + "/victim.txt"));
         QVERIFY(QFile::link(outside, f.saveRoot + "/linked"));
 
-        SettingsStore::writeInt(SettingKey::DownFileOver, 1);
+        SettingsStore::WriteInt(SettingKey::DownFileOver, 1);
         f.engine->loadSettings();
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"victim.txt", "linked/x.bin", "fine.bin"}));
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage("2개의 파일을 전송하지 못했습니다."), 20000);
         // Both failed at once, without a retry and without asking for another folder; the
@@ -73,7 +73,7 @@ private slots:
         const QByteArray bytes = f.addFile("plain.txt", 321);
         // Whatever the server calls the file and its folder, nothing hidden is made.
         QVERIFY(f.startService({"--hostile-name", ".bashrc", "--hostile-folder", ".ssh\\"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"plain.txt"}));
         QVERIFY(f.finished());
         QCOMPARE(f.saved("_ssh/_bashrc"), bytes);
@@ -87,9 +87,9 @@ private slots:
         const QByteArray source = f.addFile("big.bin", 300000);
         QVERIFY(f.startService());
         // Overwrite mode: the resume after the full disk must still keep the bytes.
-        SettingsStore::writeInt(SettingKey::DownFileOver, 1);
+        SettingsStore::WriteInt(SettingKey::DownFileOver, 1);
         f.engine->loadSettings();
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         const QString local = QDir(f.saveRoot).filePath("big.bin");
         const QString full = "디스크 공간이 부족하여 다운로드를 멈추었습니다.\n"
                              "공간을 확보한 후 다시 시작하면 이어받습니다.";
@@ -152,7 +152,7 @@ private slots:
         // The first six data connections are cut after 2000 bytes each: "a" resumes twice and
         // completes on its third connection; "b" needs all three of its retries.
         QVERIFY(f.startService({"--cut-after", "2000", "--cut-connections", "6"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         f.process(EngineFixture::request({"a.bin", "b.bin"}));
         QVERIFY(f.finished(30000));
         QCOMPARE(f.saved("a.bin"), a);

@@ -19,6 +19,8 @@
 #include <QtTest>
 
 // The download window offscreen, with every box answered by the test.
+using W = CVaultry_downloadDlg;
+
 class TestDownloadWindow : public QObject {
     Q_OBJECT
 
@@ -71,16 +73,16 @@ private slots:
         writeFile(source_ + "/b.txt", 2000);
         writeFile(source_ + "/big.bin", 4000000);
         SettingsStore::EnsureDefaults();
-        SettingsStore::writeText(SettingKey::DefaultFolder, save_);
-        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
+        SettingsStore::WriteText(SettingKey::DefaultFolder, save_);
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 1);
     }
 
     void init() {
         boxes_.clear();
         answers_.clear();
         dialogAnswer_ = {};
-        SettingsStore::writeInt(SettingKey::DownAutostart, 0);
-        SettingsStore::writeInt(SettingKey::DownProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
     }
 
     void requestProcessingAndMemberRefusals() {
@@ -126,11 +128,12 @@ private slots:
         CVaultry_downloadDlg window("Vaultry_downloader_Manager|big.bin?a.txt?b.txt?|kim|1");
         window.show();
         QTRY_COMPARE(window.list()->GetItemCount(), 3);
-        window.onCommand(1016); // start
+        window.onCommand(W::StartStopButton); // start
         QVERIFY(window.engine().isRunning());
-        auto* startStop = window.findChild<CButtontoImage*>("id1016");
+        auto* startStop = window.findChild<CButtontoImage*>(ControlName(W::StartStopButton));
         QCOMPARE(startStop->alternateState, 1);
-        for (int id : {1007, 1008, 1009, 1010, 1013, 1014}) {
+        for (int id : {W::MoveTopButton, W::MoveUpButton, W::MoveDownButton, W::MoveBottomButton,
+                       W::DeleteSelectedButton, W::DeleteCompletedButton}) {
             boxes_.clear();
             window.onCommand(id);
             QCOMPARE(boxes_.size(), 1);
@@ -144,14 +147,14 @@ private slots:
         window.receiveRequest("Vaultry_downloader_Manager|b.txt?a.txt?|kim|1");
         QTest::qWait(100);
         QCOMPARE(window.list()->GetItemCount(), 3); // both already listed
-        window.onCommand(1016);                     // stop
+        window.onCommand(W::StartStopButton);       // stop
         QTRY_VERIFY(!window.engine().isBusy());
         QCOMPARE(startStop->alternateState, 0);
 
         // 1046 on a waiting file: the playback error; a double click opens it anyway.
         boxes_.clear();
         window.list()->selectRow(2);
-        window.onCommand(1046);
+        window.onCommand(W::OpenFileButton);
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].text, QString("선택한 파일은 전송되지 않아 재생할수 없습니다."));
         QCOMPARE(boxes_[0].caption, QString("재생오류"));
@@ -163,20 +166,20 @@ private slots:
         // Delete: nothing selected asks nothing; a selection is confirmed first.
         window.list()->clearSelection();
         boxes_.clear();
-        window.onCommand(1013);
+        window.onCommand(W::DeleteSelectedButton);
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].text, QString("삭제할 파일을 선택하세요."));
         window.list()->selectRow(1);
         answers_ = {QMessageBox::No};
-        window.onCommand(1013);
+        window.onCommand(W::DeleteSelectedButton);
         QCOMPARE(window.list()->GetItemCount(), 3);
         QCOMPARE(boxes_.last().caption, QString("삭제확인"));
-        window.onCommand(1013);
+        window.onCommand(W::DeleteSelectedButton);
         QCOMPARE(window.list()->GetItemCount(), 2);
         QCOMPARE(window.engine().table().record(1).entry, QByteArray("b.txt"));
         // The stopped first file keeps its place as the record to resume.
         QCOMPARE(window.engine().resumeIndex(), 0);
-        window.onCommand(1014); // no completed rows: nothing goes
+        window.onCommand(W::DeleteCompletedButton); // no completed rows: nothing goes
         QCOMPARE(window.list()->GetItemCount(), 2);
     }
 
@@ -196,7 +199,7 @@ private slots:
         QVERIFY(!window.close()); // the close request is refused
         QVERIFY(!visibleOnDesk());
         window.showNormal();
-        window.onCommand(1001);
+        window.onCommand(W::HideButton);
         QVERIFY(!visibleOnDesk());
         QTest::keyClick(&window, Qt::Key_Return);
         QVERIFY(!window.hasEnded());
@@ -204,17 +207,17 @@ private slots:
         // One waiting file: the exit asks, and "No" keeps the program.
         window.showNormal();
         answers_ = {QMessageBox::No};
-        window.onCommand(1003);
+        window.onCommand(W::ExitButton);
         QCOMPARE(boxes_.last().caption, QString("종료확인"));
         QVERIFY(window.isVisible());
         QVERIFY(!service.log().contains("@Connect_end"));
         // Settings check boxes write through at once.
-        window.findChild<QCheckBox*>("id1017")->click();
-        QCOMPARE(SettingsStore::readInt(SettingKey::DownProgramEnd, 0), 1);
-        window.findChild<QCheckBox*>("id1017")->click();
-        QCOMPARE(SettingsStore::readInt(SettingKey::DownProgramEnd, 1), 0);
+        window.findChild<QCheckBox*>(ControlName(W::ProgramEndBox))->click();
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::DownProgramEnd, 0), 1);
+        window.findChild<QCheckBox*>(ControlName(W::ProgramEndBox))->click();
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::DownProgramEnd, 1), 0);
         // "Yes" signs off and ends the window's run.
-        window.onCommand(1035);
+        window.onCommand(W::ExitButton2);
         QVERIFY(service.waitForLog("@Connect_end", 3000));
         QTRY_VERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
@@ -245,20 +248,20 @@ private slots:
         window.show();
         // The window keeps working while the server is asked; rows must not move meanwhile.
         QTRY_VERIFY(window.engine().exchangeInProgress());
-        window.onCommand(1010);
+        window.onCommand(W::MoveBottomButton);
         QVERIFY(sawBox("전송중에는 사용할수 없습니다."));
         QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 20000);
         QTRY_VERIFY(!window.engine().exchangeInProgress());
         boxes_.clear();
-        window.onCommand(1010);
+        window.onCommand(W::MoveBottomButton);
         QVERIFY(boxes_.isEmpty());
     }
 
     void completionLeavesAHiddenWindowHidden() {
         FileServiceProcess service(TestEnvironment::address());
         QVERIFY(service.start({"--root", source_, "--member", "kim", "--delay-ms", "200"}));
-        SettingsStore::writeInt(SettingKey::DownAutostart, 1);
-        SettingsStore::writeInt(SettingKey::DownProgramEnd, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 1);
         QFile::remove(save_ + "/a.txt");
         CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?|kim|1");
         window.show();
@@ -403,8 +406,8 @@ private slots:
             QString chooseFolder(QWidget*, const QString&) override { return answer; }
         } chooser;
         FolderChooser::install(&chooser);
-        SettingsStore::writeText(SettingKey::DefaultFolder, "/data/downloads");
-        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 0);
+        SettingsStore::WriteText(SettingKey::DefaultFolder, "/data/downloads");
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 0);
         {
             CFolderSelect dialog;
             auto* edit = dialog.findChild<QLineEdit*>("id1025");
@@ -416,23 +419,23 @@ private slots:
             dialog.browse();
             QCOMPARE(edit->text(), QString("/data/picked"));
             QTest::keyClick(&dialog, Qt::Key_Escape);
-            QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder),
+            QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder),
                      QString("/data/downloads"));
             dialog.findChild<QCheckBox*>("id1057")->setChecked(true);
             dialog.confirm();
-            QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), QString("/data/picked"));
-            QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, 0), 1);
+            QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder), QString("/data/picked"));
+            QCOMPARE(SettingsStore::ReadInt(SettingKey::DefaultFolderUse, 0), 1);
         }
         {
             CFolderSelect dialog;
             dialog.findChild<QLineEdit*>("id1025")->clear();
             dialog.confirm();
-            QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), QString());
-            QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, 1), 0);
+            QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder), QString());
+            QCOMPARE(SettingsStore::ReadInt(SettingKey::DefaultFolderUse, 1), 0);
         }
         FolderChooser::install(nullptr);
-        SettingsStore::writeText(SettingKey::DefaultFolder, save_);
-        SettingsStore::writeInt(SettingKey::DefaultFolderUse, 1);
+        SettingsStore::WriteText(SettingKey::DefaultFolder, save_);
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 1);
     }
 };
 

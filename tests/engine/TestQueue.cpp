@@ -123,7 +123,7 @@ private slots:
     void initTestCase() {
         TestEnvironment::prepare();
         SettingsStore::EnsureDefaults();
-        SettingsStore::writeInt(SettingKey::DownListDel, 0);
+        SettingsStore::WriteInt(SettingKey::DownListDel, 0);
     }
 
     void downloadQueue_data() {

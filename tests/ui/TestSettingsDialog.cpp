@@ -81,7 +81,7 @@ private slots:
                 QCOMPARE(ticked(dialog, box), on.contains(box));
             QCOMPARE(
                 dialog.findChild<QLineEdit*>(QStringLiteral("id%1").arg(id.folderEdit))->text(),
-                SettingsStore::readText(SettingKey::DefaultFolder));
+                SettingsStore::ReadText(SettingKey::DefaultFolder));
         }
         QCOMPARE(ClientProfile::upload().config.folderEdit, 1037);
         QCOMPARE(ClientProfile::download().config.save, 1058);
@@ -96,9 +96,9 @@ private slots:
         const auto stored = storeContents();
         for (const char* key : kSavedKeys)
             QVERIFY2(stored.contains(QStringLiteral("Config/") + key), key);
-        QCOMPARE(SettingsStore::readInt(SettingKey::DownFileOver, 0), 1);
-        QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, -1), 0);
-        QCOMPARE(SettingsStore::readInt(SettingKey::UpTray, -1), 0);
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::DownFileOver, 0), 1);
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::DefaultFolderUse, -1), 0);
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::UpTray, -1), 0);
 
         Vaultry_Config again(ClientProfile::download());
         const ConfigControlIds& id = again.ids();
@@ -108,20 +108,20 @@ private slots:
         again.findChild<QLineEdit*>(QStringLiteral("id%1").arg(id.folderEdit))
             ->setText(QStringLiteral("/없는/폴더"));
         again.Save();
-        QCOMPARE(SettingsStore::readInt(SettingKey::DefaultFolderUse, -1), 1);
-        QCOMPARE(SettingsStore::readInt(SettingKey::DownFileOver, 0), 2);
-        QCOMPARE(SettingsStore::readInt(SettingKey::UpSystemEnd, 0), 1);
-        QCOMPARE(SettingsStore::readText(SettingKey::DefaultFolder), QStringLiteral("/없는/폴더"));
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::DefaultFolderUse, -1), 1);
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::DownFileOver, 0), 2);
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::UpSystemEnd, 0), 1);
+        QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder), QStringLiteral("/없는/폴더"));
 
         Vaultry_Config third(ClientProfile::download());
         QVERIFY(ticked(third, third.ids().confirm));
         QVERIFY(!ticked(third, third.ids().folderUse));
 
         // A value no choice stands for selects "항상 덮어쓰기".
-        SettingsStore::writeText(SettingKey::DownFileOver, QStringLiteral("어느 것도 아님"));
+        SettingsStore::WriteText(SettingKey::DownFileOver, QStringLiteral("어느 것도 아님"));
         Vaultry_Config garbled(ClientProfile::upload());
         QVERIFY(ticked(garbled, garbled.ids().overwrite));
-        SettingsStore::writeInt(SettingKey::DownFileOver, 7);
+        SettingsStore::WriteInt(SettingKey::DownFileOver, 7);
         Vaultry_Config unknown(ClientProfile::download());
         QVERIFY(ticked(unknown, unknown.ids().overwrite));
     }

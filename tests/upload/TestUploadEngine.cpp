@@ -10,9 +10,9 @@ class TestUploadEngine : public QObject {
 private slots:
     void initTestCase() { PowerSeam::install(&power_); }
     void init() {
-        SettingsStore::writeInt(SettingKey::UpProgramEnd, 0);
-        SettingsStore::writeInt(SettingKey::UpSystemEnd, 0);
-        SettingsStore::writeInt(SettingKey::UpTray, 0);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpSystemEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpTray, 0);
     }
 
     void memberCheck() {
@@ -38,7 +38,7 @@ private slots:
         f.makeEngine();
 
         // A member already in use is listed anyway, and never signed off.
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         f.process(UploadFixture::command("busy"));
         QCOMPARE(f.engine->table().count(), 1);
         QVERIFY(!f.service.log().contains("sign-off \"busy\""));
@@ -169,7 +169,7 @@ private slots:
             UploadFixture f("programend");
             f.addFile("a.bin", 10);
             QVERIFY(f.startService());
-            SettingsStore::writeInt(SettingKey::UpProgramEnd, 2);
+            SettingsStore::WriteInt(SettingKey::UpProgramEnd, 2);
             f.process(UploadFixture::command());
             QTRY_COMPARE_WITH_TIMEOUT(f.host.quits, 1, 10000);
             QVERIFY(f.host.messages.isEmpty());
@@ -180,8 +180,8 @@ private slots:
             UploadFixture f("systemend");
             f.addFile("a.bin", 10);
             QVERIFY(f.startService());
-            SettingsStore::writeInt(SettingKey::UpProgramEnd, 1);
-            SettingsStore::writeInt(SettingKey::UpSystemEnd, 1);
+            SettingsStore::WriteInt(SettingKey::UpProgramEnd, 1);
+            SettingsStore::WriteInt(SettingKey::UpSystemEnd, 1);
             f.process(UploadFixture::command());
             QTRY_COMPARE_WITH_TIMEOUT(power_.powerOffs, 1, 10000);
             QCOMPARE(f.host.trayRemovals, 1);
@@ -195,8 +195,8 @@ private slots:
         f.addFile("a.bin", 10);
         f.addFile("b.bin", 10);
         QVERIFY(f.startService());
-        SettingsStore::writeInt(SettingKey::UpTray, 1);
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpTray, 1);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         f.process(UploadFixture::command());
         QCOMPARE(f.host.hidden, 0);
         // Unfinished rows: the exit asks; "No" stays.
@@ -220,7 +220,7 @@ private slots:
         f.addFile("a.bin", 300);
         f.addFile("b.bin", 700);
         QVERIFY(f.startService());
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         f.process(UploadFixture::command());
         f.engine->table().removeRowAt(0);
         f.engine->refreshAfterDelete();

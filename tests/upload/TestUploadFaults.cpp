@@ -15,8 +15,8 @@ class TestUploadFaults : public QObject {
 
 private slots:
     void init() {
-        SettingsStore::writeInt(SettingKey::UpProgramEnd, 0);
-        SettingsStore::writeInt(SettingKey::UpSystemEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpSystemEnd, 0);
     }
 
     void refusedDataConnectionsRetryThenGiveUp() {
@@ -193,7 +193,7 @@ private slots:
         for (const QByteArray& end : {QByteArray("Null"), QByteArray("Ping")}) {
             TestEnvironment::prepare();
             UploadFixture f("ends-" + QString::fromLatin1(end));
-            SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+            SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
             QStringList heard;
             std::mutex heardLock;
             FakeServer control(TestEnvironment::address(), 7510, [&](int fd, int) {

@@ -106,8 +106,8 @@ class TestUploadSafety : public QObject {
 private slots:
     void init() {
         TestEnvironment::prepare();
-        SettingsStore::writeInt(SettingKey::UpProgramEnd, 0);
-        SettingsStore::writeInt(SettingKey::UpSystemEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpSystemEnd, 0);
     }
 
     void filesTheMemberDidNotChooseAreNeverRead() {
@@ -139,7 +139,7 @@ private slots:
 
     void unusableRecordsCountTowardTheLimit() {
         UploadFixture f("limit");
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         f.addFile("ok.bin", 10);
         ScriptedControl control(TestEnvironment::address());
         for (int i = 0; i < 10; ++i)
@@ -170,7 +170,7 @@ private slots:
 
     void rowShowsTheListingsOwnPath() {
         UploadFixture f("shown");
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         const QByteArray bytes = f.addFile("renamed.bin", 3000);
         writeFile(f.source + "/decoy-on-path.bin", QByteArray(123456, 'd'));
         ScriptedControl control(TestEnvironment::address());
@@ -187,7 +187,7 @@ private slots:
 
     void stopWhileConnectingIsAStop() {
         UploadFixture f("connecting");
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         f.addFile("a.bin", 1000);
         ScriptedControl control(TestEnvironment::address());
         control.records << record(f.queued.first(), 1000);

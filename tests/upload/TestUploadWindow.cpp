@@ -6,6 +6,7 @@
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "TestEnvironment.h"
+#include "TrayCommand.h"
 #include "UploadChoices.h"
 #include "WindowBus.h"
 
@@ -14,6 +15,8 @@
 #include <QtTest>
 
 // The upload window offscreen, with every box answered by the test.
+using W = CBellcove_uploadDlg;
+
 class TestUploadWindow : public QObject {
     Q_OBJECT
 
@@ -77,9 +80,9 @@ private slots:
     void init() {
         boxes_.clear();
         answers_.clear();
-        SettingsStore::writeInt(SettingKey::UpAutostart, 0);
-        SettingsStore::writeInt(SettingKey::UpProgramEnd, 0);
-        SettingsStore::writeInt(SettingKey::UpSystemEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpSystemEnd, 0);
     }
 
     void copyDataAndColumns() {
@@ -109,17 +112,17 @@ private slots:
         QCOMPARE(window.findChild<QLabel*>("id1045")->text(), QString("-"));
         QVERIFY(boxes_.isEmpty());
         // Start: both files go, the completion is reported.
-        window.onCommand(1028);
+        window.onCommand(W::StartStopButton);
         QTRY_VERIFY_WITH_TIMEOUT(!boxes_.isEmpty(), 10000);
         QCOMPARE(boxes_[0].text, QString("모든 파일이 전송완료되었습니다."));
         QCOMPARE(boxes_[0].caption, QString("전송완료"));
         QCOMPARE(window.findChild<QLabel*>("id1029")->text(), QString("전송완료"));
         QCOMPARE(model->index(1, 2).data().toString(), QString("완료"));
         // Remove the completed rows: the list is empty; an exit asks nothing.
-        window.onCommand(1019);
+        window.onCommand(W::DeleteCompletedButton);
         QCOMPARE(window.list()->GetItemCount(), 0);
         boxes_.clear();
-        window.onCommand(1009);
+        window.onCommand(W::ExitButton);
         QVERIFY(boxes_.isEmpty());
         QVERIFY(window.hasEnded());
         QCOMPARE(service.log().count("sign-off"), 1); // the member check only
@@ -133,12 +136,13 @@ private slots:
         window.show();
         window.receiveCopyData(copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 10000);
-        window.onCommand(1028);
+        window.onCommand(W::StartStopButton);
         QVERIFY(window.engine().isRunning());
-        auto* startStop = window.findChild<CButtontoImage*>("id1028");
+        auto* startStop = window.findChild<CButtontoImage*>(ControlName(W::StartStopButton));
         QCOMPARE(startStop->alternateState, 1);
         window.list()->selectRow(1);
-        for (int id : {1018, 1019, 1020, 1021, 1022, 1023}) {
+        for (int id : {W::DeleteSelectedButton, W::DeleteCompletedButton, W::MoveUpButton,
+                       W::MoveDownButton, W::MoveTopButton, W::MoveBottomButton}) {
             boxes_.clear();
             window.onCommand(id);
             QCOMPARE(boxes_.size(), 1);
@@ -147,23 +151,23 @@ private slots:
             QCOMPARE(boxes_[0].icon, QMessageBox::Critical);
         }
         QCOMPARE(window.list()->GetItemCount(), 2);
-        window.onCommand(1028); // stop
+        window.onCommand(W::StartStopButton); // stop
         QCOMPARE(startStop->alternateState, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!window.engine().isBusy(), 5000);
 
         // Delete: nothing selected asks nothing; a selection is confirmed first.
         window.list()->clearSelection();
         boxes_.clear();
-        window.onCommand(1018);
+        window.onCommand(W::DeleteSelectedButton);
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].text, QString("삭제할 파일을 선택하세요."));
         QCOMPARE(boxes_[0].caption, QString("업로더"));
         window.list()->selectRow(1);
         answers_ = {QMessageBox::No};
-        window.onCommand(1018);
+        window.onCommand(W::DeleteSelectedButton);
         QCOMPARE(boxes_.last().caption, QString("삭제확인"));
         QCOMPARE(window.list()->GetItemCount(), 2);
-        window.onCommand(1018);
+        window.onCommand(W::DeleteSelectedButton);
         QCOMPARE(window.list()->GetItemCount(), 1);
         QCOMPARE(window.engine().table().record(0).name, QByteArray("a.txt"));
     }
@@ -171,11 +175,11 @@ private slots:
     void closingOnlyHidesAndExitAsksWhenUnfinished() {
         FileServiceProcess service(TestEnvironment::address());
         QVERIFY(service.start(serviceArgs()));
-        SettingsStore::writeInt(SettingKey::UpProgramEnd, 1);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 1);
         CBellcove_uploadDlg window;
         window.show();
-        QVERIFY(window.findChild<QCheckBox*>("id1015")->isChecked());
-        QVERIFY(!window.findChild<QCheckBox*>("id1016")->isChecked());
+        QVERIFY(window.findChild<QCheckBox*>(ControlName(W::ProgramEndBox))->isChecked());
+        QVERIFY(!window.findChild<QCheckBox*>(ControlName(W::SystemEndBox))->isChecked());
         window.receiveCopyData(copyData(Protocol::kUploadTag, "Vaultry_uploader_Manager|q|kim|1"));
         QTRY_COMPARE(window.list()->GetItemCount(), 2);
         auto visibleOnDesk = [&] { return window.isVisible() && !window.isMinimized(); };
@@ -188,27 +192,27 @@ private slots:
         QVERIFY(!window.close());
         QVERIFY(!visibleOnDesk());
         window.showNormal();
-        window.onCommand(1007);
+        window.onCommand(W::HideButton);
         QVERIFY(!visibleOnDesk());
         QTest::keyClick(&window, Qt::Key_Return);
         QVERIFY(!window.hasEnded());
 
         // The check boxes write through at once.
-        window.findChild<QCheckBox*>("id1015")->click();
-        QCOMPARE(SettingsStore::readInt(SettingKey::UpProgramEnd, 1), 0);
-        window.findChild<QCheckBox*>("id1016")->click();
-        QCOMPARE(SettingsStore::readInt(SettingKey::UpSystemEnd, 0), 1);
-        window.findChild<QCheckBox*>("id1016")->click();
-        QCOMPARE(SettingsStore::readInt(SettingKey::UpSystemEnd, 1), 0);
+        window.findChild<QCheckBox*>(ControlName(W::ProgramEndBox))->click();
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::UpProgramEnd, 1), 0);
+        window.findChild<QCheckBox*>(ControlName(W::SystemEndBox))->click();
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::UpSystemEnd, 0), 1);
+        window.findChild<QCheckBox*>(ControlName(W::SystemEndBox))->click();
+        QCOMPARE(SettingsStore::ReadInt(SettingKey::UpSystemEnd, 1), 0);
 
         // Unfinished rows: the exit asks, "No" stays, "Yes" ends without a word to the server.
         window.showNormal();
         answers_ = {QMessageBox::No};
-        window.onCommand(1009);
+        window.onCommand(W::ExitButton);
         QCOMPARE(boxes_.last().caption, QString("종료확인"));
         QVERIFY(!window.hasEnded());
         const int exchanges = service.log().count("ctl#");
-        window.onCommand(32774);
+        window.onCommand(TrayCommand::ExitProgram);
         QVERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
         QTest::qWait(100);

@@ -30,7 +30,7 @@ struct UploadFixture {
         source = TestEnvironment::scratch(name + "-source");
         store = TestEnvironment::scratch(name + "-store");
         SettingsStore::EnsureDefaults();
-        SettingsStore::writeInt(SettingKey::UpAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::UpAutostart, 1);
         makeEngine();
     }
 

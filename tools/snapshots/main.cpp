@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
 #endif
     QApplication app(argc, argv);
     SettingsStore::EnsureDefaults();
-    SettingsStore::writeText(SettingKey::DefaultFolder, "/home/user/Documents/Willowmere");
+    SettingsStore::WriteText(SettingKey::DefaultFolder, "/home/user/Documents/Willowmere");
     const QString target = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                     : QApplication::applicationDirPath() + "/../snapshots";
     QDir out(target);

@@ -109,7 +109,7 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
                 host_.message(UploadText::listCutShort(), UploadText::errorCaption(),
                               Icon::Warning);
             refreshAfterListing();
-            if (SettingsStore::readInt(SettingKey::UpAutostart, 0) != 0 && !running_)
+            if (SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0 && !running_)
                 toggle();
             finishRequest();
         });
@@ -118,7 +118,7 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
 // ---- transfer -----------------------------------------------------------------------------
 
 void UploadEngine::beginFile(int row) {
-    if (SettingsStore::readInt(SettingKey::UpTray, 0) != 0)
+    if (SettingsStore::ReadInt(SettingKey::UpTray, 0) != 0)
         host_.hideToTray();
     UploadRecord& record = table_.record(row);
     if (!record.started)

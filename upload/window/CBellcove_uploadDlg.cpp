@@ -30,26 +30,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-namespace {
-
-// Command ids of the window's controls.
-enum Control {
-    HideButton = 1007,
-    MinimiseButton = 1008,
-    ExitButton = 1009,
-    ProgramEndBox = 1015,
-    SystemEndBox = 1016,
-    DeleteSelectedButton = 1018,
-    DeleteCompletedButton = 1019,
-    MoveUpButton = 1020,
-    MoveDownButton = 1021,
-    MoveTopButton = 1022,
-    MoveBottomButton = 1023,
-    StartStopButton = 1028,
-    SettingsButton = 1048,
-};
-
-} // namespace
 
 CBellcove_uploadDlg::CBellcove_uploadDlg()
     : CSkinnedMainWindow(ClientProfile::upload(), QStringLiteral("Vastrelle - 업로드"),
@@ -77,8 +57,8 @@ QString CBellcove_uploadDlg::endpoint() const {
 // ---- construction -----------------------------------------------------------------------
 
 void CBellcove_uploadDlg::loadSettingsIntoWindow() {
-    programEnd_->setChecked(SettingsStore::readInt(SettingKey::UpProgramEnd, 0) != 0);
-    systemEnd_->setChecked(SettingsStore::readInt(SettingKey::UpSystemEnd, 0) != 0);
+    programEnd_->setChecked(SettingsStore::ReadInt(SettingKey::UpProgramEnd, 0) != 0);
+    systemEnd_->setChecked(SettingsStore::ReadInt(SettingKey::UpSystemEnd, 0) != 0);
 }
 
 void CBellcove_uploadDlg::buildControls() {
@@ -158,9 +138,9 @@ void CBellcove_uploadDlg::onCommand(int id) {
     if (runSharedCommand(id))
         return;
     if (id == ProgramEndBox)
-        SettingsStore::writeInt(SettingKey::UpProgramEnd, programEnd_->isChecked() ? 1 : 0);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, programEnd_->isChecked() ? 1 : 0);
     else if (id == SystemEndBox)
-        SettingsStore::writeInt(SettingKey::UpSystemEnd, systemEnd_->isChecked() ? 1 : 0);
+        SettingsStore::WriteInt(SettingKey::UpSystemEnd, systemEnd_->isChecked() ? 1 : 0);
 }
 
 // ---- UploadHost -----------------------------------------------------------------------------

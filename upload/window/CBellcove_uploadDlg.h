@@ -16,6 +16,23 @@ struct CopyData;
 class CBellcove_uploadDlg : public CSkinnedMainWindow {
     Q_OBJECT
 public:
+    // Command ids of the window's controls (its buttons and check boxes).
+    enum Control {
+        HideButton = 1007,
+        MinimiseButton = 1008,
+        ExitButton = 1009,
+        ProgramEndBox = 1015,
+        SystemEndBox = 1016,
+        DeleteSelectedButton = 1018,
+        DeleteCompletedButton = 1019,
+        MoveUpButton = 1020,
+        MoveDownButton = 1021,
+        MoveTopButton = 1022,
+        MoveBottomButton = 1023,
+        StartStopButton = 1028,
+        SettingsButton = 1048,
+    };
+
     CBellcove_uploadDlg();
     ~CBellcove_uploadDlg() override;
 
