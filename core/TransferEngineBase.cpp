@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent,
-                                       std::unique_ptr<WorkerRunner> workers)
-    : QObject(parent), transferHost_(host), rows_(table),
-      workers_(workers ? std::move(workers) : std::make_unique<WorkerThreads>(this)) {}
+TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup)
+    : transferHost_(host), rows_(table),
+      workers_(setup.workers ? std::move(setup.workers) : std::make_unique<WorkerThreads>(this)),
+      controlLimits_(setup.control), dataLimits_(setup.data) {}
 
 TransferEngineBase::~TransferEngineBase() {
     // The host may be half gone by now: only the threads are told to end.

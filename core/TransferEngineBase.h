@@ -12,6 +12,21 @@
 #include <functional>
 #include <memory>
 
+// Limits on the data connections of an engine's workers.
+struct DataLimits {
+    int connectMs = 20000; // a data server that does not answer the connect
+    int replyMs = 30000;   // ... or the resume offset (upload)
+    int sendMs = 20000;    // ... or stops taking bytes
+    int silenceMs = 60000; // ... or stops sending them (download)
+};
+
+// What an engine is built with; the defaults are the programs' own.
+struct EngineSetup {
+    std::unique_ptr<WorkerRunner> workers; // threads of their own when none is given
+    ServerLink::Limits control;            // the control exchanges
+    DataLimits data;
+};
+
 // How both clients move a list of files, one at a time, each on a worker of its own: the
 // running flag and its button, the next file as soon as the previous worker has ended, the
 // wait for a stopped worker before the same file starts again, the display tick (500 ms after
@@ -35,7 +50,6 @@ public:
 
     TransferTable& rows() { return rows_; }
     int currentIndex() const { return current_; }
-    void setCurrentIndex(int index) { current_ = index; }
     bool isRunning() const { return running_; }
     // Rows must not move: the list runs, a stopped worker is still ending, or a request is
     // being exchanged with the file server.
@@ -49,8 +63,6 @@ public:
     void onTimer(int id);
     // The client's exit routine (it may ask first); false when the member chose to stay.
     virtual bool exitProgram() = 0;
-    // How long control exchanges wait for a connection and for a reply.
-    void setControlLimits(const ServerLink::Limits& limits) { controlLimits_ = limits; }
 
     // The list commands: rows and records go together, the indexes into the list keep naming
     // the same records, and totals are counted afresh.
@@ -62,9 +74,7 @@ public:
     void refreshAfterDelete();
 
 protected:
-    // `workers` runs the transfer workers: threads of their own unless another is given.
-    TransferEngineBase(TransferHost& host, TransferTable& table, QObject* parent,
-                       std::unique_ptr<WorkerRunner> workers = nullptr);
+    TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup);
 
     // ---- what each client says -------------------------------------------------------
     // The row to transfer next, or -1 when none is pending.
@@ -114,6 +124,7 @@ protected:
     std::shared_ptr<const std::atomic<bool>> cancelFlag() const { return cancel_; }
     // What the links of this engine's exchanges go by.
     LinkSettings linkSettings() const { return {controlLimits_, cancel_}; }
+    const DataLimits& dataLimits() const { return dataLimits_; }
 
     // Requests are handled one at a time; the others wait their turn.
     bool beginRequest();
@@ -166,4 +177,5 @@ private:
     int completedSinceCompletion_ = 0;
     bool ending_ = false;
     ServerLink::Limits controlLimits_;
+    DataLimits dataLimits_;
 };

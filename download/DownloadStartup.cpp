@@ -4,9 +4,10 @@
 #include "DownloadTexts.h"
 #include "InstanceLock.h"
 #include "LaunchLink.h"
+#include "ListEndPicture.h"
 #include "ModalSeam.h"
-#include "RuntimeDir.h"
 #include "Protocol.h"
+#include "RuntimeDir.h"
 #include "SettingsStore.h"
 #include "WindowBus.h"
 
@@ -23,6 +24,7 @@ int runWindow(const QByteArray& request) {
     // Not QDialog::exec(): hiding the window to the tray must not end the program, which
     // lives until the exit procedure ends the window's run.
     QObject::connect(&window, &CVaultry_downloadDlg::ended, qApp, &QCoreApplication::quit);
+    SavePictureAtListEnd(window);
     window.show();
     QApplication::exec();
     return 0;

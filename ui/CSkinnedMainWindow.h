@@ -58,6 +58,8 @@ public:
 signals:
     // The run is over: the program ends.
     void ended();
+    // A list has come to its end; the completion actions follow.
+    void listEnded();
 
 public slots:
     void reject() override {} // the dialog's cancel does nothing: the program keeps running

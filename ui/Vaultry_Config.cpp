@@ -113,7 +113,7 @@ void Vaultry_Config::createControls() {
     box(ids_.upSystemEnd, QStringLiteral("시스템종료"), 226, 210, 48, 10);
 }
 
-// The layout's boxes were measured for the original face; where a text needs a little more
+// The layout's boxes were measured for a smaller face than ours; where a text needs a little more
 // room it may grow to the right up to the next control on its row, never over it.
 void Vaultry_Config::fitButtonTexts() {
     const QList<QAbstractButton*> boxes = findChildren<QAbstractButton*>();

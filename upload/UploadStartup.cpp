@@ -2,9 +2,10 @@
 
 #include "CBellcove_uploadDlg.h"
 #include "InstanceLock.h"
+#include "ListEndPicture.h"
 #include "ModalSeam.h"
-#include "RuntimeDir.h"
 #include "Protocol.h"
+#include "RuntimeDir.h"
 #include "SettingsStore.h"
 #include "UploadTexts.h"
 #include "WindowBus.h"
@@ -20,11 +21,10 @@ int RunUploadClient() {
         // either, and the page control could never reach the window.
         InstanceLock marker(QStringLiteral("MAXIcrate Upload Control"));
         if (marker.unavailable()) {
-            ModalSeam::message(
-                nullptr,
-                TransferText::noPrivateFolder(UploadText::caption(),
-                                              PrivateRuntimeDirCandidates().join(", ")),
-                UploadText::errorCaption(), QMessageBox::Critical);
+            ModalSeam::message(nullptr,
+                               TransferText::noPrivateFolder(
+                                   UploadText::caption(), PrivateRuntimeDirCandidates().join(", ")),
+                               UploadText::errorCaption(), QMessageBox::Critical);
             return 1;
         }
     }
@@ -38,6 +38,7 @@ int RunUploadClient() {
     // Not QDialog::exec(): hiding the window to the tray must not end the program, which
     // lives until the exit routine ends the window's run.
     QObject::connect(&window, &CBellcove_uploadDlg::ended, qApp, &QCoreApplication::quit);
+    SavePictureAtListEnd(window);
     window.show();
     QApplication::exec();
     return 0;

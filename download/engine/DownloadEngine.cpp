@@ -17,9 +17,8 @@ static_assert(DownloadProgress::Failed == TransferEngineBase::kFailedAttempt &&
 
 using Icon = DownloadHost::Icon;
 
-DownloadEngine::DownloadEngine(DownloadHost& host, QObject* parent,
-                               std::unique_ptr<WorkerRunner> workers)
-    : TransferEngineBase(host, table_, parent, std::move(workers)), host_(host) {
+DownloadEngine::DownloadEngine(DownloadHost& host, EngineSetup setup)
+    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
@@ -206,7 +205,9 @@ void DownloadEngine::beginFile(int row) {
     job.resume = resumeIndex_ != -1;
     job.fileOverChoice = fileOverChoice_;
     job.fileOverMode = fileOverMode_;
-    job.stallLimitMs = stallLimitMs_;
+    job.connectLimitMs = dataLimits().connectMs;
+    job.sendLimitMs = dataLimits().sendMs;
+    job.stallLimitMs = dataLimits().silenceMs;
     job.cancel = cancelFlag();
     startWorker(progress, [job, progress] { DownloadThread(job, *progress).run(); });
 }

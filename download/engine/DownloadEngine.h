@@ -15,14 +15,12 @@ class DownloadEngine : public TransferEngineBase {
 public:
     static constexpr int kMaxListed = 180;
 
-    explicit DownloadEngine(DownloadHost& host, QObject* parent = nullptr,
-                            std::unique_ptr<WorkerRunner> workers = nullptr);
+    explicit DownloadEngine(DownloadHost& host, EngineSetup setup = {});
     ~DownloadEngine() override;
 
     RecordTable<FileRecord>& table() { return table_; }
     const RecordTable<FileRecord>& table() const { return table_; }
     int resumeIndex() const { return resumeIndex_; }
-    void setResumeIndex(int index) { resumeIndex_ = index; }
     // The member of the last request (the sign-off names it).
     const MemberInfo& member() const { return member_; }
 
@@ -41,8 +39,6 @@ public:
     int chosenRecord(int firstMarkedRow) const;
     // The local clock the time window is judged by.
     void setClock(LocalClock clock) { clock_ = std::move(clock); }
-    // How long a data connection may stay silent before the attempt counts as failed.
-    void setStallLimitMs(int ms) { stallLimitMs_ = ms; }
 
 protected:
     void processQueuedRequest(const QByteArray& request) override { processRequest(request); }
@@ -79,5 +75,4 @@ private:
     int resumeIndex_ = -1;
     int fileOverChoice_ = 0;
     int fileOverMode_ = 0;
-    int stallLimitMs_ = 60000;
 };

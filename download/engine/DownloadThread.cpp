@@ -46,12 +46,13 @@ void DownloadThread::run() {
     }
 
     DataSocket socket;
-    if (!socket.connectTo(job_.dataAddress, kDataPort, 20000, [this] { return giveUp(); })) {
+    if (!socket.connectTo(job_.dataAddress, kDataPort, job_.connectLimitMs,
+                          [this] { return giveUp(); })) {
         progress_.result = giveUp() ? R::Stopped : R::Failed;
         return;
     }
     // A peer that stops reading must not hold the header sends forever.
-    socket.setSendLimit(20000);
+    socket.setSendLimit(job_.sendLimitMs);
     if (!socket.probe()) {
         progress_.result = R::Failed;
         return;

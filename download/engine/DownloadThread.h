@@ -23,7 +23,9 @@ struct DownloadJob {
     bool resume = false;
     int fileOverChoice = 0; // the duplicate-file answer: 0 none, 1 overwrite, other resume
     int fileOverMode = 0;   // the cached "DOWN_File_over": 1 overwrite, 2 ask, other resume
-    int stallLimitMs = 60000;
+    int connectLimitMs = 20000;
+    int sendLimitMs = 20000;
+    int stallLimitMs = 60000; // a data connection silent this long is a failed attempt
     std::shared_ptr<const std::atomic<bool>> cancel; // the program is ending
 };
 

@@ -16,7 +16,7 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     setFont(font);
-    // Dialog units were made for the old system font; a line never gets less than the
+    // Dialog units assume a smaller face than ours; a line never gets less than the
     // height its text needs, and a radio button grows to fit its label.
     const int lineHeight = fontMetrics().height();
     auto fitLine = [lineHeight](QWidget* w, const QRect& r) {

@@ -23,7 +23,6 @@
 #include <QScreen>
 #include <QTimer>
 
-
 CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     : CSkinnedMainWindow(ClientProfile::download(), QStringLiteral("Willowmere - 다운로드"),
                          QStringLiteral("images/download_bg.bmp")),
@@ -33,7 +32,8 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
                    MoveDownButton, MoveBottomButton, SettingsButton, DeleteSelectedButton,
                    DeleteCompletedButton, StartStopButton});
 
-    // Initialisation, in the order the window has always done it.
+    // Initialisation: settings into the window, controls, tray icon, the bus; then the first
+    // request, or the announcement to the page control.
     loadSettingsIntoWindow();
     buildControls();
     addTrayIcon(DownloadText::caption());
@@ -87,11 +87,11 @@ void CVaultry_downloadDlg::buildControls() {
     setStartStopButton(imageButton(StartStopButton, 137, rect(276, 219, 38, 36), 0, 29, 0, 328));
     imageButton(ExitButton2, 179, rect(318, 219, 37, 36), 0, 29, 0, 328);
 
-    createStatusLines(1038, 1041, 1042, 49);
-    folderLine_ = statusLabel(1045, rect(52, 97, 195, 11), QColor(242, 242, 242));
-    createBars(1040, 1004);
+    createStatusLines(StatusLine, SpeedLine, RemainingLine, 49);
+    folderLine_ = statusLabel(FolderLine, rect(52, 97, 195, 11), QColor(242, 242, 242));
+    createBars(FileBar, TotalBar);
 
-    createList(1006, &engine_->table());
+    createList(List, &engine_->table());
     connect(list(), &QAbstractItemView::doubleClicked, this, [this] {
         const QList<int> rows = list()->SelectedRows();
         if (!rows.isEmpty())
@@ -105,7 +105,7 @@ void CVaultry_downloadDlg::buildControls() {
 #ifdef VAULTRY_HAVE_BANNER
     auto* banner = new CWebBrowser_banner(this);
     banner->setGeometry(DialogUnits::rect(10, 270, 350, 42));
-    banner->setObjectName(ControlName(1026));
+    banner->setObjectName(ControlName(Banner));
     banner->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/download.html"));
 #endif
 }

@@ -34,6 +34,14 @@ public:
         ExitButton2 = 1035,
         OpenFolderButton = 1036,
         OpenFileButton = 1046,
+        TotalBar = 1004,
+        List = 1006,
+        Banner = 1026,
+        StatusLine = 1038,
+        FileBar = 1040,
+        SpeedLine = 1041,
+        RemainingLine = 1042,
+        FolderLine = 1045,
     };
 
     explicit CVaultry_downloadDlg(const QByteArray& initialRequest);

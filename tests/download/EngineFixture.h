@@ -35,8 +35,8 @@ struct EngineFixture {
         makeEngine();
     }
 
-    void makeEngine() {
-        engine = std::make_unique<DownloadEngine>(host);
+    void makeEngine(EngineSetup setup = {}) {
+        engine = std::make_unique<DownloadEngine>(host, std::move(setup));
         host.onTimer = [this](int id) { engine->onTimer(id); };
         engine->loadSettings();
     }

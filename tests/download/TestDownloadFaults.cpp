@@ -173,7 +173,9 @@ private slots:
         EngineFixture g("stall");
         const QByteArray stalled = g.addFile("slow.bin", 500000);
         QVERIFY(g.startService({"--stall-after", "1000", "--stall-connections", "1"}));
-        g.engine->setStallLimitMs(400);
+        EngineSetup quick;
+        quick.data.silenceMs = 400;
+        g.makeEngine(std::move(quick));
         SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         g.process(EngineFixture::request({"slow.bin"}));
         QVERIFY(g.finished());

@@ -139,7 +139,9 @@ private slots:
         // The listing connection answers "@Download", the server choice and one entry; the
         // second entry is never answered.
         QVERIFY(f.startService({"--hang-after", "3"}));
-        f.engine->setControlLimits({2000, 300});
+        EngineSetup quick;
+        quick.control = {2000, 300};
+        f.makeEngine(std::move(quick));
         f.process(EngineFixture::request({"one", "two", "three"}));
         QCOMPARE(f.engine->table().count(), 1);
         QVERIFY(f.host.hasMessage("서버의 응답이 없어 2개의 파일을 목록에 추가하지 못했습니다."));

@@ -6,6 +6,8 @@
 #include "CVaultry_downloadDlg.h"
 #include "FileServiceProcess.h"
 #include "FolderChooser.h"
+#include "Formats.h"
+#include "ManualWorkers.h"
 #include "ModalSeam.h"
 #include "RecordingHost.h"
 #include "SettingsStore.h"
@@ -302,8 +304,10 @@ private slots:
                  QString("저장 폴더를 지정하세요|FolderChooser"));
     }
 
-    // Rows "f<i>" whose record carries the entry "t<i>"; rows at `done` read "완료".
-    static void fill(DownloadEngine& engine, int rows, const QList<int>& done = {}) {
+    // Rows "f<i>" of 10 bytes whose record carries the entry "t<i>"; rows at `done` read
+    // "완료", and rows before `doneBefore` are done without saying so.
+    static void fill(DownloadEngine& engine, int rows, const QList<int>& done = {},
+                     int doneBefore = 0) {
         auto& table = engine.table();
         while (table.count() > 0)
             table.removeRowAt(0);
@@ -312,10 +316,21 @@ private slots:
             record.entry = "t" + QByteArray::number(i);
             record.name = "f" + QByteArray::number(i);
             record.size = 10;
-            record.state = done.contains(i) ? FileRecord::Done : FileRecord::Waiting;
+            record.state =
+                done.contains(i) || i < doneBefore ? FileRecord::Done : FileRecord::Waiting;
             table.append(record, QString::fromLatin1(record.name), QString(),
                          done.contains(i) ? QStringLiteral("완료") : QStringLiteral("대기"));
         }
+    }
+    // The engine on the first row not done, stopped there: the current and the resume index.
+    static void stopOnFirstPending(DownloadEngine& engine) {
+        engine.toggle();
+        engine.toggle();
+    }
+    static EngineSetup manualWorkers() {
+        EngineSetup setup;
+        setup.workers = std::make_unique<ManualWorkers>();
+        return setup;
     }
     // The row texts and records, which must stay in step.
     static QList<int> tags(DownloadEngine& engine) {
@@ -338,15 +353,16 @@ private slots:
 
     void deleteSelectedKeepsRecordsInStep() {
         RecordingHost host;
-        DownloadEngine engine(host);
+        DownloadEngine engine(host, manualWorkers());
         QWidget window;
         auto* list = new CFileList(&window);
         list->setTable(&engine.table());
         CUser_button commands(ClientProfile::download());
         commands.Bind(&window, list, &engine);
 
-        fill(engine, TransferTable::kCapacity);
-        engine.setResumeIndex(120);
+        fill(engine, TransferTable::kCapacity, {}, 120);
+        stopOnFirstPending(engine);
+        QCOMPARE(engine.resumeIndex(), 120);
         for (int row : {0, 57, 199})
             list->Mark(row);
         // A row that only holds the focus is not part of the confirmed selection.
@@ -358,46 +374,61 @@ private slots:
         QCOMPARE(engine.table().record(197).entry, QByteArray()); // freed records are emptied
         QCOMPARE(engine.resumeIndex(), 118);                      // still names record 120
         QCOMPARE(host.totalCaption, QString("0%/100%(0/1,970 Byte)"));
+        list->setTable(nullptr);
 
-        fill(engine, 5);
-        engine.setResumeIndex(4);
+        DownloadEngine small(host, manualWorkers());
+        list->setTable(&small.table());
+        commands.Bind(&window, list, &small);
+        fill(small, 5, {}, 4);
+        stopOnFirstPending(small);
+        QCOMPARE(small.resumeIndex(), 4);
         list->clearSelection();
         list->Mark(4);
         commands.DeleteSelected();
-        QCOMPARE(tags(engine), (QList<int>{0, 1, 2, 3}));
-        QCOMPARE(engine.resumeIndex(), -1);
+        QCOMPARE(tags(small), (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(small.resumeIndex(), -1);
         list->setTable(nullptr);
     }
 
     void deleteCompletedKeepsRecordsInStep() {
         RecordingHost host;
-        DownloadEngine engine(host);
         CUser_button commands(ClientProfile::download());
-        commands.Bind(nullptr, nullptr, &engine);
-
-        fill(engine, TransferTable::kCapacity, {0, 1, 50, 198, 199});
-        engine.setCurrentIndex(100);
-        commands.DeleteCompleted();
-        QCOMPARE(engine.table().count(), 195);
-        QCOMPARE(tags(engine), allBut(200, {0, 1, 50, 198, 199}));
-        QCOMPARE(engine.currentIndex(), 97); // three completed rows above it went
-        QCOMPARE(host.totalCaption, QString("0%/100%(0/1,950 Byte)"));
-
-        // All complete: the current index falls below 0, and the list is empty.
-        fill(engine, 3, {0, 1, 2});
-        engine.setCurrentIndex(2);
-        commands.DeleteCompleted();
-        QCOMPARE(engine.table().count(), 0);
-        QCOMPARE(engine.currentIndex(), -1);
-
-        // Nothing complete: nothing moves, the totals are counted again all the same.
-        fill(engine, 4);
-        engine.setCurrentIndex(1);
-        host.totalCaption.clear();
-        commands.DeleteCompleted();
-        QCOMPARE(tags(engine), (QList<int>{0, 1, 2, 3}));
-        QCOMPARE(engine.currentIndex(), 1);
-        QCOMPARE(host.totalCaption, QString("0%/100%(0/40 Byte)"));
+        {
+            DownloadEngine engine(host, manualWorkers());
+            commands.Bind(nullptr, nullptr, &engine);
+            fill(engine, TransferTable::kCapacity, {0, 1, 50, 198, 199}, 100);
+            stopOnFirstPending(engine);
+            QCOMPARE(engine.currentIndex(), 100);
+            commands.DeleteCompleted();
+            QCOMPARE(engine.table().count(), 195);
+            QCOMPARE(tags(engine), allBut(200, {0, 1, 50, 198, 199}));
+            QCOMPARE(engine.currentIndex(), 97); // three completed rows above it went
+            QCOMPARE(host.totalCaption, ProgressCaption(970, 1950));
+        }
+        {
+            // All complete: the current index falls below 0, and the list is empty.
+            DownloadEngine engine(host, manualWorkers());
+            commands.Bind(nullptr, nullptr, &engine);
+            fill(engine, 3, {0, 1});
+            stopOnFirstPending(engine);
+            QCOMPARE(engine.currentIndex(), 2);
+            engine.table().setText(2, TransferTable::StateColumn, QStringLiteral("완료"));
+            commands.DeleteCompleted();
+            QCOMPARE(engine.table().count(), 0);
+            QCOMPARE(engine.currentIndex(), -1);
+        }
+        {
+            // Nothing complete: nothing moves, the totals are counted again all the same.
+            DownloadEngine engine(host, manualWorkers());
+            commands.Bind(nullptr, nullptr, &engine);
+            fill(engine, 4, {}, 1);
+            stopOnFirstPending(engine);
+            host.totalCaption.clear();
+            commands.DeleteCompleted();
+            QCOMPARE(tags(engine), (QList<int>{0, 1, 2, 3}));
+            QCOMPARE(engine.currentIndex(), 1);
+            QCOMPARE(host.totalCaption, ProgressCaption(10, 40));
+        }
     }
 
     void saveFolderDialogWrites() {

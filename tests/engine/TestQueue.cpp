@@ -28,7 +28,13 @@ const QString kDiskFull = QStringLiteral("디스크 공간이 부족하여 다�
 template <class Engine, class Record> struct Bench {
     RecordingHost host;
     ManualWorkers* workers = new ManualWorkers;
-    Engine engine{host, nullptr, std::unique_ptr<WorkerRunner>(workers)};
+    Engine engine{host, setupWith(workers)};
+
+    static EngineSetup setupWith(ManualWorkers* runner) {
+        EngineSetup setup;
+        setup.workers.reset(runner);
+        return setup;
+    }
 
     explicit Bench(int files) {
         host.manualClock = true;
@@ -135,19 +141,16 @@ private slots:
             << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
             << QStringList{"오류"} << QStringList{} << 4;
         QTest::newRow("a file given up: the next goes, and the end counts the failure")
-            << 2
-            << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail",
-                           "retry", "complete"}
+            << 2 << QStringList{"start", "fail",  "retry", "fail",  "retry",
+                                "fail",  "retry", "fail",  "retry", "complete"}
             << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 5;
         QTest::newRow("a file after two recovered drops still gets three retries")
-            << 2
-            << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail", "retry",
-                           "fail", "retry", "fail", "retry", "complete"}
+            << 2 << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail",
+                                "retry", "fail", "retry", "fail", "retry", "complete"}
             << QStringList{"완료", "완료"} << QStringList{kAllDone} << 7;
         QTest::newRow("stop while the worker is still ending: the next start waits for it")
-            << 1
-            << QStringList{"start", "stop", "start", "workers:1", "stopped", "workers:2",
-                           "complete"}
+            << 1 << QStringList{"start",   "stop",      "start",   "workers:1",
+                                "stopped", "workers:2", "complete"}
             << QStringList{"완료"} << QStringList{kAllDone} << 2;
         QTest::newRow("stop after the last byte: the file is complete, once")
             << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
@@ -159,8 +162,8 @@ private slots:
             << 2 << QStringList{"start", "unacceptable", "workers:2", "complete"}
             << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 2;
         QTest::newRow("a full disk: the list stops, the next start resumes the file")
-            << 1 << QStringList{"start", "diskfull", "resume:0", "workers:1", "start", "complete",
-                                "resume:-1"}
+            << 1 << QStringList{"start", "diskfull", "resume:0", "workers:1",
+                                "start", "complete", "resume:-1"}
             << QStringList{"완료"} << QStringList{kDiskFull, kAllDone} << 2;
         QTest::newRow("an empty list started by hand: nothing to report")
             << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
@@ -196,21 +199,19 @@ private slots:
             << 2 << QStringList{"start", "cannotopen"} << QStringList{"오류", "대기"}
             << QStringList{kCannotOpen} << 1;
         QTest::newRow("a file after two recovered drops still gets three retries")
-            << 2
-            << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail", "retry",
-                           "fail", "retry", "fail", "retry", "complete"}
+            << 2 << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail",
+                                "retry", "fail", "retry", "fail", "retry", "complete"}
             << QStringList{"완료", "완료"} << QStringList{kAllDone} << 7;
         QTest::newRow("stop while the worker is still ending: the next start waits for it")
-            << 1
-            << QStringList{"start", "stop", "start", "workers:1", "stopped", "workers:2",
-                           "complete"}
+            << 1 << QStringList{"start",   "stop",      "start",   "workers:1",
+                                "stopped", "workers:2", "complete"}
             << QStringList{"완료"} << QStringList{kAllDone} << 2;
         QTest::newRow("stop after the last byte: the file is complete, once")
             << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
             << QStringList{kAllDone} << 1;
         QTest::newRow("a stopped file resumes, and a retry never restarts a started queue")
-            << 1 << QStringList{"start", "stop", "stopped", "start", "fail", "start", "retry",
-                                "workers:3", "complete"}
+            << 1 << QStringList{"start", "stop",  "stopped",   "start",   "fail",
+                                "start", "retry", "workers:3", "complete"}
             << QStringList{"완료"} << QStringList{kAllDone} << 3;
         QTest::newRow("an empty list started by hand: nothing to report")
             << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;

@@ -130,7 +130,9 @@ private slots:
         UploadFixture f("silent");
         f.addFile("five.bin", 5000);
         QVERIFY(startWithFakeData(f));
-        f.engine->setLimits({20000, 300, 20000});
+        EngineSetup quick;
+        quick.data.replyMs = 300;
+        f.makeEngine(std::move(quick));
         QSemaphore release;
         FakeServer data(TestEnvironment::address(), 7312, [&](int, int) {
             release.tryAcquire(1, 10000); // holds the connection without a word

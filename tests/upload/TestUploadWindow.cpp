@@ -108,15 +108,17 @@ private slots:
         QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QString("진행상태"));
         QCOMPARE(model->index(1, 0).data().toString(), QString("b.txt"));
         QCOMPARE(model->index(0, 2).data().toString(), QString("대기"));
-        QCOMPARE(window.findChild<QLabel*>("id1044")->text(), QString("'a.txt' 업로드중"));
-        QCOMPARE(window.findChild<QLabel*>("id1045")->text(), QString("-"));
+        QCOMPARE(window.findChild<QLabel*>(ControlName(W::StatusLine))->text(),
+                 QString("'a.txt' 업로드중"));
+        QCOMPARE(window.findChild<QLabel*>(ControlName(W::SpeedLine))->text(), QString("-"));
         QVERIFY(boxes_.isEmpty());
         // Start: both files go, the completion is reported.
         window.onCommand(W::StartStopButton);
         QTRY_VERIFY_WITH_TIMEOUT(!boxes_.isEmpty(), 10000);
         QCOMPARE(boxes_[0].text, QString("모든 파일이 전송완료되었습니다."));
         QCOMPARE(boxes_[0].caption, QString("전송완료"));
-        QCOMPARE(window.findChild<QLabel*>("id1029")->text(), QString("전송완료"));
+        QCOMPARE(window.findChild<QLabel*>(ControlName(W::RemainingLine))->text(),
+                 QString("전송완료"));
         QCOMPARE(model->index(1, 2).data().toString(), QString("완료"));
         // Remove the completed rows: the list is empty; an exit asks nothing.
         window.onCommand(W::DeleteCompletedButton);

@@ -34,8 +34,8 @@ struct UploadFixture {
         makeEngine();
     }
 
-    void makeEngine() {
-        engine = std::make_unique<UploadEngine>(host);
+    void makeEngine(EngineSetup setup = {}) {
+        engine = std::make_unique<UploadEngine>(host, std::move(setup));
         host.onTimer = [this](int id) { engine->onTimer(id); };
     }
 

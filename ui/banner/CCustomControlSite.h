@@ -12,10 +12,11 @@ class QWebEngineView;
 // the banner kept on the service's own site: a page cannot take it (and its scripts) to
 // another origin; links elsewhere open in the member's browser.
 //
-// Of the host interfaces a Windows browser control asks for, only these have a meaning
-// here. The rest (help, the border flag, menus and toolbars, the external object, drop
-// targets, URL translation) are covered by what a web view does anyway: it has no frame,
-// no browser chrome, no help, and nothing is exposed to the page's scripts.
+// Of what a browser's host is usually asked (context menu, keys, message boxes, help, border,
+// menus and toolbars, an external object, drop targets, address translation), only the first
+// three need the host here. The rest (help, the border flag, menus and toolbars, the external
+// object, drop targets, URL translation) are covered by what a web view does anyway: it has no
+// frame, no browser chrome, no help, and nothing is exposed to the page's scripts.
 class CCustomControlSite : public QWebEnginePage {
     Q_OBJECT
 public:

@@ -1,7 +1,5 @@
 #include "FileFingerprint.h"
 
-#include <QFile>
-
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -38,13 +36,5 @@ QByteArray FileFingerprint(int fd, qint64 listedSize) {
         std::snprintf(digits, sizeof digits, "%03d", std::abs(int(static_cast<signed char>(c))));
         text += digits;
     }
-    return text;
-}
-
-QByteArray FileFingerprint(const QString& path, qint64 listedSize) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const QByteArray text = FileFingerprint(fd, listedSize);
-    if (fd >= 0)
-        ::close(fd);
     return text;
 }

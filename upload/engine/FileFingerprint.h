@@ -9,10 +9,9 @@
 // positions the file does not fill (short files, files that are missing or may not be read)
 // count as zero bytes.
 
-// The fingerprint of the open file `fd`; -1 stands for a file that is not there.
+// The fingerprint of the open file `fd`; -1 stands for a file that is not there (or one the
+// member did not choose: it is never opened).
 QByteArray FileFingerprint(int fd, qint64 listedSize);
-// The same for a path opened here (tests, tools).
-QByteArray FileFingerprint(const QString& path, qint64 listedSize);
 
 // Offset the sample is read from.
 qint64 FingerprintSampleOffset(qint64 listedSize);

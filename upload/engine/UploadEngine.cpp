@@ -33,8 +33,8 @@ QByteArray commandField(const QByteArray& command, int index, bool rest = false)
 
 } // namespace
 
-UploadEngine::UploadEngine(UploadHost& host, QObject* parent, std::unique_ptr<WorkerRunner> workers)
-    : TransferEngineBase(host, table_, parent, std::move(workers)), host_(host) {
+UploadEngine::UploadEngine(UploadHost& host, EngineSetup setup)
+    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {
     table_.setColumnTitles(
         {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
 }
@@ -136,9 +136,9 @@ void UploadEngine::beginFile(int row) {
     job.path = record.localPath();
     job.chosen = UploadChoices::chosen(record.listKey);
     job.fileNumber = record.fileNumber;
-    job.connectLimitMs = limits_.connectMs;
-    job.offsetReplyLimitMs = limits_.offsetReplyMs;
-    job.sendLimitMs = limits_.sendMs;
+    job.connectLimitMs = dataLimits().connectMs;
+    job.offsetReplyLimitMs = dataLimits().replyMs;
+    job.sendLimitMs = dataLimits().sendMs;
     job.cancel = cancelFlag();
     startWorker(progress, [job, progress] { UploadThread(job, *progress).run(); });
 

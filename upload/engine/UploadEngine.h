@@ -11,14 +11,7 @@
 class UploadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
-    struct Limits {
-        int connectMs = 20000;     // a data server that does not answer the connect
-        int offsetReplyMs = 30000; // ... or the offset
-        int sendMs = 20000;        // ... or stops taking bytes
-    };
-
-    explicit UploadEngine(UploadHost& host, QObject* parent = nullptr,
-                          std::unique_ptr<WorkerRunner> workers = nullptr);
+    explicit UploadEngine(UploadHost& host, EngineSetup setup = {});
     ~UploadEngine() override;
 
     RecordTable<UploadRecord>& table() { return table_; }
@@ -31,9 +24,6 @@ public:
     // for the worker. Nothing goes to the file server. False when the user chose to stay.
     bool exitRoutine();
     bool exitProgram() override { return exitRoutine(); }
-
-    // Waits on the data connection, shorter in tests.
-    void setLimits(const Limits& limits) { limits_ = limits; }
 
 protected:
     void processQueuedRequest(const QByteArray& request) override { processCommand(request); }
@@ -51,5 +41,4 @@ private:
 
     UploadHost& host_;
     RecordTable<UploadRecord> table_;
-    Limits limits_;
 };

@@ -30,7 +30,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-
 CBellcove_uploadDlg::CBellcove_uploadDlg()
     : CSkinnedMainWindow(ClientProfile::upload(), QStringLiteral("Vastrelle - 업로드"),
                          QStringLiteral("images/upload_bg.bmp")),
@@ -63,10 +62,10 @@ void CBellcove_uploadDlg::loadSettingsIntoWindow() {
 
 void CBellcove_uploadDlg::buildControls() {
     using DialogUnits::rect;
-    createStatusLines(1044, 1045, 1029, 48);
-    createBars(1046, 1036);
+    createStatusLines(StatusLine, SpeedLine, RemainingLine, 48);
+    createBars(FileBar, TotalBar);
 
-    // Strips in the order the window has always loaded them.
+    // The buttons and their picture strips.
     imageButton(ExitButton, 133, rect(354, 16, 9, 9), 0, 16, 16, 16);
     imageButton(HideButton, 132, rect(343, 16, 9, 9), 0, 16, 16, 16);
     imageButton(MinimiseButton, 134, rect(332, 16, 9, 9), 0, 16, 16, 16);
@@ -79,7 +78,7 @@ void CBellcove_uploadDlg::buildControls() {
     imageButton(SettingsButton, 156, rect(312, 94, 43, 14), 0, 58, 0, 224);
     setStartStopButton(imageButton(StartStopButton, 154, rect(318, 219, 37, 36), 0, 21, 0, 300));
 
-    createList(1014, &engine_->table());
+    createList(List, &engine_->table());
 
     programEnd_ = checkBox(ProgramEndBox, QStringLiteral("창닫기"), 54, 50);
     systemEnd_ = checkBox(SystemEndBox, QStringLiteral("컴퓨터종료"), 111, 57);
@@ -88,7 +87,7 @@ void CBellcove_uploadDlg::buildControls() {
 #ifdef VAULTRY_HAVE_BANNER
     auto* banner = new CWebBrowser_banner(this);
     banner->setGeometry(DialogUnits::rect(10, 270, 350, 42));
-    banner->setObjectName(ControlName(1041));
+    banner->setObjectName(ControlName(Banner));
     banner->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/upload.html"));
 #endif
 }

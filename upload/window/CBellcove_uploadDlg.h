@@ -31,6 +31,13 @@ public:
         MoveBottomButton = 1023,
         StartStopButton = 1028,
         SettingsButton = 1048,
+        List = 1014,
+        RemainingLine = 1029,
+        TotalBar = 1036,
+        Banner = 1041,
+        StatusLine = 1044,
+        SpeedLine = 1045,
+        FileBar = 1046,
     };
 
     CBellcove_uploadDlg();
