@@ -69,7 +69,15 @@ void TransferEngineBase::startNext() {
     }
     current_ = row;
     setRunning(true);
+    TransferRecord& record = rows_.recordAt(row);
+    // A file stopped part-way keeps what the receiving side holds.
+    if (!record.started)
+        record.done = 0;
+    record.state = TransferRecord::Transferring;
     beginFile(row);
+    showCurrentLines();
+    transferHost_.showFileProgress(ProgressBarPosition(record.done, record.size),
+                                   ProgressCaption(record.done, record.size));
     transferHost_.startEngineTimer(kPollTimer, 500);
 }
 
@@ -78,6 +86,14 @@ void TransferEngineBase::startWorker(std::shared_ptr<TransferProgress> progress,
     progress_ = std::move(progress);
     progressRecordId_ = indexNamesRecord(current_) ? rows_.recordAt(current_).id : 0;
     workers_->start(std::move(work), [this] { workerEnded(); });
+}
+
+void TransferEngineBase::fillDataJob(DataJob& job, const TransferRecord& record) const {
+    job.dataAddress = record.dataAddress;
+    job.size = record.size;
+    job.connectLimitMs = dataLimits_.connectMs;
+    job.sendLimitMs = dataLimits_.sendMs;
+    job.cancel = cancel_;
 }
 
 int TransferEngineBase::rowOfLastWorker() const {
@@ -320,6 +336,14 @@ void TransferEngineBase::beginEnding() {
     queuedRequests_.clear();
     transferHost_.stopEngineTimer(kPollTimer);
     transferHost_.stopEngineTimer(kRetryTimer);
+}
+
+bool TransferEngineBase::confirmExit() {
+    int unfinished = 0;
+    for (int row = 0; row < rows_.count(); ++row)
+        unfinished += rows_.recordAt(row).state != TransferRecord::Done ? 1 : 0;
+    return unfinished == 0 ||
+           transferHost_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption());
 }
 
 void TransferEngineBase::joinAll() {

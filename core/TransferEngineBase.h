@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataJob.h"
 #include "RateDisplay.h"
 #include "ServerLink.h"
 #include "TransferHost.h"
@@ -79,7 +80,8 @@ protected:
     // ---- what each client says -------------------------------------------------------
     // The row to transfer next, or -1 when none is pending.
     virtual int nextPendingRow() const;
-    // Starts the worker of `row` (startWorker) with a job made from its record.
+    // Starts the worker of `row` (startWorker) with a job made from its record; the row is
+    // marked transferring already, and its lines and bar follow.
     virtual void beginFile(int row) = 0;
     // What the ended worker left for the window to say (boxes the worker never shows).
     virtual void reportWorkerNotes() {}
@@ -116,6 +118,15 @@ protected:
     // Runs `work` for the current row, with `progress` as what it reports; the ended worker
     // is settled on this thread as soon as it returns.
     void startWorker(std::shared_ptr<TransferProgress> progress, std::function<void()> work);
+    // What every worker's job holds, from `record` and the engine's limits.
+    void fillDataJob(DataJob& job, const TransferRecord& record) const;
+    // A fresh progress that starts where `record` stands.
+    template <class Progress> static std::shared_ptr<Progress> progressOf(const TransferRecord& r) {
+        auto progress = std::make_shared<Progress>();
+        progress->done = r.done;
+        progress->started = r.started;
+        return progress;
+    }
 
     // Runs a control exchange off the window's thread; `then` follows on this thread.
     // Exchanges run one after another in the order they were asked for.
@@ -143,6 +154,8 @@ protected:
     bool ending() const { return ending_; }
     // Gives the workers and exchanges at most kExitWaitMs to end; the rest are left behind.
     void joinAll();
+    // The exit's question: true when no file is unfinished, or the member wants to end anyway.
+    bool confirmExit();
 
     void showTotal(qint64 done);
     void recountTotals();

@@ -9,10 +9,11 @@
 struct TransferRecord {
     enum State { Waiting = 0, Transferring = 1, StopRequested = 2, Done = 3, Failed = 4 };
 
-    quint64 id = 0;  // stays with the record when rows move; 0 for an empty slot
-    QByteArray name; // file name as the server sent it (code page 949)
-    qint64 size = 0; // as announced
-    qint64 done = 0; // bytes the receiving side holds
+    quint64 id = 0;         // stays with the record when rows move; 0 for an empty slot
+    QByteArray name;        // file name as the server sent it (code page 949)
+    QByteArray dataAddress; // dotted IPv4 of the data server the server named for it
+    qint64 size = 0;        // as announced
+    qint64 done = 0;        // bytes the receiving side holds
     int state = Waiting;
     bool started = false; // a data connection got as far as the file's bytes
 

@@ -35,6 +35,9 @@ inline QString waiting() {
 inline QString transferring() {
     return QStringLiteral("전송중");
 }
+inline QString error() {
+    return QStringLiteral("오류");
+}
 inline QString complete() {
     return QStringLiteral("완료");
 }

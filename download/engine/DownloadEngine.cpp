@@ -183,32 +183,19 @@ int DownloadEngine::nextPendingRow() const {
 }
 
 void DownloadEngine::beginFile(int row) {
-    FileRecord& record = table_.record(row);
-    if (!record.started)
-        record.done = 0;
-    record.state = FileRecord::Transferring;
-    showCurrentLines();
-    host_.showFileProgress(ProgressBarPosition(record.done, record.size),
-                           ProgressCaption(record.done, record.size));
-
-    auto progress = std::make_shared<DownloadProgress>();
-    progress->done = record.done;
-    progress->started = record.started;
+    const FileRecord& record = table_.record(row);
     DownloadJob job;
-    job.dataAddress = record.dataAddress;
+    fillDataJob(job, record);
     job.extension = record.extension;
     job.fileKey = record.fileKey;
-    job.size = record.size;
     job.root = record.root;
     job.subfolder = record.subfolder;
     job.localName = record.localName;
     job.resume = resumeIndex_ != -1;
     job.fileOverChoice = fileOverChoice_;
     job.fileOverMode = fileOverMode_;
-    job.connectLimitMs = dataLimits().connectMs;
-    job.sendLimitMs = dataLimits().sendMs;
     job.stallLimitMs = dataLimits().silenceMs;
-    job.cancel = cancelFlag();
+    auto progress = progressOf<DownloadProgress>(record);
     startWorker(progress, [job, progress] { DownloadThread(job, *progress).run(); });
 }
 
@@ -227,7 +214,7 @@ void DownloadEngine::onFileCompleted(int row) {
 }
 
 void DownloadEngine::onRetriesUsedUp(int row) {
-    table_.setText(row, TransferTable::StateColumn, DownloadText::error());
+    table_.setText(row, TransferTable::StateColumn, TransferText::error());
     // The last record given up stops the list: nothing follows it to start.
     if (row != table_.count() - 1) {
         table_.record(row).state = FileRecord::Failed;
@@ -250,7 +237,7 @@ void DownloadEngine::onOtherResult(int row, int result) {
         break;
     case DownloadProgress::NotAcceptable:
         // The folder is writable; this path is not: the file fails and the list goes on.
-        table_.setText(row, TransferTable::StateColumn, DownloadText::error());
+        table_.setText(row, TransferTable::StateColumn, TransferText::error());
         record.state = FileRecord::Failed;
         retryCounter_ = 0;
         current_ = row + 1;
@@ -357,11 +344,7 @@ int DownloadEngine::chosenRecord(int firstMarkedRow) const {
 bool DownloadEngine::exitProcedure() {
     if (ending())
         return true;
-    int unfinished = 0;
-    for (int row = 0; row < table_.count(); ++row)
-        unfinished += table_.record(row).state != FileRecord::Done ? 1 : 0;
-    if (unfinished > 0 &&
-        !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
+    if (!confirmExit())
         return false;
     // Whatever runs gives up; the sign-off follows the exchange that is under way, if any.
     beginEnding();

@@ -40,9 +40,6 @@ inline QString receiveError() {
 inline QString downloading() {
     return QStringLiteral("' 다운로드중");
 }
-inline QString error() {
-    return QStringLiteral("오류");
-}
 // Shown as it stands, doubled percent sign included, when the list has been emptied.
 inline QString emptyTotalCaption() {
     return QStringLiteral("0%/0%%(0/0 Byte)");

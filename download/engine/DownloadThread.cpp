@@ -28,10 +28,6 @@ bool noSpace(int error) {
 
 } // namespace
 
-bool DownloadThread::giveUp() const {
-    return progress_.stopRequested() || (job_.cancel && job_.cancel->load());
-}
-
 void DownloadThread::run() {
     using R = DownloadProgress;
     // The folder chain first, as the file's place must exist before any byte comes.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferProgress.h"
+#include "DataJob.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,23 +10,18 @@
 
 // Everything one download attempt needs, fixed when it starts: the worker works from this
 // and its DownloadProgress, never from the list.
-struct DownloadJob {
-    QByteArray dataAddress;
+struct DownloadJob : DataJob {
     QByteArray extension;
     QByteArray fileKey;
-    qint64 size = 0;
     QString root;
     QStringList subfolder; // checked components under the root
     QString localName;     // checked file name
     // The file was stopped by the user (or the time rule): it resumes at the local size,
     // whatever the duplicate-file setting says.
     bool resume = false;
-    int fileOverChoice = 0; // the duplicate-file answer: 0 none, 1 overwrite, other resume
-    int fileOverMode = 0;   // the cached "DOWN_File_over": 1 overwrite, 2 ask, other resume
-    int connectLimitMs = 20000;
-    int sendLimitMs = 20000;
+    int fileOverChoice = 0;   // the duplicate-file answer: 0 none, 1 overwrite, other resume
+    int fileOverMode = 0;     // the cached "DOWN_File_over": 1 overwrite, 2 ask, other resume
     int stallLimitMs = 60000; // a data connection silent this long is a failed attempt
-    std::shared_ptr<const std::atomic<bool>> cancel; // the program is ending
 };
 
 struct DownloadProgress : TransferProgress {
@@ -55,7 +50,7 @@ public:
 
 private:
     void receiveInto(class DataSocket& socket, int file, qint64 offset);
-    bool giveUp() const;
+    bool giveUp() const { return job_.giveUp(progress_); }
 
     const DownloadJob& job_;
     DownloadProgress& progress_;

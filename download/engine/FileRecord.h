@@ -7,8 +7,7 @@
 
 // One file of the download list; row i of the transfer list is record i.
 struct FileRecord : TransferRecord {
-    QByteArray entry;       // the request entry that produced it, to skip repeats
-    QByteArray dataAddress; // dotted IPv4 of the data server
+    QByteArray entry; // the request entry that produced it, to skip repeats
     QByteArray fileKey;
     QByteArray extension;  // after the last "." of the name, the whole name without one
     QString root;          // save root in force when the file was added

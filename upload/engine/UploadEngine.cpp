@@ -120,31 +120,17 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
 void UploadEngine::beginFile(int row) {
     if (SettingsStore::ReadInt(SettingKey::UpTray, 0) != 0)
         host_.hideToTray();
-    UploadRecord& record = table_.record(row);
-    if (!record.started)
-        record.done = 0; // a row stopped part-way keeps what the server holds
-    record.state = UploadRecord::Transferring;
-
-    auto progress = std::make_shared<UploadProgress>();
-    progress->done = record.done;
-    progress->started = record.started;
+    const UploadRecord& record = table_.record(row);
     UploadJob job;
-    job.dataAddress = record.dataAddress;
+    fillDataJob(job, record);
     job.firstToken = record.firstToken;
     job.secondToken = record.secondToken;
-    job.size = record.size;
     job.path = record.localPath();
     job.chosen = UploadChoices::chosen(record.listKey);
     job.fileNumber = record.fileNumber;
-    job.connectLimitMs = dataLimits().connectMs;
     job.offsetReplyLimitMs = dataLimits().replyMs;
-    job.sendLimitMs = dataLimits().sendMs;
-    job.cancel = cancelFlag();
+    auto progress = progressOf<UploadProgress>(record);
     startWorker(progress, [job, progress] { UploadThread(job, *progress).run(); });
-
-    showCurrentLines();
-    host_.showFileProgress(ProgressBarPosition(record.done, record.size),
-                           ProgressCaption(record.done, record.size));
 }
 
 void UploadEngine::reportWorkerNotes() {
@@ -167,7 +153,7 @@ void UploadEngine::onOtherResult(int row, int result) {
         return;
     // The queue waits until the member acts.
     setRunning(false);
-    table_.setText(row, TransferTable::StateColumn, UploadText::error());
+    table_.setText(row, TransferTable::StateColumn, TransferText::error());
     host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
 }
 
@@ -216,11 +202,7 @@ void UploadEngine::showEmptyTotal() {
 bool UploadEngine::exitRoutine() {
     if (ending())
         return true;
-    int unfinished = 0;
-    for (int row = 0; row < table_.count(); ++row)
-        unfinished += table_.record(row).state != UploadRecord::Done ? 1 : 0;
-    if (unfinished > 0 &&
-        !host_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption()))
+    if (!confirmExit())
         return false;
     beginEnding();
     joinAll();

@@ -6,9 +6,8 @@
 
 // One file of the upload list; row i of the transfer list is record i.
 struct UploadRecord : TransferRecord {
-    QByteArray folder;      // local folder, up to and including its last separator
-    QByteArray listedPath;  // the listing's local path, as sent
-    QByteArray dataAddress; // dotted IPv4 of the data server
+    QByteArray folder;     // local folder, up to and including its last separator
+    QByteArray listedPath; // the listing's local path, as sent
     QByteArray firstToken;
     QByteArray secondToken;
     QByteArray listKey; // the list the file came with: the member chose its files for it

@@ -26,9 +26,6 @@ inline QString cannotOpen() {
     return QStringLiteral(
         "업로드할 파일을 열수 없습니다.\n업로드할 파일이 존재하는지 확인해주세요.");
 }
-inline QString error() {
-    return QStringLiteral("오류");
-}
 // The server stopped answering while it listed the files.
 inline QString listCutShort() {
     return QStringLiteral("서버의 응답이 없어 파일 목록을 모두 받지 못했습니다.");

@@ -28,10 +28,6 @@ struct FileHandle {
 
 } // namespace
 
-bool UploadThread::giveUp() const {
-    return progress_.stopRequested() || (job_.cancel && job_.cancel->load());
-}
-
 void UploadThread::run() {
     const int result = transfer();
     if (result != UploadProgress::None) {

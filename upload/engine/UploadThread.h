@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferProgress.h"
+#include "DataJob.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -10,18 +10,13 @@
 
 // Everything one upload attempt needs, fixed when it starts: the worker works from this and
 // its UploadProgress, never from the list.
-struct UploadJob {
-    QByteArray dataAddress;
+struct UploadJob : DataJob {
     QByteArray firstToken;
     QByteArray secondToken;
-    qint64 size = 0;            // announced to the data server; at most this much is sent
-    QString path;               // the local file
-    QSet<QString> chosen;       // what the member chose for the file's list: nothing else is read
-    int fileNumber = 0;         // named in the completion notice
-    int connectLimitMs = 20000; // a data server that does not answer the connect
-    int offsetReplyLimitMs = 30000;                  // ... or the offset
-    int sendLimitMs = 20000;                         // ... or stops taking bytes
-    std::shared_ptr<const std::atomic<bool>> cancel; // the program is ending
+    QString path;                   // the local file; at most `size` bytes of it are sent
+    QSet<QString> chosen;           // what the member chose for its list: nothing else is read
+    int fileNumber = 0;             // named in the completion notice
+    int offsetReplyLimitMs = 30000; // a data server that does not answer the offset
 };
 
 struct UploadProgress : TransferProgress {
@@ -45,7 +40,7 @@ public:
 private:
     int transfer();
     void notifyComplete();
-    bool giveUp() const;
+    bool giveUp() const { return job_.giveUp(progress_); }
 
     const UploadJob& job_;
     UploadProgress& progress_;
