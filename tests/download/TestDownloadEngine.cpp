@@ -252,7 +252,6 @@ private slots:
             EngineFixture f("unreachable");
             SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
             f.process(EngineFixture::request({"x"}));
-            QTest::qWait(100);
             QCOMPARE(f.host.countOf(cannot), 2);
             QVERIFY(!f.host.hasMessage(allDone));
             QVERIFY(!f.engine->isRunning());
@@ -268,7 +267,6 @@ private slots:
             for (int i = 0; i < 181; ++i)
                 many << QString("f%1").arg(i);
             f.process(EngineFixture::request(many));
-            QTest::qWait(100);
             QVERIFY(!f.host.hasMessage(allDone));
             QCOMPARE(f.host.messages.size(), 1); // the limit's own box
         }

@@ -147,7 +147,8 @@ private slots:
         // A hand-off while running appends its files and does not restart the engine.
         QTRY_VERIFY(window.engine().table().record(0).done > 0);
         window.receiveRequest("Vaultry_downloader_Manager|b.txt?a.txt?|kim|1");
-        QTest::qWait(100);
+        QTRY_VERIFY(window.engine().exchangeInProgress());
+        QTRY_VERIFY(!window.engine().exchangeInProgress());
         QCOMPARE(window.list()->GetItemCount(), 3); // both already listed
         window.onCommand(W::StartStopButton);       // stop
         QTRY_VERIFY(!window.engine().isBusy());

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <csignal>
@@ -101,11 +102,11 @@ private slots:
         QMap<QString, QByteArray> files;
         QByteArray entries;
         for (int i = 0; i < 180; ++i) {
-            const QString folder = i % 3 == 0 ? QString::fromUtf8("사진/여름 %1/").arg(i % 5)
+            const QString folder = i % 3 == 0   ? QString::fromUtf8("사진/여름 %1/").arg(i % 5)
                                    : i % 3 == 1 ? QString("docs/")
                                                 : QString();
-            const QString name = folder + QString::fromUtf8("파일 이름 %1.dat").arg(i, 3, 10,
-                                                                                   QChar('0'));
+            const QString name =
+                folder + QString::fromUtf8("파일 이름 %1.dat").arg(i, 3, 10, QChar('0'));
             files[name] = addFile(name, 1 + int(QRandomGenerator::global()->bounded(32 * 1024)));
             entries += ToCp949(name) + "?";
         }
@@ -128,16 +129,20 @@ private slots:
         FileServiceProcess service(TestEnvironment::address());
         QVERIFY(service.start({"--root", source_, "--member", "kim"}));
         // Not a launch link: a start without a request, which needs the page control.
-        for (const QStringList& args : {QStringList{"/url", "vastrelle:65,66"},
-                                        QStringList{"/url", "https://65,66/"},
-                                        QStringList{"/URL", "vastrelle://65,66/"}}) {
+        for (const QStringList& args :
+             {QStringList{"/url", "vastrelle:65,66"}, QStringList{"/url", "https://65,66/"},
+              QStringList{"/URL", "vastrelle://65,66/"}}) {
             auto p = client(args);
             QVERIFY(p->waitForFinished(20000));
             QCOMPARE(p->exitCode(), 0);
         }
         QCOMPARE(boxes().count("다운로더|홈페이지에서 실행해주세요"), 3);
-        QTest::qWait(200);
-        QVERIFY2(!service.log().contains("ctl#"), qPrintable(service.log()));
+        // The control connection the test makes now is the service's first one.
+        QTcpSocket probe;
+        probe.connectToHost(TestEnvironment::address(), 7510);
+        QVERIFY(probe.waitForConnected(5000));
+        QVERIFY(service.waitForLog("ctl#", 5000));
+        QVERIFY2(service.log().contains("ctl#1 connect"), qPrintable(service.log()));
     }
 
     void killedMidFileTheSameLinkFinishesIt() {

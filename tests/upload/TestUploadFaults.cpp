@@ -50,7 +50,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage(cannot), 10000);
         QCOMPARE(f.host.messages.last().caption, QString("업로더 (오류)"));
         QVERIFY(!f.host.running);
-        QTest::qWait(100);
+        QTRY_VERIFY(!f.engine->isBusy());
         QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 0);
         QCOMPARE(f.host.messages.size(), 1);
         QVERIFY(!f.service.log().contains("after.bin\" offset"));

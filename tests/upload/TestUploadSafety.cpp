@@ -141,7 +141,7 @@ private slots:
         // The upload of such a row fails as a missing file does; no byte reaches the server.
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage(cannotOpen()), 10000);
         QCOMPARE(f.stateText(0), QString("오류"));
-        QTest::qWait(100);
+        QVERIFY(!f.engine->isBusy()); // the worker has ended: nothing more can come
         QVERIFY(data.held().isEmpty());
         for (const QByteArray& heard : control.heard())
             QVERIFY(!heard.contains("SECRET"));
@@ -223,7 +223,6 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!f.engine->isBusy(), 5000);
             QCOMPARE(int(f.engine->table().record(0).state), int(UploadRecord::StopRequested));
         }
-        QTest::qWait(100);
         QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 0);
         QVERIFY(f.host.messages.isEmpty());
         for (int fd : fillers)
@@ -247,7 +246,7 @@ private slots:
         QCOMPARE(f.stateText(0), QString("완료"));
         f.engine->toggle(); // nothing is pending: the list is done
         QTRY_VERIFY(f.host.hasMessage("모든 파일이 전송완료되었습니다."));
-        QTest::qWait(200);
+        QVERIFY(!f.engine->isBusy()); // no worker after the first: nothing more can come
         QCOMPARE(data.connections(), 1);
         QCOMPARE(control.heard().count("@Upload_complute"), 1);
         QCOMPARE(data.held(), bytes);
@@ -295,7 +294,7 @@ private slots:
         UploadFixture f("unreachable"); // no file server at all
         f.addFile("a.bin", 10);
         f.process(UploadFixture::command());
-        QTest::qWait(100);
+        QVERIFY(!f.engine->isBusy());
         QCOMPARE(f.host.countOf("파일전송 서버에 접속할수 없습니다."), 1);
         QVERIFY(!f.host.hasMessage("모든 파일이 전송완료되었습니다."));
         // An empty list started by hand has nothing to report either.

@@ -95,7 +95,7 @@ private slots:
         // Another tag: ignored. The tag with an empty text: nothing but set-up.
         window.receiveCopyData(copyData(41160500, "Vaultry_uploader_Manager|q|kim|1"));
         window.receiveCopyData(copyData(Protocol::kUploadTag, ""));
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // whatever the messages queued has run
         QVERIFY(!window.columnsMade());
         QCOMPARE(window.list()->GetItemCount(), 0);
         QVERIFY(!service.log().contains("@Connect_start"));
@@ -217,7 +217,7 @@ private slots:
         window.onCommand(TrayCommand::ExitProgram);
         QVERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
-        QTest::qWait(100);
+        QVERIFY(!window.engine().isBusy()); // nothing left that could still reach the server
         QCOMPARE(service.log().count("ctl#"), exchanges);
     }
 };
