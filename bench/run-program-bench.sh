@@ -12,8 +12,9 @@
 # instead of through the page control (default "page"): a link's payload is cut at 500 bytes
 # (one splitter piece per byte code), so 180 entries do not fit in one link today.
 #
-# Output: one "run" line per measurement while it goes, then one "median" line per case and
-# program, the target checks, and the same medians as a Markdown table.
+# Output: one "run" line per measurement while it goes (the meter's key=value pairs), one
+# "gnu-time" line per big case (an extra client run under GNU time, for comparison), then one
+# "median" line per case and program, the target checks, and the medians as a Markdown table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root_dir=$(pwd)
@@ -182,6 +183,17 @@ measure() {
   [ "$code" -eq 0 ] || fail "$case_name $program exited with $code: $(tail -n 3 "$work/logs/$case_name.$program.log" | tr '\n' ' ')"
 }
 
+# gnu_time CASE PROGRAM COMMAND...: one more run under GNU time, not counted in the medians:
+# GNU time waits only for the program, so what its web engine helpers spend after the program
+# ended is missing there (compare with the meter's late_cpu).
+gnu_time() {
+  local case_name=$1 program=$2
+  shift 2
+  (cd "$bin" && /usr/bin/time -o "$work/logs/gnu-time" \
+    -f 'wall=%e user=%U sys=%S maxrss_kib=%M exit=%x' "$@") >>"$work/logs/$case_name.$program.log" 2>&1 || true
+  echo "gnu-time $case_name $program $(tail -n 1 "$work/logs/gnu-time")"
+}
+
 boxes_empty() {
   if [ -s "$VAULTRY_MODAL_LOG" ]; then
     fail "$1: message boxes: $(tr '\n' ' ' <"$VAULTRY_MODAL_LOG")"
@@ -281,6 +293,8 @@ case_dl_big() {
       -d "$work/down-aria2" -o big.bin "$(url_of big.bin)"
     same_size "$work/down-aria2/big.bin" "$src/big.bin" "dl-big aria2c"
   done
+  fresh "$client_out/big.bin"
+  gnu_time dl-big Vaultry_DOWN "$bin/Vaultry_DOWN" /url "$big_link"
   fresh "$client_out" "$work/down-curl" "$work/down-aria2"
 }
 
@@ -325,6 +339,14 @@ case_ul() { # KEY FILES...
     measure "$case_name" plain-sender "$bin/vaultry-bench-upload-sender" "$address" "$key" 1
     same_tree_store "$case_name plain-sender" "$@"
   done
+  if [ "$key" = big ]; then
+    fresh "$work/store"
+    mkdir -p "$work/store"
+    start_page --upload-command "Vaultry_uploader_Manager|$key|$member|1"
+    allow_files "$key" "$@"
+    gnu_time "$case_name" Vaultry_UPLOAD "$bin/Vaultry_UPLOAD"
+    end_page
+  fi
   fresh "$work/store"
   mkdir -p "$work/store"
 }
