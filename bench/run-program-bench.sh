@@ -8,6 +8,7 @@
 #
 # Environment: BENCH_CASES (default "dl-big dl-small ul-big ul-small") picks cases;
 # BENCH_KEEP=1 keeps the work folder (inputs, raw results, logs) instead of removing it;
+# BENCH_SETTLE_S (default 20) bounds the wait for a quiet machine before each run;
 # BENCH_SMALL_ROUTE=link gives the 180 small downloads to Vaultry_DOWN in one launch link
 # instead of through the page control (default "page"): a link's payload is cut at 500 bytes
 # (one splitter piece per byte code), so 180 entries do not fit in one link today.
@@ -118,7 +119,7 @@ for e in "${small_entries[@]}"; do upload_small_list+="${upload_small_list:+,}$s
   --store "$work/store" --quiet >"$work/logs/fileservice.log" 2>&1 &
 service_pid=$!
 for _ in $(seq 1 200); do
-  grep -q '^listening on' "$work/logs/fileservice.log" && break
+  grep -qs '^listening on' "$work/logs/fileservice.log" && break
   sleep 0.05
 done
 grep -q '^listening on' "$work/logs/fileservice.log" || { echo "file service did not start" >&2; exit 1; }
@@ -172,16 +173,67 @@ fail() {
   failures=$((failures + 1))
 }
 
+# CPU ticks of the servers (the file service, nginx and its workers): their work is not the
+# measured program's, but an upload's wall time is bound by what the receiving side does.
+server_ticks() {
+  local pids=("$service_pid") total=0 p f
+  if [ -n "$nginx_conf" ] && [ -s "$work/nginx.pid" ]; then
+    pids+=("$(cat "$work/nginx.pid")")
+    pids+=($(pgrep -P "$(cat "$work/nginx.pid")" || true))
+  fi
+  for p in "${pids[@]}"; do
+    [ -n "$p" ] && [ -r "/proc/$p/stat" ] || continue
+    f=$(sed 's/.*) //' "/proc/$p/stat")
+    set -- $f
+    total=$((total + ${12} + ${13}))
+  done
+  echo "$total"
+}
+
+# Ticks of the whole machine: "busy idle". Other work on the machine shows as busy ticks
+# beyond what the measured program and the servers used.
+machine_ticks() {
+  local _ user nice system idle iowait irq softirq steal
+  read -r _ user nice system idle iowait irq softirq steal _ </proc/stat
+  echo "$((user + nice + system + irq + softirq + steal)) $((idle + iowait))"
+}
+
+# settle: the machine is shared; before a run, wait (at most BENCH_SETTLE_S seconds, default
+# 20) for half a second in which other work used less than a third of the two cores, so that
+# every program starts under the same quiet, whenever the machine allows it.
+settle() {
+  local deadline=$((SECONDS + ${BENCH_SETTLE_S:-20})) b0 i0 b1 i1
+  while [ $SECONDS -lt $deadline ]; do
+    read -r b0 i0 <<<"$(machine_ticks)"
+    sleep 0.5
+    read -r b1 i1 <<<"$(machine_ticks)"
+    [ $((3 * (b1 - b0))) -lt $((b1 - b0 + i1 - i0)) ] && return 0
+  done
+  return 0
+}
+
 # measure CASE PROGRAM COMMAND...: one metered run, from the bin folder (the skins are there).
+# The meter's line gets two more figures: server_cpu (seconds the servers spent meanwhile) and
+# busy (share of both cores in use meanwhile, by anything).
 measure() {
   local case_name=$1 program=$2
   shift 2
-  local code=0
+  local code=0 s0 s1 m0 m1 b0 i0 b1 i1
+  settle
+  s0=$(server_ticks)
+  m0=$(machine_ticks)
   (cd "$bin" && "$meter" --out "$results/$case_name.$program" -- "$@") \
     >>"$work/logs/$case_name.$program.log" 2>&1 || code=$?
+  m1=$(machine_ticks)
+  s1=$(server_ticks)
+  read -r b0 i0 <<<"$m0"
+  read -r b1 i1 <<<"$m1"
+  sed -i "\$ s/\$/ server_cpu=$(awk -v t=$((s1 - s0)) -v hz="$ticks_per_s" 'BEGIN {printf "%.2f", t / hz}') busy=$(awk -v b=$((b1 - b0)) -v i=$((i1 - i0)) 'BEGIN {printf "%.2f", (b + i > 0) ? b / (b + i) : 0}')/" \
+    "$results/$case_name.$program"
   echo "run $case_name $program $(tail -n 1 "$results/$case_name.$program")"
   [ "$code" -eq 0 ] || fail "$case_name $program exited with $code: $(tail -n 3 "$work/logs/$case_name.$program.log" | tr '\n' ' ')"
 }
+ticks_per_s=$(getconf CLK_TCK)
 
 # gnu_time CASE PROGRAM COMMAND...: one more run under GNU time, not counted in the medians:
 # GNU time waits only for the program, so what its web engine helpers spend after the program
@@ -396,8 +448,8 @@ range() {
 mib() { awk -v k="$1" 'BEGIN {if (k == "-") print "-"; else printf "%.0f", k / 1024}'; }
 
 echo
-printf '%-8s %-14s %4s %8s %12s %7s %9s %9s %9s %5s %8s\n' \
-  "#case" program runs wall_s wall_range cpu_s rss_mib own_mib tree_mib procs late_cpu
+printf '%-8s %-14s %4s %8s %12s %7s %9s %9s %9s %5s %8s %10s %5s\n' "#case" program runs \
+  wall_s wall_range cpu_s rss_mib own_mib tree_mib procs late_cpu server_cpu busy
 table=()
 for c in $cases; do
   for p in Vaultry_DOWN curl aria2c Vaultry_UPLOAD plain-sender; do
@@ -408,10 +460,11 @@ for c in $cases; do
     r=$(mib "$(median "$c" "$p" maxrss_kib)")
     o=$(mib "$(median "$c" "$p" own_hwm_kib)")
     t=$(mib "$(median "$c" "$p" tree_peak_kib)")
-    printf 'median   %-8s %-14s %4s %8s %12s %7s %9s %9s %9s %5s %8s\n' "$c" "$p" "$n" "$w" \
-      "$(range "$c" "$p" wall)" "$u" "$r" "$o" "$t" "$(median "$c" "$p" procs)" \
-      "$(median "$c" "$p" late_cpu)"
-    table+=("| $c | $p | $n | $w | $u | $r | $o | $t |")
+    sc=$(median "$c" "$p" server_cpu)
+    printf 'median   %-8s %-14s %4s %8s %12s %7s %9s %9s %9s %5s %8s %10s %5s\n' "$c" "$p" "$n" \
+      "$w" "$(range "$c" "$p" wall)" "$u" "$r" "$o" "$t" "$(median "$c" "$p" procs)" \
+      "$(median "$c" "$p" late_cpu)" "$sc" "$(median "$c" "$p" busy)"
+    table+=("| $c | $p | $n | $w | $(range "$c" "$p" wall) | $u | $o | $t | $sc |")
   done
 done
 
@@ -454,8 +507,8 @@ for c in $cases; do
 done
 
 echo
-echo "| case | program | runs | wall s | CPU s | peak RSS MiB (wait4) | own peak MiB | tree peak MiB |"
-echo "|---|---|---|---|---|---|---|---|"
+echo "| case | program | runs | wall s | wall range | CPU s | peak RSS MiB | with helpers MiB | server CPU s |"
+echo "|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${table[@]}"
 
 if [ "$failures" -gt 0 ]; then
