@@ -1,6 +1,9 @@
 // The yardstick for the upload client: what the client puts on the wire, and nothing else.
 //
-//   vaultry-bench-upload-sender ADDRESS LISTKEY [SERVER_NUMBER]
+//   vaultry-bench-upload-sender [--chunk N] ADDRESS LISTKEY [SERVER_NUMBER]
+//
+// --chunk N sends the bytes with a read and a send of N bytes at a time (the upload client's
+// loop, with N = 20480) instead of sendfile, to tell the cost of that loop from the rest.
 //
 // Lists the queued files on one control connection (port 7510: "@Upload", "@Server<n>", then the
 // list key until "ListEnd", each record followed by its fingerprint), then sends each file on
@@ -199,7 +202,26 @@ bool sendBlock(Socket& data, const std::string& text) {
     return data.sendAll(block, sizeof block);
 }
 
-bool sendFile(const Record& r) {
+// The client's way: read a chunk, send it, again.
+bool copyInChunks(Socket& data, int file, off_t offset, long long size, size_t chunk) {
+    std::vector<char> buffer(chunk);
+    if (::lseek(file, offset, SEEK_SET) < 0)
+        return false;
+    while (offset < size) {
+        const size_t want =
+            size_t(std::min<long long>(static_cast<long long>(chunk), size - offset));
+        ssize_t n;
+        do {
+            n = ::read(file, buffer.data(), want);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0 || !data.sendAll(buffer.data(), size_t(n)))
+            return false;
+        offset += n;
+    }
+    return true;
+}
+
+bool sendFile(const Record& r, size_t chunk) {
     const int file = ::open(r.localPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) {
         std::fprintf(stderr, "%s: cannot open: %s\n", r.localPath.c_str(), std::strerror(errno));
@@ -222,7 +244,9 @@ bool sendFile(const Record& r) {
         offset = 0;
     if (offset > r.size)
         ok = false;
-    while (ok && offset < r.size) {
+    if (ok && chunk > 0)
+        ok = copyInChunks(data, file, offset, r.size, chunk);
+    while (ok && chunk == 0 && offset < r.size) {
         const ssize_t n = ::sendfile(data.fd(), file, &offset, size_t(r.size - offset));
         if (n < 0 && errno == EINTR)
             continue;
@@ -247,8 +271,16 @@ bool reportComplete(const std::string& address, const Record& r) {
 } // namespace
 
 int main(int argc, char** argv) {
+    size_t chunk = 0;
+    if (argc > 2 && std::strcmp(argv[1], "--chunk") == 0) {
+        chunk = size_t(std::strtoul(argv[2], nullptr, 10));
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3 || argc > 4) {
-        std::fputs("usage: vaultry-bench-upload-sender ADDRESS LISTKEY [SERVER_NUMBER]\n", stderr);
+        std::fputs(
+            "usage: vaultry-bench-upload-sender [--chunk N] ADDRESS LISTKEY [SERVER_NUMBER]\n",
+            stderr);
         return 2;
     }
     const std::string address = argv[1];
@@ -259,7 +291,7 @@ int main(int argc, char** argv) {
         return 1;
     int failed = 0;
     for (const Record& r : records) {
-        if (!sendFile(r) || !reportComplete(address, r)) {
+        if (!sendFile(r, chunk) || !reportComplete(address, r)) {
             std::fprintf(stderr, "file %d (%s) not sent\n", r.fileNumber, r.name.c_str());
             ++failed;
         }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Whole-program benchmark: the real Vaultry_DOWN and Vaultry_UPLOAD, offscreen, each ending by
 # itself, in alternating runs with their yardsticks (curl and aria2c from nginx for downloads,
-# a plain sender for uploads). Every program is run under vaultry-bench-meter, which reports
+# a plain sender for uploads, and for the big upload the same sender with the client's 20 KiB
+# read-and-send loop). Every program is run under vaultry-bench-meter, which reports
 # wall time, CPU of the program and all its descendants, and resident memory.
 #
 #   bench/run-program-bench.sh [runs]          runs per case and program (default 5)
@@ -390,6 +391,16 @@ case_ul() { # KEY FILES...
     mkdir -p "$work/store"
     measure "$case_name" plain-sender "$bin/vaultry-bench-upload-sender" "$address" "$key" 1
     same_tree_store "$case_name plain-sender" "$@"
+
+    if [ "$key" = big ]; then
+      # The same sender with the client's 20480-byte read-and-send loop instead of sendfile:
+      # what that loop costs, apart from everything else the client does.
+      fresh "$work/store"
+      mkdir -p "$work/store"
+      measure "$case_name" chunked-sender "$bin/vaultry-bench-upload-sender" --chunk 20480 \
+        "$address" "$key" 1
+      same_tree_store "$case_name chunked-sender" "$@"
+    fi
   done
   if [ "$key" = big ]; then
     fresh "$work/store"
@@ -452,7 +463,7 @@ printf '%-8s %-14s %4s %8s %12s %7s %9s %9s %9s %5s %8s %10s %5s\n' "#case" prog
   wall_s wall_range cpu_s rss_mib own_mib tree_mib procs late_cpu server_cpu busy
 table=()
 for c in $cases; do
-  for p in Vaultry_DOWN curl aria2c Vaultry_UPLOAD plain-sender; do
+  for p in Vaultry_DOWN curl aria2c Vaultry_UPLOAD plain-sender chunked-sender; do
     [ -f "$results/$c.$p" ] || continue
     n=$(wc -l <"$results/$c.$p")
     w=$(median "$c" "$p" wall)
