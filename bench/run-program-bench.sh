@@ -10,9 +10,8 @@
 # Environment: BENCH_CASES (default "dl-big dl-small ul-big ul-small") picks cases;
 # BENCH_KEEP=1 keeps the work folder (inputs, raw results, logs) instead of removing it;
 # BENCH_SETTLE_S (default 20) bounds the wait for a quiet machine before each run;
-# BENCH_SMALL_ROUTE=link gives the 180 small downloads to Vaultry_DOWN in one launch link
-# instead of through the page control (default "page"): a link's payload is cut at 500 bytes
-# (one splitter piece per byte code), so 180 entries do not fit in one link today.
+# BENCH_SMALL_ROUTE=page gives the 180 small downloads to Vaultry_DOWN through the page control
+# instead of in one launch link (default "link").
 #
 # Output: one "run" line per measurement while it goes (the meter's key=value pairs), one
 # "gnu-time" line per big case (an extra client run under GNU time, for comparison), then one
@@ -22,7 +21,7 @@ cd "$(dirname "$0")/.."
 root_dir=$(pwd)
 runs=${1:-5}
 cases=${BENCH_CASES:-dl-big dl-small ul-big ul-small}
-small_route=${BENCH_SMALL_ROUTE:-page}
+small_route=${BENCH_SMALL_ROUTE:-link}
 if ! [[ "$runs" =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: bench/run-program-bench.sh [runs]" >&2
   exit 2
