@@ -2,13 +2,13 @@
 
 #include "DataSocket.h"
 #include "SaveFolder.h"
+#include "SocketToFile.h"
 
 #include <QDebug>
 
 #include <cerrno>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -106,12 +106,11 @@ void DownloadThread::run() {
 
 void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
     using R = DownloadProgress;
-    const qint64 size = job_.size;
-    qint64 missing = size - offset;
-    std::vector<char> buffer(kReceiveBuffer);
-    // Blocking receives that give up every slice, so a stop request or a stalled server is
-    // noticed without a poll call in front of every read.
+    qint64 missing = job_.size - offset;
+    // Receives that give up every slice, so a stop request or a stalled server is noticed
+    // without a poll call in front of every read.
     socket.setReceiveSlice(kSliceMs);
+    SocketToFile mover(socket.fd(), file);
     RateWindow rate;
     rate.start();
     int silentMs = 0;
@@ -120,41 +119,36 @@ void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
             progress_.result = R::Failed;
             return;
         }
-        const size_t want = size_t(qMin<qint64>(missing, qint64(buffer.size())));
-        const ssize_t n = ::recv(socket.fd(), buffer.data(), want, 0);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (progress_.stopRequested()) {
-                progress_.result = R::Stopped;
-                return;
-            }
-            silentMs += kSliceMs;
-            if (silentMs >= job_.stallLimitMs) {
-                progress_.result = R::Failed;
-                return;
-            }
-            continue;
+        // Never more than the file still lacks: what a server sends beyond it stays unread.
+        const SocketToFile::Step step = mover.move(missing);
+        if (step.bytes > 0) {
+            missing -= step.bytes;
+            progress_.done.fetch_add(step.bytes);
+            silentMs = 0;
+            qint64 measured = 0;
+            if (rate.add(step.bytes, measured))
+                progress_.rate = measured;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
+        switch (step.status) {
+        case SocketToFile::Status::Moved:
+            break;
+        case SocketToFile::Status::Silent:
+            silentMs += kSliceMs;
+            if (!progress_.stopRequested() && silentMs < job_.stallLimitMs)
+                continue;
+            progress_.result = progress_.stopRequested() ? R::Stopped : R::Failed;
+            return;
+        case SocketToFile::Status::Closed: // before the whole file came
+            progress_.result = R::Failed;
+            return;
+        case SocketToFile::Status::ReceiveError:
             progress_.receiveError = true;
             progress_.result = R::Failed;
             return;
-        }
-        if (n == 0) { // closed before the whole file came
-            progress_.result = R::Failed;
+        case SocketToFile::Status::WriteError:
+            progress_.result = noSpace(step.error) ? R::DiskFull : R::CannotWrite;
             return;
         }
-        silentMs = 0;
-        if (!WriteAll(file, buffer.data(), n)) {
-            progress_.result = noSpace(errno) ? R::DiskFull : R::CannotWrite;
-            return;
-        }
-        missing -= n;
-        progress_.done.fetch_add(n);
-        qint64 measured = 0;
-        if (rate.add(n, measured))
-            progress_.rate = measured;
         if (missing > 0 && progress_.stopRequested()) {
             progress_.result = R::Stopped;
             return;

@@ -42,7 +42,6 @@ struct DownloadProgress : TransferProgress {
 class DownloadThread {
 public:
     static constexpr int kDataPort = 7301;
-    static constexpr int kReceiveBuffer = 256 * 1024;
 
     DownloadThread(const DownloadJob& job, DownloadProgress& progress)
         : job_(job), progress_(progress) {}
