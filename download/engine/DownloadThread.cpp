@@ -159,6 +159,6 @@ void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
     if (::recv(socket.fd(), &extra, 1, MSG_PEEK | MSG_DONTWAIT) > 0)
         qWarning("download: the server sent more than the announced %lld bytes; the rest is "
                  "dropped",
-                 static_cast<long long>(size));
+                 static_cast<long long>(job_.size));
     progress_.markComplete();
 }

@@ -68,8 +68,8 @@ SocketToFile::Step SocketToFile::drainPipeBuffered(qint64 inPipe) {
     buffer_.resize(size_t(kBufferBytes));
     qint64 written = 0;
     while (written < inPipe) {
-        const ssize_t n = ::read(pipe_[0], buffer_.data(),
-                                 size_t(qMin<qint64>(inPipe - written, kBufferBytes)));
+        const ssize_t n =
+            ::read(pipe_[0], buffer_.data(), size_t(qMin<qint64>(inPipe - written, kBufferBytes)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -83,8 +83,7 @@ SocketToFile::Step SocketToFile::drainPipeBuffered(qint64 inPipe) {
 
 SocketToFile::Step SocketToFile::moveBuffered(qint64 want) {
     buffer_.resize(size_t(kBufferBytes));
-    const ssize_t n =
-        ::recv(socket_, buffer_.data(), size_t(qMin<qint64>(want, kBufferBytes)), 0);
+    const ssize_t n = ::recv(socket_, buffer_.data(), size_t(qMin<qint64>(want, kBufferBytes)), 0);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
             return {Status::Silent};
