@@ -39,7 +39,7 @@ void TransferTable::appendTexts(const QString& name, const QString& size, const 
     endInsertRows();
 }
 
-void TransferTable::swapRows(int a, int b) {
+void TransferTable::exchangeRows(int a, int b) {
     if (a == b || a < 0 || b < 0 || a >= count_ || b >= count_)
         return;
     swapRecords(a, b);

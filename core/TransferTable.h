@@ -36,7 +36,7 @@ public:
     void setColumnTitles(const QStringList& titles);
 
     // Exchanges rows a and b: records and texts together.
-    void swapRows(int a, int b);
+    void exchangeRows(int a, int b);
     // Removes row i; later rows move up and the freed last record is emptied.
     void removeRowAt(int row);
     // Removes every row whose state text equals `state`, from the last to the first; returns

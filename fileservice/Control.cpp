@@ -132,7 +132,7 @@ private:
         }
         if (opt_.delayMs > 0 && !s_.sleepMs(opt_.delayMs))
             return false;
-        if (!SendAll(c_.fd, reply.constData(), reply.size())) {
+        if (!SendWhole(c_.fd, reply.constData(), reply.size())) {
             s_.log(QStringLiteral("%1 %2 -> send failed").arg(c_.tag, what));
             return false;
         }

@@ -174,7 +174,7 @@ void ServeDownload(Service& s, const Connection& c) {
         while (extra < o.overshoot && !s.stopping()) {
             const size_t n =
                 static_cast<size_t>(std::min<int64_t>(o.overshoot - extra, sizeof pattern));
-            if (!SendAll(c.fd, pattern, n))
+            if (!SendWhole(c.fd, pattern, n))
                 break;
             extra += n;
         }
@@ -275,7 +275,7 @@ void ServeUpload(Service& s, const Connection& c) {
                   .arg(c.tag, Shown(reply)));
         return;
     }
-    if (!SendAll(c.fd, reply.constData(), reply.size())) {
+    if (!SendWhole(c.fd, reply.constData(), reply.size())) {
         UploadStore::abandon(session);
         s.log(QStringLiteral("%1 offset %2: send failed, closed").arg(c.tag, Shown(reply)));
         return;

@@ -168,6 +168,6 @@ void SendHttpResponse(int fd, int status, const QByteArray& type, const QByteArr
     out += "Connection: close\r\n\r\n";
     if (!headOnly)
         out += body;
-    SendAll(fd, out.constData(), out.size());
+    SendWhole(fd, out.constData(), out.size());
     FinishSending(fd, 2000);
 }

@@ -47,7 +47,7 @@ ReadStatus ReadFull(int fd, char* buf, size_t len, int timeoutMs, size_t& got) {
     return ReadStatus::Complete;
 }
 
-bool SendAll(int fd, const char* data, size_t len) {
+bool SendWhole(int fd, const char* data, size_t len) {
     size_t sent = 0;
     while (sent < len) {
         const ssize_t r = ::send(fd, data + sent, len - sent, MSG_NOSIGNAL);

@@ -18,7 +18,7 @@ int WaitReadable(int fd, int timeoutMs);
 ReadStatus ReadFull(int fd, char* buf, size_t len, int timeoutMs, size_t& got);
 
 // Sends all bytes (normally one send call does it). False on error.
-bool SendAll(int fd, const char* data, size_t len);
+bool SendWhole(int fd, const char* data, size_t len);
 
 // Reads and discards what arrives until nothing has come for quietMs, at most maxBytes.
 // Returns the number of bytes discarded; sets overflow when maxBytes was reached.

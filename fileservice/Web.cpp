@@ -105,7 +105,7 @@ void serveGet(Service& s, const Connection& c, const HttpRequest& r, bool head) 
     QByteArray body;
     QByteArray type = kHtml;
     if (r.path == "/" || r.path == "/index.html")
-        body = HomePage(s.catalogue().list(), s.options().serverNumber);
+        body = FilePage(s.catalogue().list(), s.options().serverNumber);
     else if (r.path == "/app/download.html")
         body = DownloadBannerPage();
     else if (r.path == "/app/upload.html")

@@ -161,7 +161,7 @@ QByteArray UploadBannerPage() {
     return bannerPage(kUploadBanner);
 }
 
-QByteArray HomePage(const std::vector<ListedFile>& files, const QString& serverNumber) {
+QByteArray FilePage(const std::vector<ListedFile>& files, const QString& serverNumber) {
     QString rows;
     const int shown = std::min<int>(int(files.size()), kMaxRows);
     for (int i = 0; i < shown; ++i)

@@ -14,7 +14,7 @@ QByteArray DownloadBannerPage();
 QByteArray UploadBannerPage();
 
 // The file page for a catalogue; serverNumber goes into the download and upload links.
-QByteArray HomePage(const std::vector<ListedFile>& files, const QString& serverNumber);
+QByteArray FilePage(const std::vector<ListedFile>& files, const QString& serverNumber);
 
 // A static asset of the homepage ("/assets/home.css"): false when there is none.
 bool HomeAsset(const QByteArray& path, QByteArray& body, QByteArray& type);

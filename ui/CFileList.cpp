@@ -110,7 +110,7 @@ void CFileList::SwapRows(int a, int b) {
     // The table exchanges records and texts together; the icons follow the names. Marks
     // stay with the positions: the move operations set them afterwards.
     if (table_)
-        table_->swapRows(a, b);
+        table_->exchangeRows(a, b);
 }
 
 void CFileList::MoveUp() {

@@ -59,10 +59,10 @@ void DownloadEngine::processRequest(const QByteArray& command) {
             finishRequest();
         return;
     }
-    signOn(request);
+    startSignOn(request);
 }
 
-void DownloadEngine::signOn(const Request& request) {
+void DownloadEngine::startSignOn(const Request& request) {
     auto outcome = std::make_shared<SignOnOutcome>();
     const QByteArray memberId = request.memberId;
     runExchange([outcome, memberId,

@@ -60,7 +60,7 @@ private:
         QByteArray memberId;
         QByteArray serverNumber;
     };
-    void signOn(const Request& request);
+    void startSignOn(const Request& request);
     void afterSignOn(const Request& request, struct SignOnOutcome& outcome);
     void listFiles(const Request& request, bool mayStart);
     QString chooseBatchRoot();

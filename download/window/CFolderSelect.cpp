@@ -37,11 +37,11 @@ CFolderSelect::CFolderSelect(QWidget* parent)
     ok->setGeometry(DialogUnits::rect(197, 62, 42, 15));
     ok->setAutoDefault(false);
 
-    connect(choose, &QPushButton::clicked, this, &CFolderSelect::browse);
+    connect(choose, &QPushButton::clicked, this, &CFolderSelect::pickFolder);
     connect(ok, &QPushButton::clicked, this, &CFolderSelect::confirm);
 }
 
-void CFolderSelect::browse() {
+void CFolderSelect::pickFolder() {
     const QString picked = FolderChooser::current().chooseFolder(
         nullptr, QStringLiteral("다운받을 폴더를 선택하세요."));
     if (!picked.isEmpty())

@@ -12,8 +12,8 @@ class CFolderSelect : public QDialog {
 public:
     explicit CFolderSelect(QWidget* parent = nullptr);
 
-    void browse();  // "폴더선택"
-    void confirm(); // "확인"
+    void pickFolder(); // "폴더선택"
+    void confirm();    // "확인"
 
 public slots:
     void reject() override {}

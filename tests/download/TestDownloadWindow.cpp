@@ -445,10 +445,10 @@ private slots:
             auto* edit = dialog.findChild<QLineEdit*>("id1025");
             QCOMPARE(edit->text(), QString("/data/downloads"));
             QVERIFY(!dialog.findChild<QCheckBox*>("id1057")->isChecked());
-            dialog.browse(); // cancelled: the field keeps its text
+            dialog.pickFolder(); // cancelled: the field keeps its text
             QCOMPARE(edit->text(), QString("/data/downloads"));
             chooser.answer = "/data/picked";
-            dialog.browse();
+            dialog.pickFolder();
             QCOMPARE(edit->text(), QString("/data/picked"));
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder),
