@@ -350,9 +350,13 @@ bool DownloadEngine::exitProcedure() {
     beginEnding();
     const QByteArray memberId = member_.id;
     auto connected = std::make_shared<bool>(true);
-    // The sign-off goes out although the program is ending: its link is not cancelled.
+    // The sign-off goes out although the program is ending: its link is not cancelled, but a
+    // silent server holds the end of the program for seconds, not minutes.
+    ServerLink::Limits limits = linkSettings().limits;
+    limits.connectMs = qMin(limits.connectMs, kSignOffWaitMs);
+    limits.replyStartMs = qMin(limits.replyStartMs, kSignOffWaitMs);
     runExchange(
-        [memberId, connected, limits = linkSettings().limits] {
+        [memberId, connected, limits] {
             *connected = ExchangeSignOff(memberId, {limits, nullptr});
         },
         [this, connected] {

@@ -14,6 +14,7 @@ class DownloadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
     static constexpr int kMaxListed = 180;
+    static constexpr int kSignOffWaitMs = 5000; // each wait of the sign-off at the end
 
     explicit DownloadEngine(DownloadHost& host, EngineSetup setup = {});
     ~DownloadEngine() override;
