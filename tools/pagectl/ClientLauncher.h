@@ -11,7 +11,10 @@ namespace ClientLauncher {
 QString find(const QString& program);
 
 // Starts it detached, in its own folder (where a build keeps the skins), with this process's
-// environment; false when it could not be started.
-bool start(const QString& path, const QStringList& arguments);
+// environment; false when it could not be started. `pid` gets its process id.
+bool start(const QString& path, const QStringList& arguments, qint64* pid = nullptr);
+
+// False once the process has ended (gone, or a zombie nobody has reaped yet).
+bool isRunning(qint64 pid);
 
 } // namespace ClientLauncher

@@ -72,6 +72,9 @@ PageActionRead ReadPageLink(const QByteArray& link) {
     case LaunchRequest::Kind::Request:
         break;
     }
+    // Codes that all read as nothing carry no action at all.
+    if (decoded.request.isEmpty())
+        return {PageActionRead::Status::NotALink, {}};
     return ReadPageAction(decoded.request);
 }
 

@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kHandOffTimeoutMs = 5000;
+constexpr int kClientWatchMs = 100;
 
 bool refuse(const QString& caption, const QString& text) {
     LogLine(QStringLiteral("refused: %1").arg(QString(text).replace(QLatin1Char('\n'), ' ')));
@@ -72,10 +73,20 @@ bool startUploader(const QByteArray& command) {
         delivered = ok;
         loop.quit();
     });
-    QTimer::singleShot(PageActionRunner::kAnnounceTimeoutMs, &loop, &QEventLoop::quit);
-    if (!ClientLauncher::start(program, {}))
+    qint64 pid = 0;
+    if (!ClientLauncher::start(program, {}, &pid))
         return refuse(PageText::uploadErrorCaption(), PageText::clientNotStarted(name));
     LogLine(QStringLiteral("started %1").arg(program));
+    // Waits for the announcement, but not for a client that has ended without one.
+    QTimer::singleShot(PageActionRunner::kAnnounceTimeoutMs, &loop, &QEventLoop::quit);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (!ClientLauncher::isRunning(pid)) {
+            LogLine(QStringLiteral("%1 ended without announcing itself").arg(name));
+            loop.quit();
+        }
+    });
+    watch.start(kClientWatchMs);
     loop.exec();
     if (!served)
         return refuse(PageText::uploadErrorCaption(), PageText::uploaderSilent());
