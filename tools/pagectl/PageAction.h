@@ -21,7 +21,7 @@ struct PageAction {
 struct PageActionRead {
     enum class Status {
         Ok,
-        NotALink,      // not a "vastrelle-page://<codes>/" link, or nothing after the slashes
+        NotALink,      // not a "vastrelle-page://<codes>/" link, or no code in it that counts
         Unreadable,    // a request beyond what any page sends
         UnknownAction, // the first word names no action
         BadDownload,   // a download command without files, member and server

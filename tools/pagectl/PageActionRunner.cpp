@@ -3,7 +3,7 @@
 #include "ClientLauncher.h"
 #include "DesktopSeams.h"
 #include "FileChooser.h"
-#include "ModalSeam.h"
+#include "PageBox.h"
 #include "PageControl.h"
 #include "PageTexts.h"
 #include "Protocol.h"
@@ -21,8 +21,7 @@ constexpr int kHandOffTimeoutMs = 5000;
 constexpr int kClientWatchMs = 100;
 
 bool refuse(const QString& caption, const QString& text) {
-    LogLine(QStringLiteral("refused: %1").arg(QString(text).replace(QLatin1Char('\n'), ' ')));
-    ModalSeam::message(nullptr, text, caption, QMessageBox::Critical);
+    ShowPageError(caption, text);
     return false;
 }
 

@@ -1,9 +1,9 @@
 #include "PageSession.h"
 
 #include "InstanceLock.h"
-#include "ModalSeam.h"
 #include "PageAction.h"
 #include "PageActionRunner.h"
+#include "PageBox.h"
 #include "PageControl.h"
 #include "PageTexts.h"
 #include "Protocol.h"
@@ -29,8 +29,7 @@ constexpr int kHandOverSendMs = 2000;
 const char* const kInstanceName = "VASTRELLE Page Control";
 
 int tell(const QString& caption, const QString& text) {
-    LogLine(QStringLiteral("refused: %1").arg(QString(text).replace(QLatin1Char('\n'), ' ')));
-    ModalSeam::message(nullptr, text, caption, QMessageBox::Critical);
+    ShowPageError(caption, text);
     return kExitRefused;
 }
 
