@@ -24,6 +24,7 @@ demo=$root/demo-run
 rm -rf "$demo"
 mkdir -p "$demo/config/Vastrelle" "$demo/runtime" "$demo/downloads"
 chmod 700 "$demo/runtime"
+member_config="${XDG_CONFIG_HOME:-$HOME/.config}"
 export XDG_CONFIG_HOME="$demo/config" XDG_RUNTIME_DIR="$demo/runtime"
 export VAULTRY_FILE_SERVER=127.0.0.1 VAULTRY_HOMEPAGE=http://127.0.0.1:7580
 
@@ -94,16 +95,28 @@ fi
 # The web flow. The handlers are registered in folders of this run only, so the member's own
 # handler settings stay as they are: the .desktop files of res/ (their programs named by
 # their full path in the build) in a private XDG_DATA_HOME, the defaults in the private
-# XDG_CONFIG_HOME.
+# XDG_CONFIG_HOME. The member's default browser is looked up first and made the run's
+# default too; the browser started from here then finds the run's handlers (a Chromium-based
+# one keeps a profile of the run's own under demo-run/config).
+browser=""
+member_data="${XDG_DATA_HOME:-$HOME/.local/share}"
+if command -v xdg-mime >/dev/null; then
+  browser=$(XDG_CONFIG_HOME="$member_config" \
+    xdg-mime query default x-scheme-handler/http 2>/dev/null || true)
+fi
 applications="$demo/data/applications"
 mkdir -p "$applications"
 for entry in vastrelle-download vastrelle-page; do
   sed "s|^Exec=|Exec=$root/build/bin/|" "res/$entry.desktop" > "$applications/$entry.desktop"
 done
 export XDG_DATA_HOME="$demo/data"
+export XDG_DATA_DIRS="$member_data:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
 if command -v xdg-mime >/dev/null; then
   xdg-mime default vastrelle-download.desktop x-scheme-handler/vastrelle
   xdg-mime default vastrelle-page.desktop x-scheme-handler/vastrelle-page
+  if [ -n "$browser" ]; then
+    xdg-mime default "$browser" x-scheme-handler/http x-scheme-handler/https text/html
+  fi
   echo "handlers for this run: vastrelle:// -> $(xdg-mime query default x-scheme-handler/vastrelle)," \
        "vastrelle-page:// -> $(xdg-mime query default x-scheme-handler/vastrelle-page)"
 fi
@@ -119,8 +132,8 @@ if [ "$headless" = 0 ]; then
   echo "the member's file page: $page"
   echo "type the member id 'demo', tick files and press 다운로드 (into $demo/downloads),"
   echo "or press 업로드 and choose files (for example from $uploads)."
-  echo "A browser that was already running keeps its own handler settings: close it first, or"
-  echo "open the page in a browser this script starts."
+  echo "(a browser that was already running keeps its own handler settings and does not see"
+  echo " this run's: close it before the demo)"
   xdg-open "$page" || echo "open $page in your browser"
   read -r -p "press Enter here to end the demo (the file service stops) " _ || true
   show_results
