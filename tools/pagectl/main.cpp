@@ -8,7 +8,10 @@
 //
 // page is the handler of "vastrelle-page://<decimal codes>/" links (res/vastrelle-page.desktop):
 // it carries out the page action the link holds (PageSession.h) and ends; it shows boxes and
-// the file chooser, so it runs a QApplication.
+// the file chooser, so it runs a QApplication (VAULTRY_MODAL_LOG answers the boxes and
+// VAULTRY_CHOSEN_FILES the chooser, FileChooser.h). It exits 0 when the work was handed over
+// or the member cancelled the chooser, 1 when a box told why not, 2 on a usage error.
+//
 // Texts are given in UTF-8 and travel as code page 949 bytes with a terminating NUL.
 // send exits 0 when the window answered, 1 when no window of that class exists, 2 on any
 // other failure. serve --once exits 0 after one announcement was answered with every
