@@ -23,8 +23,12 @@ LaunchRequest DecodeLaunchLink(const QByteArray& argumentText) {
     if (space < 0 || argumentText.left(space) != Protocol::kLaunchSwitch)
         return {};
     const qsizetype linkEnd = argumentText.indexOf(' ', space + 1);
-    const QByteArray link = argumentText.mid(space + 1, linkEnd < 0 ? -1 : linkEnd - space - 1);
-    if (link.left(link.indexOf(':')) != Protocol::kLaunchScheme || !link.contains(':'))
+    return DecodeSchemeLink(argumentText.mid(space + 1, linkEnd < 0 ? -1 : linkEnd - space - 1),
+                            Protocol::kLaunchScheme);
+}
+
+LaunchRequest DecodeSchemeLink(const QByteArray& link, const QByteArray& scheme) {
+    if (!link.contains(':') || link.left(link.indexOf(':')) != scheme)
         return {};
     const QByteArray payload = secondPiece(link, "//");
     if (payload.isEmpty())

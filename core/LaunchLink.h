@@ -20,5 +20,10 @@ inline constexpr qsizetype kMaxLaunchRequest = 1 << 20;
 
 LaunchRequest DecodeLaunchLink(const QByteArray& argumentText);
 
+// The same decoding for a link on its own, "<scheme>://<codes>/", whatever the scheme: the
+// page control's "vastrelle-page" links carry their page action the way launch links carry
+// their request. A link of another scheme, or with nothing after the slashes, is None.
+LaunchRequest DecodeSchemeLink(const QByteArray& link, const QByteArray& scheme);
+
 // The text the main window receives: "Vaultry_downloader_Manager|" + request.
 QByteArray DownloadManagerCommand(const QByteArray& request);

@@ -26,4 +26,14 @@ inline constexpr const char* kUploadAnnouncement = "vaultry_uploader";
 inline constexpr const char* kLaunchSwitch = "/url";
 inline constexpr const char* kLaunchScheme = "vastrelle";
 
+// The page control for browsers, started by "vastrelle-page://<decimal codes>/": the codes
+// carry one page action, a whole download manager command or an upload choice
+// "Vaultry_uploader_Choose|member|server" (the member then picks the files on this machine).
+inline constexpr const char* kPageScheme = "vastrelle-page";
+inline constexpr const char* kUploadChooseWord = "Vaultry_uploader_Choose";
+// One page control runs at a time; a second page action is handed to it on the window bus,
+// as the decoded action with its terminator.
+inline constexpr const char* kPageActionClass = "vaultry_page_control";
+inline constexpr quint32 kPageActionTag = 41160600;
+
 } // namespace Protocol

@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   fonts-nanum
+  xdg-utils
   nginx-light curl
   clang libclang-rt-14-dev
 )

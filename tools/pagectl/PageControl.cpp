@@ -37,6 +37,12 @@ qint64 PageControl::onMessage(const CopyData& message) {
         LogLine(QStringLiteral("ignored: not an announcement"));
         return 0;
     }
+    // A client this control has nothing for stays unanswered, and does not count as the one
+    // announcement a `once` control serves.
+    if (commands->isEmpty()) {
+        LogLine(QStringLiteral("ignored: no command for this client"));
+        return 0;
+    }
     if (message.sender.isEmpty()) {
         LogLine(QStringLiteral("ignored: the announcement names no window to answer"));
         return 0;

@@ -1,9 +1,16 @@
-// vaultry-pagectl: what the service's web page does through its control window, for trying
-// the clients without the page.
+// vaultry-pagectl: the page control for browsers, and what the service's web page does
+// through its control window, for trying the clients without the page.
 //
+//   vaultry-pagectl page LINK
 //   vaultry-pagectl serve [--download-command TEXT]... [--upload-command TEXT]... [--once]
 //   vaultry-pagectl send --class NAME --tag N TEXT
 //   vaultry-pagectl allow KEY PATH...
+//
+// page is the handler of "vastrelle-page://<decimal codes>/" links (res/vastrelle-page.desktop):
+// it carries out the page action the link holds (PageSession.h) and ends; it shows boxes and
+// the file chooser, so it runs a QApplication (VAULTRY_MODAL_LOG answers the boxes and
+// VAULTRY_CHOSEN_FILES the chooser, FileChooser.h). It exits 0 when the work was handed over
+// or the member cancelled the chooser, 1 when a box told why not, 2 on a usage error.
 //
 // Texts are given in UTF-8 and travel as code page 949 bytes with a terminating NUL.
 // send exits 0 when the window answered, 1 when no window of that class exists, 2 on any
@@ -12,10 +19,12 @@
 // allow records that the member chose these files for the upload list KEY (the upload client
 // reads no other file for it); it exits 0, or 2 when a path is not a regular file.
 #include "PageControl.h"
+#include "PageSession.h"
 #include "TextCodec.h"
 #include "UploadChoices.h"
 #include "WindowBus.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -29,7 +38,8 @@ constexpr int kExitNoWindow = 1;
 constexpr int kExitError = 2;
 
 void usage() {
-    std::fputs("usage: vaultry-pagectl serve [--download-command TEXT]... "
+    std::fputs("usage: vaultry-pagectl page LINK\n"
+               "       vaultry-pagectl serve [--download-command TEXT]... "
                "[--upload-command TEXT]... [--once]\n"
                "       vaultry-pagectl send --class NAME --tag N TEXT\n"
                "       vaultry-pagectl allow KEY PATH...\n",
@@ -142,9 +152,24 @@ int allow(const QStringList& args) {
     return kExitDelivered;
 }
 
+int page(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vaultry-pagectl"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList args = QCoreApplication::arguments().mid(2);
+    if (args.size() != 1) {
+        usage();
+        return kExitError;
+    }
+    return RunPageLink(args[0]);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // Only the page control shows anything; the others run without a display.
+    if (argc > 1 && qstrcmp(argv[1], "page") == 0)
+        return page(argc, argv);
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {

@@ -1,0 +1,136 @@
+#include "PageActionRunner.h"
+
+#include "ClientLauncher.h"
+#include "DesktopSeams.h"
+#include "FileChooser.h"
+#include "PageBox.h"
+#include "PageControl.h"
+#include "PageTexts.h"
+#include "Protocol.h"
+#include "TextCodec.h"
+#include "UploadChoices.h"
+#include "UploadRegistration.h"
+#include "WindowBus.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+
+constexpr int kHandOffTimeoutMs = 5000;
+constexpr int kClientWatchMs = 100;
+
+bool refuse(const QString& caption, const QString& text) {
+    ShowPageError(caption, text);
+    return false;
+}
+
+// Sends to the running window of `windowClass`; false when there is none or it did not answer.
+bool handToRunning(const char* windowClass, quint32 tag, const QByteArray& command) {
+    const QString running = WindowBus::findWindow(QString::fromLatin1(windowClass));
+    if (running.isEmpty())
+        return false;
+    if (!WindowBus::send(running, tag, QString(), command + '\0', kHandOffTimeoutMs))
+        return false;
+    LogLine(
+        QStringLiteral("handed to the running client %1: \"%2\"").arg(running, FromCp949(command)));
+    return true;
+}
+
+bool runDownload(const PageAction& action) {
+    if (handToRunning(Protocol::kDownloadWindowClass, Protocol::kDownloadTag, action.command))
+        return true;
+    const QString name = QStringLiteral("Vaultry_DOWN");
+    const QString program = ClientLauncher::find(name);
+    if (program.isEmpty())
+        return refuse(PageText::downloadErrorCaption(), PageText::clientMissing(name));
+    // The launch link of the same request, as the page's own download links carry it.
+    const QByteArray request = action.command.mid(qstrlen(Protocol::kDownloadCommandWord) + 1);
+    const QString link = QString::fromLatin1(EncodeSchemeLink(Protocol::kLaunchScheme, request));
+    if (!ClientLauncher::start(program, {QString::fromLatin1(Protocol::kLaunchSwitch), link}))
+        return refuse(PageText::downloadErrorCaption(), PageText::clientNotStarted(name));
+    LogLine(QStringLiteral("started %1 %2 %3")
+                .arg(program, QLatin1String(Protocol::kLaunchSwitch), link));
+    return true;
+}
+
+// Starts the upload client as the page's control window and answers its announcement.
+bool startUploader(const QByteArray& command) {
+    const QString name = QStringLiteral("Vaultry_UPLOAD");
+    const QString program = ClientLauncher::find(name);
+    if (program.isEmpty())
+        return refuse(PageText::uploadErrorCaption(), PageText::clientMissing(name));
+    PageControl control({}, {command}, /*once=*/true);
+    if (!control.isRegistered())
+        return refuse(PageText::uploadErrorCaption(), PageText::controlWindowTaken());
+
+    QEventLoop loop;
+    bool served = false;
+    bool delivered = false;
+    QObject::connect(&control, &PageControl::served, &loop, [&](bool ok) {
+        served = true;
+        delivered = ok;
+        loop.quit();
+    });
+    qint64 pid = 0;
+    if (!ClientLauncher::start(program, {}, &pid))
+        return refuse(PageText::uploadErrorCaption(), PageText::clientNotStarted(name));
+    LogLine(QStringLiteral("started %1").arg(program));
+    // Waits for the announcement, but not for a client that has ended without one.
+    QTimer::singleShot(PageActionRunner::kAnnounceTimeoutMs, &loop, &QEventLoop::quit);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (!ClientLauncher::isRunning(pid)) {
+            LogLine(QStringLiteral("%1 ended without announcing itself").arg(name));
+            loop.quit();
+        }
+    });
+    watch.start(kClientWatchMs);
+    loop.exec();
+    if (!served)
+        return refuse(PageText::uploadErrorCaption(), PageText::uploaderSilent());
+    if (!delivered)
+        return refuse(PageText::uploadErrorCaption(), PageText::uploaderNotFed());
+    return true;
+}
+
+bool runUpload(const PageAction& action) {
+    const auto chosen = FileChooser::chooseFiles(PageText::chooserTitle());
+    if (!chosen) {
+        LogLine(QStringLiteral("no file chosen: nothing to upload"));
+        return true;
+    }
+    const RegistrationOutcome registration =
+        RegisterUploadList(ServiceAddress::homepage(), FromCp949(action.member), *chosen);
+    switch (registration.status) {
+    case RegistrationOutcome::Status::Unreachable:
+        return refuse(PageText::uploadErrorCaption(),
+                      PageText::serviceUnreachable(registration.url, registration.text));
+    case RegistrationOutcome::Status::Refused:
+        return refuse(PageText::uploadErrorCaption(),
+                      PageText::registrationRefused(registration.httpStatus, registration.text));
+    case RegistrationOutcome::Status::Unreadable:
+        return refuse(PageText::uploadErrorCaption(), PageText::unreadableRegistration());
+    case RegistrationOutcome::Status::Registered:
+        break;
+    }
+    LogLine(QStringLiteral("registered list %1 (%2 file(s))")
+                .arg(QString::fromLatin1(registration.key))
+                .arg(chosen->size()));
+    // Only what is recorded here may be read by the upload client for this list.
+    QString error;
+    if (!UploadChoices::record(registration.key, *chosen, &error))
+        return refuse(PageText::uploadErrorCaption(), PageText::choiceNotRecorded(error));
+
+    const QByteArray command = QByteArray(Protocol::kUploadCommandWord) + '|' + registration.key +
+                               '|' + action.member + '|' + action.server;
+    if (handToRunning(Protocol::kUploadWindowClass, Protocol::kUploadTag, command))
+        return true;
+    return startUploader(command);
+}
+
+} // namespace
+
+bool PageActionRunner::run(const PageAction& action) {
+    return action.kind == PageAction::Kind::Download ? runDownload(action) : runUpload(action);
+}
