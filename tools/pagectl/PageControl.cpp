@@ -52,8 +52,8 @@ qint64 PageControl::onMessage(const CopyData& message) {
         return 0;
     }
     answering_ = true;
-    // The client is still blocked in its send until this handler returns; sending to it from
-    // here would make both sides wait for each other.
+    // Answered after this handler returns: the client is waiting in its send meanwhile (it
+    // would take a command sent from here too, but the announcement's own answer comes first).
     const QString client = message.sender;
     const quint32 tag = message.tag;
     const QList<QByteArray> toSend = *commands;
