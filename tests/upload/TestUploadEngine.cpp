@@ -163,6 +163,36 @@ private slots:
         QCOMPARE(f.engine->table().record(0).done, qint64(first.size()));
     }
 
+    void nextFileStartsWhenTheWorkerEnds() {
+        // The display tick is set to minutes here: the list still runs file after file,
+        // because each worker's end moves it on, not a tick.
+        UploadFixture f("pacing");
+        QMap<QString, QByteArray> files;
+        for (int i = 0; i < 20; ++i) {
+            const QString name = QString("small-%1.bin").arg(i, 2, 10, QChar('0'));
+            files[name] = f.addFile(name, 1000 + 37 * i);
+        }
+        QVERIFY(f.startService());
+        f.host.timerScale = 1000.0;
+        QStringList completedRows;
+        connect(&f.engine->table(), &QAbstractItemModel::dataChanged, this,
+                [&](const QModelIndex& at) {
+                    if (at.column() == TransferTable::StateColumn &&
+                        at.data().toString() == QString("완료"))
+                        completedRows << QString::number(at.row());
+                });
+        f.process(UploadFixture::command());
+        QVERIFY(f.finished());
+        QVERIFY(f.storedAll(20));
+        QCOMPARE(completedRows.size(), 20); // each file's completion handled once
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(completedRows[i], QString::number(i)); // in list order
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QCOMPARE(f.stored(it.key()), it.value());
+        QCOMPARE(f.service.log().count("upload complete: file"), 20);
+        QCOMPARE(f.host.countOf("모든 파일이 전송완료되었습니다."), 1);
+    }
+
     void completionActions() {
         {
             // Any non-zero "UP_Program_end" ends the program, without a question.
