@@ -338,6 +338,16 @@ void TransferEngineBase::beginEnding() {
     transferHost_.stopEngineTimer(kRetryTimer);
 }
 
+bool TransferEngineBase::exitProgram() {
+    if (ending())
+        return true;
+    if (!confirmExit())
+        return false;
+    beginEnding();
+    finishProgram();
+    return true;
+}
+
 bool TransferEngineBase::confirmExit() {
     int unfinished = 0;
     for (int row = 0; row < rows_.count(); ++row)

@@ -62,8 +62,9 @@ public:
     // The start/stop button, the automatic start and the retry timer.
     void toggle();
     void onTimer(int id);
-    // The client's exit routine (it may ask first); false when the member chose to stay.
-    virtual bool exitProgram() = 0;
+    // The exit routine: asks when files are unfinished, then ends everything that runs and
+    // the program (finishProgram). False when the member chose to stay.
+    bool exitProgram();
 
     // The list commands: rows and records go together, the indexes into the list keep naming
     // the same records, and totals are counted afresh.
@@ -96,6 +97,8 @@ protected:
     }
     // Nothing is left to transfer: the completion actions.
     virtual void runCompletion() = 0;
+    // The exit was confirmed and everything is told to end: what the client does last.
+    virtual void finishProgram() = 0;
     // The status line (and the download client's folder line) for the current row.
     virtual void showCurrentLines() = 0;
     // What the total bar shows for the list emptied by a delete.

@@ -341,13 +341,8 @@ int DownloadEngine::chosenRecord(int firstMarkedRow) const {
     return anyPending && indexNamesRecord(current_) ? current_ : 0;
 }
 
-bool DownloadEngine::exitProcedure() {
-    if (ending())
-        return true;
-    if (!confirmExit())
-        return false;
-    // Whatever runs gives up; the sign-off follows the exchange that is under way, if any.
-    beginEnding();
+// Whatever ran has been told to give up; the sign-off follows the exchange under way, if any.
+void DownloadEngine::finishProgram() {
     const QByteArray memberId = member_.id;
     auto connected = std::make_shared<bool>(true);
     // The sign-off goes out although the program is ending: its link is not cancelled, but a
@@ -365,7 +360,6 @@ bool DownloadEngine::exitProcedure() {
                               Icon::Error);
             finishExit();
         });
-    return true;
 }
 
 void DownloadEngine::finishExit() {

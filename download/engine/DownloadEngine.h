@@ -32,8 +32,7 @@ public:
     void processRequest(const QByteArray& command);
     // The exit procedure: asks when files are unfinished, signs off (off the window's
     // thread), then ends the window's run. False when the user chose to stay.
-    bool exitProcedure();
-    bool exitProgram() override { return exitProcedure(); }
+    bool exitProcedure() { return exitProgram(); }
     // The record the open-file and open-folder commands act on: the first marked row when
     // the user has selected rows (-1 when not), else the current file while one is pending,
     // else the first.
@@ -51,6 +50,7 @@ protected:
     void onOtherResult(int row, int result) override;
     void onRowDeleted(int row) override;
     void runCompletion() override;
+    void finishProgram() override;
     void showCurrentLines() override;
     void showEmptyTotal() override;
     bool stopCurrent() override;

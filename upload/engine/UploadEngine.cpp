@@ -199,13 +199,8 @@ void UploadEngine::showEmptyTotal() {
 
 // ---- exit ---------------------------------------------------------------------------------
 
-bool UploadEngine::exitRoutine() {
-    if (ending())
-        return true;
-    if (!confirmExit())
-        return false;
-    beginEnding();
+// Nothing goes to the file server at the end; the worker gets a short while to stop.
+void UploadEngine::finishProgram() {
     joinAll();
     host_.quit();
-    return true;
 }

@@ -22,8 +22,7 @@ public:
     void processCommand(const QByteArray& command);
     // Asks when rows are unfinished, then ends the window's run after at most a short wait
     // for the worker. Nothing goes to the file server. False when the user chose to stay.
-    bool exitRoutine();
-    bool exitProgram() override { return exitRoutine(); }
+    bool exitRoutine() { return exitProgram(); }
 
 protected:
     void processQueuedRequest(const QByteArray& request) override { processCommand(request); }
@@ -32,6 +31,7 @@ protected:
     void onRetriesUsedUp(int row) override;
     void onOtherResult(int row, int result) override;
     void runCompletion() override;
+    void finishProgram() override;
     void showCurrentLines() override;
     void showEmptyTotal() override;
     int totalBarMinimum() const override { return 1; }
