@@ -134,9 +134,7 @@ protected:
     // Runs a control exchange off the window's thread; `then` follows on this thread.
     // Exchanges run one after another in the order they were asked for.
     void runExchange(std::function<void()> work, std::function<void()> then);
-    // Set while the program ends: links of running exchanges and workers give up.
-    std::shared_ptr<const std::atomic<bool>> cancelFlag() const { return cancel_; }
-    // What the links of this engine's exchanges go by.
+    // What the links of this engine's exchanges go by, the flag of the program's end with them.
     LinkSettings linkSettings() const { return {controlLimits_, cancel_}; }
     const DataLimits& dataLimits() const { return dataLimits_; }
 

@@ -30,7 +30,6 @@ public:
     // The worker's own verdict once every byte is there; it wins over a stop that comes
     // after the last byte.
     void markComplete() { phase_.store(Phase::Complete); }
-    Phase phase() const { return phase_.load(); }
     bool stopRequested() const { return phase_.load() == Phase::StopRequested; }
     bool complete() const { return phase_.load() == Phase::Complete; }
 
