@@ -125,25 +125,11 @@ class TestQueue : public QObject {
         }
     }
 
-private slots:
-    void initTestCase() {
-        TestEnvironment::prepare();
-        SettingsStore::EnsureDefaults();
-        SettingsStore::WriteInt(SettingKey::DownListDel, 0);
-    }
-
-    void downloadQueue_data() {
-        columns();
+    // What both engines do alike.
+    static void sharedCases() {
         QTest::newRow("three files complete in list order: one report")
             << 3 << QStringList{"start", "complete", "complete", "complete"}
             << QStringList{"완료", "완료", "완료"} << QStringList{kAllDone} << 3;
-        QTest::newRow("last file fails four times: 오류, no completion actions")
-            << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
-            << QStringList{"오류"} << QStringList{} << 4;
-        QTest::newRow("a file given up: the next goes, and the end counts the failure")
-            << 2 << QStringList{"start", "fail",  "retry", "fail",  "retry",
-                                "fail",  "retry", "fail",  "retry", "complete"}
-            << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 5;
         QTest::newRow("a file after two recovered drops still gets three retries")
             << 2 << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail",
                                 "retry", "fail", "retry", "fail", "retry", "complete"}
@@ -155,27 +141,18 @@ private slots:
         QTest::newRow("stop after the last byte: the file is complete, once")
             << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
             << QStringList{kAllDone} << 1;
-        QTest::newRow("the local file exists: asked, and the same file goes again")
-            << 1 << QStringList{"start", "ask", "workers:2", "complete"} << QStringList{"완료"}
-            << QStringList{kAllDone} << 2;
-        QTest::newRow("a link in the way: 오류 at once, no retry, the list goes on")
-            << 2 << QStringList{"start", "unacceptable", "workers:2", "complete"}
-            << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 2;
-        QTest::newRow("a full disk: the list stops, the next start resumes the file")
-            << 1 << QStringList{"start", "diskfull", "resume:0", "workers:1",
-                                "start", "complete", "resume:-1"}
-            << QStringList{"완료"} << QStringList{kDiskFull, kAllDone} << 2;
         QTest::newRow("an empty list started by hand: nothing to report")
             << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
     }
 
-    void downloadQueue() {
+    // Runs the row's steps on a bench of `Engine` and checks where they led.
+    template <class Engine, class Record> static void check() {
         QFETCH(int, files);
         QFETCH(QStringList, steps);
         QFETCH(QStringList, states);
         QFETCH(QStringList, messages);
         QFETCH(int, workers);
-        Bench<DownloadEngine, FileRecord> bench(files);
+        Bench<Engine, Record> bench(files);
         bench.host.duplicateAnswers = {2};
         run(bench, steps);
         if (QTest::currentTestFailed())
@@ -187,51 +164,51 @@ private slots:
         QVERIFY(!bench.host.armed.contains(TransferEngineBase::kRetryTimer));
     }
 
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        SettingsStore::EnsureDefaults();
+        SettingsStore::WriteInt(SettingKey::DownListDel, 0);
+    }
+
+    void downloadQueue_data() {
+        columns();
+        sharedCases();
+        QTest::newRow("last file fails four times: 오류, no completion actions")
+            << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
+            << QStringList{"오류"} << QStringList{} << 4;
+        QTest::newRow("a file given up: the next goes, and the end counts the failure")
+            << 2 << QStringList{"start", "fail",  "retry", "fail",  "retry",
+                                "fail",  "retry", "fail",  "retry", "complete"}
+            << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 5;
+        QTest::newRow("the local file exists: asked, and the same file goes again")
+            << 1 << QStringList{"start", "ask", "workers:2", "complete"} << QStringList{"완료"}
+            << QStringList{kAllDone} << 2;
+        QTest::newRow("a link in the way: 오류 at once, no retry, the list goes on")
+            << 2 << QStringList{"start", "unacceptable", "workers:2", "complete"}
+            << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 2;
+        QTest::newRow("a full disk: the list stops, the next start resumes the file")
+            << 1 << QStringList{"start", "diskfull", "resume:0", "workers:1",
+                                "start", "complete", "resume:-1"}
+            << QStringList{"완료"} << QStringList{kDiskFull, kAllDone} << 2;
+    }
+    void downloadQueue() { check<DownloadEngine, FileRecord>(); }
+
     void uploadQueue_data() {
         columns();
-        QTest::newRow("three files complete in list order: one report")
-            << 3 << QStringList{"start", "complete", "complete", "complete"}
-            << QStringList{"완료", "완료", "완료"} << QStringList{kAllDone} << 3;
+        sharedCases();
         QTest::newRow("four lost connections: three silent retries, then the box")
             << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
             << QStringList{"대기"} << QStringList{kServerLost} << 4;
         QTest::newRow("a file that cannot be opened: the box, and the queue waits")
             << 2 << QStringList{"start", "cannotopen"} << QStringList{"오류", "대기"}
             << QStringList{kCannotOpen} << 1;
-        QTest::newRow("a file after two recovered drops still gets three retries")
-            << 2 << QStringList{"start", "fail", "retry", "fail", "retry", "complete", "fail",
-                                "retry", "fail", "retry", "fail", "retry", "complete"}
-            << QStringList{"완료", "완료"} << QStringList{kAllDone} << 7;
-        QTest::newRow("stop while the worker is still ending: the next start waits for it")
-            << 1 << QStringList{"start",   "stop",      "start",   "workers:1",
-                                "stopped", "workers:2", "complete"}
-            << QStringList{"완료"} << QStringList{kAllDone} << 2;
-        QTest::newRow("stop after the last byte: the file is complete, once")
-            << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
-            << QStringList{kAllDone} << 1;
         QTest::newRow("a stopped file resumes, and a retry never restarts a started queue")
             << 1 << QStringList{"start", "stop",  "stopped",   "start",   "fail",
                                 "start", "retry", "workers:3", "complete"}
             << QStringList{"완료"} << QStringList{kAllDone} << 3;
-        QTest::newRow("an empty list started by hand: nothing to report")
-            << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
     }
-
-    void uploadQueue() {
-        QFETCH(int, files);
-        QFETCH(QStringList, steps);
-        QFETCH(QStringList, states);
-        QFETCH(QStringList, messages);
-        QFETCH(int, workers);
-        Bench<UploadEngine, UploadRecord> bench(files);
-        run(bench, steps);
-        if (QTest::currentTestFailed())
-            return;
-        QCOMPARE(bench.stateTexts(), states);
-        QCOMPARE(bench.messageTexts(), messages);
-        QCOMPARE(bench.workers->started, workers);
-        QVERIFY(!bench.engine.isRunning());
-    }
+    void uploadQueue() { check<UploadEngine, UploadRecord>(); }
 };
 
 QTEST_GUILESS_MAIN(TestQueue)

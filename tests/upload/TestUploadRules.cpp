@@ -1,4 +1,4 @@
-#include "FileFingerprint.h"
+#include "FingerprintOf.h"
 #include "TestEnvironment.h"
 #include "UploadRecord.h"
 
@@ -7,15 +7,6 @@
 #include <QtTest>
 
 // The fingerprint and the listing record, without any server.
-namespace {
-// The fingerprint of a file opened here, or of a missing one.
-QByteArray fingerprintOf(const QString& path, qint64 listedSize) {
-    QFile file(path);
-    const bool opened = file.open(QIODevice::ReadOnly);
-    return FileFingerprint(opened ? file.handle() : -1, listedSize);
-}
-} // namespace
-
 class TestUploadRules : public QObject {
     Q_OBJECT
     QString dir_;

@@ -1,5 +1,5 @@
 #include "FakeServers.h"
-#include "FileFingerprint.h"
+#include "FingerprintOf.h"
 #include "Formats.h"
 #include "UploadFixture.h"
 #include <QFile>
@@ -7,15 +7,6 @@
 #include <QElapsedTimer>
 
 #include <sys/stat.h>
-
-namespace {
-// The fingerprint of a file opened here, or of a missing one.
-QByteArray fingerprintOf(const QString& path, qint64 listedSize) {
-    QFile file(path);
-    const bool opened = file.open(QIODevice::ReadOnly);
-    return FileFingerprint(opened ? file.handle() : -1, listedSize);
-}
-} // namespace
 
 // The upload engine against a hostile or failing server: files it names that the member never
 // chose, a fifo, stops at awkward moments, the end of the program during a notice, and the
