@@ -1,6 +1,7 @@
 #include "TransferEngineBase.h"
 
 #include "Formats.h"
+#include "MemberHandshake.h"
 #include "TransferTexts.h"
 
 #include <algorithm>
@@ -36,13 +37,15 @@ void TransferEngineBase::toggle() {
     startNext();
 }
 
-bool TransferEngineBase::stopCurrent() {
-    if (!progress_ || !progress_->requestStop())
-        return false;
-    const int row = rowOfLastWorker();
-    if (row >= 0)
-        rows_.recordAt(row).state = TransferRecord::StopRequested;
-    return true;
+void TransferEngineBase::stopCurrent() {
+    if (!workers_->empty() && progress_ && progress_->requestStop()) {
+        if (const int row = rowOfLastWorker(); row >= 0)
+            rows_.recordAt(row).state = TransferRecord::StopRequested;
+    } else if (indexNamesRecord(current_) &&
+               rows_.recordAt(current_).state != TransferRecord::Done) {
+        // No worker is on it (between attempts): the row is stopped all the same.
+        rows_.recordAt(current_).state = TransferRecord::StopRequested;
+    }
 }
 
 int TransferEngineBase::nextPendingRow() const {
@@ -76,8 +79,7 @@ void TransferEngineBase::startNext() {
     record.state = TransferRecord::Transferring;
     beginFile(row);
     showCurrentLines();
-    transferHost_.showFileProgress(ProgressBarPosition(record.done, record.size),
-                                   ProgressCaption(record.done, record.size));
+    showFileBar(record.done, record.size);
     transferHost_.startEngineTimer(kPollTimer, 500);
 }
 
@@ -162,9 +164,7 @@ void TransferEngineBase::fileCompleted(int row) {
     if (ProgressPercent(completedBytes_, totalBytes_) >= 100)
         transferHost_.showRemaining(TransferText::doneCaption());
     rows_.setText(row, TransferTable::StateColumn, TransferText::complete());
-    const TransferRecord& record = rows_.recordAt(row);
-    transferHost_.showFileProgress(ProgressBarPosition(record.done, record.size),
-                                   ProgressCaption(record.done, record.size));
+    showFileBar(rows_.recordAt(row).done, rows_.recordAt(row).size);
 }
 
 void TransferEngineBase::onTimer(int id) {
@@ -187,10 +187,9 @@ void TransferEngineBase::pollTick() {
         return;
     const int row = rowOfLastWorker();
     if (row >= 0) {
-        TransferRecord& record = rows_.recordAt(row);
-        const qint64 done = progress_->done.load();
-        record.done = done;
-        record.started = progress_->started.load();
+        copyProgressIntoRow(row);
+        const TransferRecord& record = rows_.recordAt(row);
+        const qint64 done = record.done;
         const bool complete = done == record.size;
         if (complete) {
             rows_.setText(row, TransferTable::StateColumn, TransferText::complete());
@@ -198,8 +197,7 @@ void TransferEngineBase::pollTick() {
             showTotal(completedBytes_ + done);
             rows_.setText(row, TransferTable::StateColumn, TransferText::transferring());
         }
-        transferHost_.showFileProgress(ProgressBarPosition(done, record.size),
-                                       ProgressCaption(done, record.size));
+        showFileBar(done, record.size);
         if (!complete) {
             const RateDisplay::Shown shown =
                 rate_.tick(progress_->rate.load(), done, totalBytes_ - completedBytes_ - done);
@@ -244,6 +242,10 @@ void TransferEngineBase::deleteCompletedRows() {
 void TransferEngineBase::showTotal(qint64 done) {
     transferHost_.showTotalProgress(qMax(totalBarMinimum(), ProgressBarPosition(done, totalBytes_)),
                                     ProgressCaption(done, totalBytes_));
+}
+
+void TransferEngineBase::showFileBar(qint64 done, qint64 size) {
+    transferHost_.showFileProgress(ProgressBarPosition(done, size), ProgressCaption(done, size));
 }
 
 void TransferEngineBase::recountTotals() {
@@ -313,11 +315,21 @@ void TransferEngineBase::runNextExchange() {
     });
 }
 
-bool TransferEngineBase::beginRequest() {
-    if (requestInProgress_)
+bool TransferEngineBase::admitRequest(const QByteArray& request) {
+    if (ending())
         return false;
+    if (requestInProgress_) {
+        queuedRequests_.append(request);
+        return false;
+    }
     requestInProgress_ = true;
     return true;
+}
+
+void TransferEngineBase::refuseMember(const QString& text) {
+    transferHost_.message(text, MemberText::errorCaption(), TransferHost::Icon::Information);
+    if (!exitProgram())
+        finishRequest();
 }
 
 void TransferEngineBase::finishRequest() {
@@ -349,10 +361,10 @@ bool TransferEngineBase::exitProgram() {
 }
 
 bool TransferEngineBase::confirmExit() {
-    int unfinished = 0;
-    for (int row = 0; row < rows_.count(); ++row)
-        unfinished += rows_.recordAt(row).state != TransferRecord::Done ? 1 : 0;
-    return unfinished == 0 ||
+    bool unfinished = false;
+    for (int row = 0; row < rows_.count() && !unfinished; ++row)
+        unfinished = rows_.recordAt(row).state != TransferRecord::Done;
+    return !unfinished ||
            transferHost_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption());
 }
 

@@ -107,9 +107,9 @@ protected:
     virtual int totalBarMinimum() const { return 0; }
     // A row has left the list (indexes above it fall by one).
     virtual void onRowDeleted(int row) { Q_UNUSED(row); }
-    // The stop half of toggle(): asks the current worker to stop; true when it will (false
-    // when its file completed first). The download client also remembers the row to resume.
-    virtual bool stopCurrent();
+    // The stop half of toggle(): asks the current worker to stop (a file whose last byte has
+    // gone stays complete). The download client also remembers the row to resume.
+    virtual void stopCurrent();
 
     // ---- helpers for the clients ---------------------------------------------------------
     // Starts the next pending file, or runs the completion actions. While a stopped worker
@@ -138,11 +138,13 @@ protected:
     LinkSettings linkSettings() const { return {controlLimits_, cancel_}; }
     const DataLimits& dataLimits() const { return dataLimits_; }
 
-    // Requests are handled one at a time; the others wait their turn.
-    bool beginRequest();
+    // Requests are handled one at a time: true when `request` is to be handled now; false
+    // when it waits its turn (or the program ends). finishRequest() takes the next.
+    bool admitRequest(const QByteArray& request);
     void finishRequest();
     virtual void processQueuedRequest(const QByteArray& request) = 0;
-    void queueRequest(const QByteArray& request) { queuedRequests_.append(request); }
+    // The member was refused: told so, and the exit routine runs (staying ends the request).
+    void refuseMember(const QString& text);
 
     // Whether a file completed since the last completion actions; they reset it.
     int filesCompletedSinceCompletion() const { return completedSinceCompletion_; }
@@ -159,6 +161,7 @@ protected:
     bool confirmExit();
 
     void showTotal(qint64 done);
+    void showFileBar(qint64 done, qint64 size);
     void recountTotals();
 
     TransferHost& transferHost_;

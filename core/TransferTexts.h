@@ -4,6 +4,23 @@
 
 // Texts both clients show alike: row states, the completion message and the exit question.
 namespace TransferText {
+// The two clients' captions; the page control speaks for either under them too.
+inline QString downloadCaption() {
+    return QStringLiteral("다운로더");
+}
+inline QString downloadErrorCaption() {
+    return QStringLiteral("다운로더 (오류)");
+}
+inline QString uploadCaption() {
+    return QStringLiteral("업로더");
+}
+inline QString uploadErrorCaption() {
+    return QStringLiteral("업로더 (오류)");
+}
+// A download request that cannot be taken as it stands.
+inline QString unreadableDownload() {
+    return QStringLiteral("다운로드 요청을 읽을수 없습니다.\n홈페이지에서 다시 실행해주세요.");
+}
 // No private folder for the single-instance lock and the window bus: `program` cannot start.
 inline QString noPrivateFolder(const QString& program, const QString& folders) {
     return QStringLiteral("%1를 시작할 수 없습니다.\n사용자 전용 실행 폴더(%2)를 만들 수 없거나 "

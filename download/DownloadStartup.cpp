@@ -52,7 +52,7 @@ int RunDownloadClient(const QStringList& arguments) {
     const LaunchRequest link = DecodeLaunchLink(argumentText);
     if (link.kind == LaunchRequest::Kind::Unreadable) {
         // Nothing of it can be trusted: no hand-off, no sign-on, no window.
-        ModalSeam::message(nullptr, DownloadText::unreadableRequest(), DownloadText::caption(),
+        ModalSeam::message(nullptr, TransferText::unreadableDownload(), DownloadText::caption(),
                            QMessageBox::Critical);
         return 0;
     }

@@ -1,10 +1,12 @@
 #include "ClientProfile.h"
 
+#include "TransferTexts.h"
+
 const ClientProfile& ClientProfile::download() {
     static const ClientProfile profile{
         QStringLiteral(":/download/"),
-        QStringLiteral("다운로더"),
-        QStringLiteral("다운로더 (오류)"),
+        TransferText::downloadCaption(),
+        TransferText::downloadErrorCaption(),
         146,
         QStringLiteral("Tray Menu"),
         QStringLiteral("파일 다운로드 창보기"),
@@ -18,8 +20,8 @@ const ClientProfile& ClientProfile::download() {
 const ClientProfile& ClientProfile::upload() {
     static const ClientProfile profile{
         QStringLiteral(":/upload/"),
-        QStringLiteral("업로더"),
-        QStringLiteral("업로더 (오류)"),
+        TransferText::uploadCaption(),
+        TransferText::uploadErrorCaption(),
         141,
         QStringLiteral("Tray"),
         QStringLiteral("파일 업로드 창보기"),

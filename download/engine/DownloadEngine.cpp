@@ -10,8 +10,6 @@
 #include "StringSplitter.h"
 #include "TextCodec.h"
 
-#include <QTimer>
-
 static_assert(DownloadProgress::Failed == TransferEngineBase::kFailedAttempt &&
               DownloadProgress::Stopped == TransferEngineBase::kStoppedAttempt);
 
@@ -32,12 +30,8 @@ void DownloadEngine::loadSettings() {
 // ---- requests -------------------------------------------------------------------------
 
 void DownloadEngine::processRequest(const QByteArray& command) {
-    if (ending())
+    if (!admitRequest(command))
         return;
-    if (!beginRequest()) {
-        queueRequest(command);
-        return;
-    }
     const qsizetype bar = command.indexOf('|');
     if ((bar < 0 ? command : command.left(bar)) != Protocol::kDownloadCommandWord) {
         finishRequest();
@@ -54,9 +48,7 @@ void DownloadEngine::processRequest(const QByteArray& command) {
     member_.id = request.memberId;
     member_.className = ToCp949(QStringLiteral("일반회원"));
     if (request.memberId.isEmpty()) {
-        host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(), Icon::Information);
-        if (!exitProcedure())
-            finishRequest();
+        refuseMember(MemberText::pleaseLogIn());
         return;
     }
     startSignOn(request);
@@ -80,11 +72,8 @@ void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome)
     signOnLink_ = std::move(outcome.link);
     const SignOnResult& result = outcome.result;
     if (result.check != MemberCheck::Member) {
-        host_.message(result.check == MemberCheck::NoMember ? MemberText::pleaseLogIn()
-                                                            : MemberText::alreadyInUse(),
-                      MemberText::errorCaption(), Icon::Information);
-        if (!exitProcedure())
-            finishRequest();
+        refuseMember(result.check == MemberCheck::NoMember ? MemberText::pleaseLogIn()
+                                                           : MemberText::alreadyInUse());
         return;
     }
     member_ = result.member;
@@ -92,9 +81,7 @@ void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome)
     if (const auto refusal = CheckTimeWindow(member_, clock_())) {
         // A member outside the time window still sees the files, but nothing starts.
         mayStart = false;
-        resumeIndex_ = current_;
-        if (indexNamesRecord(current_))
-            stopCurrent();
+        stopCurrent();
         setRunning(false);
         host_.message(*refusal, MemberText::timeCaption(), Icon::Error);
         ShellSeam::current().openUrl(ServiceAddress::homepage());
@@ -158,15 +145,9 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart) {
 
 // ---- transfer -------------------------------------------------------------------------
 
-bool DownloadEngine::stopCurrent() {
+void DownloadEngine::stopCurrent() {
     resumeIndex_ = current_;
-    if (indexNamesRecord(current_) && !TransferEngineBase::stopCurrent()) {
-        // No worker is on it (between attempts): the row is stopped all the same.
-        FileRecord& record = table_.record(current_);
-        if (record.state != FileRecord::Done)
-            record.state = FileRecord::StopRequested;
-    }
-    return true;
+    TransferEngineBase::stopCurrent();
 }
 
 int DownloadEngine::nextPendingRow() const {
@@ -213,14 +194,20 @@ void DownloadEngine::onFileCompleted(int row) {
         deleteCompletedRows();
 }
 
-void DownloadEngine::onRetriesUsedUp(int row) {
+void DownloadEngine::markFailed(int row) {
     table_.setText(row, TransferTable::StateColumn, TransferText::error());
+    table_.record(row).state = FileRecord::Failed;
+    current_ = row + 1;
+}
+
+void DownloadEngine::onRetriesUsedUp(int row) {
     // The last record given up stops the list: nothing follows it to start.
-    if (row != table_.count() - 1) {
-        table_.record(row).state = FileRecord::Failed;
-        current_ = row + 1;
-        host_.startEngineTimer(kRetryTimer, 1000);
+    if (row == table_.count() - 1) {
+        table_.setText(row, TransferTable::StateColumn, TransferText::error());
+        return;
     }
+    markFailed(row);
+    host_.startEngineTimer(kRetryTimer, 1000);
 }
 
 void DownloadEngine::onOtherResult(int row, int result) {
@@ -237,10 +224,8 @@ void DownloadEngine::onOtherResult(int row, int result) {
         break;
     case DownloadProgress::NotAcceptable:
         // The folder is writable; this path is not: the file fails and the list goes on.
-        table_.setText(row, TransferTable::StateColumn, TransferText::error());
-        record.state = FileRecord::Failed;
+        markFailed(row);
         retryCounter_ = 0;
-        current_ = row + 1;
         if (running_)
             startNext();
         break;

@@ -53,7 +53,7 @@ protected:
     void finishProgram() override;
     void showCurrentLines() override;
     void showEmptyTotal() override;
-    bool stopCurrent() override;
+    void stopCurrent() override;
 
 private:
     struct Request {
@@ -66,6 +66,8 @@ private:
     void listFiles(const Request& request, bool mayStart);
     QString chooseBatchRoot();
     void askForAnotherFolder();
+    // "오류" in the row, passed over until the completion actions, the index on the next.
+    void markFailed(int row);
     void finishExit();
 
     DownloadHost& host_;

@@ -7,10 +7,10 @@
 // The download client's own texts.
 namespace DownloadText {
 inline QString caption() {
-    return QStringLiteral("다운로더");
+    return TransferText::downloadCaption();
 }
 inline QString errorCaption() {
-    return QStringLiteral("다운로더 (오류)");
+    return TransferText::downloadErrorCaption();
 }
 inline QString tooManyFiles() {
     return QStringLiteral("추가할수 있는 파일의 개수를 초과할수 없습니다.\n총개수 : 180개 제한");
@@ -20,10 +20,6 @@ inline QString chooseSaveFolder() {
 }
 inline QString chooseDownloadFolder() {
     return QStringLiteral("다운로드할 폴더를 지정하세요.");
-}
-// A launch link whose request cannot be taken as it stands.
-inline QString unreadableRequest() {
-    return QStringLiteral("다운로드 요청을 읽을수 없습니다.\n홈페이지에서 다시 실행해주세요.");
 }
 // Entries the file server never answered (a time-out or a lost connection).
 inline QString notListed(int entries) {

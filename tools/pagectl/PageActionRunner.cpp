@@ -8,6 +8,7 @@
 #include "PageTexts.h"
 #include "Protocol.h"
 #include "TextCodec.h"
+#include "TransferTexts.h"
 #include "UploadChoices.h"
 #include "UploadRegistration.h"
 #include "WindowBus.h"
@@ -43,12 +44,12 @@ bool runDownload(const PageAction& action) {
     const QString name = QStringLiteral("Vaultry_DOWN");
     const QString program = ClientLauncher::find(name);
     if (program.isEmpty())
-        return refuse(PageText::downloadErrorCaption(), PageText::clientMissing(name));
+        return refuse(TransferText::downloadErrorCaption(), PageText::clientMissing(name));
     // The launch link of the same request, as the page's own download links carry it.
     const QByteArray request = action.command.mid(qstrlen(Protocol::kDownloadCommandWord) + 1);
     const QString link = QString::fromLatin1(EncodeSchemeLink(Protocol::kLaunchScheme, request));
     if (!ClientLauncher::start(program, {QString::fromLatin1(Protocol::kLaunchSwitch), link}))
-        return refuse(PageText::downloadErrorCaption(), PageText::clientNotStarted(name));
+        return refuse(TransferText::downloadErrorCaption(), PageText::clientNotStarted(name));
     LogLine(QStringLiteral("started %1 %2 %3")
                 .arg(program, QLatin1String(Protocol::kLaunchSwitch), link));
     return true;
@@ -59,10 +60,10 @@ bool startUploader(const QByteArray& command) {
     const QString name = QStringLiteral("Vaultry_UPLOAD");
     const QString program = ClientLauncher::find(name);
     if (program.isEmpty())
-        return refuse(PageText::uploadErrorCaption(), PageText::clientMissing(name));
+        return refuse(TransferText::uploadErrorCaption(), PageText::clientMissing(name));
     PageControl control({}, {command}, /*once=*/true);
     if (!control.isRegistered())
-        return refuse(PageText::uploadErrorCaption(), PageText::controlWindowTaken());
+        return refuse(TransferText::uploadErrorCaption(), PageText::controlWindowTaken());
 
     QEventLoop loop;
     bool served = false;
@@ -74,7 +75,7 @@ bool startUploader(const QByteArray& command) {
     });
     qint64 pid = 0;
     if (!ClientLauncher::start(program, {}, &pid))
-        return refuse(PageText::uploadErrorCaption(), PageText::clientNotStarted(name));
+        return refuse(TransferText::uploadErrorCaption(), PageText::clientNotStarted(name));
     LogLine(QStringLiteral("started %1").arg(program));
     // Waits for the announcement, but not for a client that has ended without one.
     QTimer::singleShot(PageActionRunner::kAnnounceTimeoutMs, &loop, &QEventLoop::quit);
@@ -88,9 +89,9 @@ bool startUploader(const QByteArray& command) {
     watch.start(kClientWatchMs);
     loop.exec();
     if (!served)
-        return refuse(PageText::uploadErrorCaption(), PageText::uploaderSilent());
+        return refuse(TransferText::uploadErrorCaption(), PageText::uploaderSilent());
     if (!delivered)
-        return refuse(PageText::uploadErrorCaption(), PageText::uploaderNotFed());
+        return refuse(TransferText::uploadErrorCaption(), PageText::uploaderNotFed());
     return true;
 }
 
@@ -104,13 +105,13 @@ bool runUpload(const PageAction& action) {
         RegisterUploadList(ServiceAddress::homepage(), FromCp949(action.member), *chosen);
     switch (registration.status) {
     case RegistrationOutcome::Status::Unreachable:
-        return refuse(PageText::uploadErrorCaption(),
+        return refuse(TransferText::uploadErrorCaption(),
                       PageText::serviceUnreachable(registration.url, registration.text));
     case RegistrationOutcome::Status::Refused:
-        return refuse(PageText::uploadErrorCaption(),
+        return refuse(TransferText::uploadErrorCaption(),
                       PageText::registrationRefused(registration.httpStatus, registration.text));
     case RegistrationOutcome::Status::Unreadable:
-        return refuse(PageText::uploadErrorCaption(), PageText::unreadableRegistration());
+        return refuse(TransferText::uploadErrorCaption(), PageText::unreadableRegistration());
     case RegistrationOutcome::Status::Registered:
         break;
     }
@@ -120,7 +121,7 @@ bool runUpload(const PageAction& action) {
     // Only what is recorded here may be read by the upload client for this list.
     QString error;
     if (!UploadChoices::record(registration.key, *chosen, &error))
-        return refuse(PageText::uploadErrorCaption(), PageText::choiceNotRecorded(error));
+        return refuse(TransferText::uploadErrorCaption(), PageText::choiceNotRecorded(error));
 
     const QByteArray command = QByteArray(Protocol::kUploadCommandWord) + '|' + registration.key +
                                '|' + action.member + '|' + action.server;

@@ -36,9 +36,9 @@ int tell(const QString& caption, const QString& text) {
 int tellUnusable(PageActionRead::Status status) {
     switch (status) {
     case PageActionRead::Status::BadDownload:
-        return tell(PageText::downloadErrorCaption(), PageText::unreadableDownload());
+        return tell(TransferText::downloadErrorCaption(), TransferText::unreadableDownload());
     case PageActionRead::Status::BadUpload:
-        return tell(PageText::uploadErrorCaption(), PageText::unreadableUpload());
+        return tell(TransferText::uploadErrorCaption(), PageText::unreadableUpload());
     case PageActionRead::Status::UnknownAction:
         return tell(PageText::pageErrorCaption(), PageText::unknownAction());
     case PageActionRead::Status::NotALink:

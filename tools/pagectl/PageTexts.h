@@ -5,12 +5,6 @@
 // What the page control tells the member, in the words and captions of the clients' boxes.
 namespace PageText {
 
-inline QString downloadErrorCaption() {
-    return QStringLiteral("다운로더 (오류)");
-}
-inline QString uploadErrorCaption() {
-    return QStringLiteral("업로더 (오류)");
-}
 // The page control's own name, for what concerns no client in particular (a link that
 // names no known action, the single running instance).
 inline QString pageControlName() {
@@ -25,9 +19,6 @@ inline QString unreadableLink() {
 }
 inline QString unknownAction() {
     return QStringLiteral("알수 없는 웹페이지 요청입니다.\n홈페이지에서 다시 실행해주세요.");
-}
-inline QString unreadableDownload() {
-    return QStringLiteral("다운로드 요청을 읽을수 없습니다.\n홈페이지에서 다시 실행해주세요.");
 }
 inline QString unreadableUpload() {
     return QStringLiteral("업로드 요청을 읽을수 없습니다.\n홈페이지에서 다시 실행해주세요.");

@@ -7,7 +7,6 @@
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
-#include "UploadChoices.h"
 #include "UploadExchanges.h"
 #include "UploadTexts.h"
 
@@ -44,12 +43,8 @@ UploadEngine::~UploadEngine() = default;
 // ---- manager command ----------------------------------------------------------------------
 
 void UploadEngine::processCommand(const QByteArray& command) {
-    if (ending())
+    if (!admitRequest(command))
         return;
-    if (!beginRequest()) {
-        queueRequest(command);
-        return;
-    }
     if (commandField(command, 0) != Protocol::kUploadCommandWord) {
         finishRequest();
         return;
@@ -58,9 +53,7 @@ void UploadEngine::processCommand(const QByteArray& command) {
     const QByteArray memberId = commandField(command, 2);
     const QByteArray serverNumber = commandField(command, 3, true);
     if (memberId.isEmpty()) {
-        host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(), Icon::Information);
-        if (!exitRoutine())
-            finishRequest();
+        refuseMember(MemberText::pleaseLogIn());
         return;
     }
     host_.restoreAndShow();
@@ -79,10 +72,7 @@ void UploadEngine::processCommand(const QByteArray& command) {
                         return;
                     }
                     if (outcome->check == MemberCheck::NoMember) {
-                        host_.message(MemberText::pleaseLogIn(), MemberText::errorCaption(),
-                                      Icon::Information);
-                        if (!exitRoutine())
-                            finishRequest();
+                        refuseMember(MemberText::pleaseLogIn());
                         return;
                     }
                     listFiles(listKey, serverNumber);
@@ -126,7 +116,7 @@ void UploadEngine::beginFile(int row) {
     job.firstToken = record.firstToken;
     job.secondToken = record.secondToken;
     job.path = record.localPath();
-    job.chosen = UploadChoices::chosen(record.listKey);
+    job.listKey = record.listKey;
     job.fileNumber = record.fileNumber;
     job.offsetReplyLimitMs = dataLimits().replyMs;
     auto progress = progressOf<UploadProgress>(record);

@@ -7,10 +7,10 @@
 // The upload client's own texts.
 namespace UploadText {
 inline QString caption() {
-    return QStringLiteral("업로더");
+    return TransferText::uploadCaption();
 }
 inline QString errorCaption() {
-    return QStringLiteral("업로더 (오류)");
+    return TransferText::uploadErrorCaption();
 }
 // The connection failure box carries the application title, as the framework's box does.
 inline QString applicationTitle() {

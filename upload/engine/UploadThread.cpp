@@ -50,7 +50,7 @@ int UploadThread::transfer() {
                           [this] { return giveUp(); }))
         return failedOrStopped();
 
-    FileHandle file{UploadChoices::openChosen(job_.chosen, job_.path)};
+    FileHandle file{UploadChoices::openChosen(UploadChoices::chosen(job_.listKey), job_.path)};
     if (file.fd < 0)
         return R::CannotOpen;
 

@@ -3,7 +3,6 @@
 #include "DataJob.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -14,7 +13,7 @@ struct UploadJob : DataJob {
     QByteArray firstToken;
     QByteArray secondToken;
     QString path;                   // the local file; at most `size` bytes of it are sent
-    QSet<QString> chosen;           // what the member chose for its list: nothing else is read
+    QByteArray listKey;             // the member chose files for this list: nothing else is read
     int fileNumber = 0;             // named in the completion notice
     int offsetReplyLimitMs = 30000; // a data server that does not answer the offset
 };
