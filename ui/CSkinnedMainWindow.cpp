@@ -11,9 +11,11 @@
 #include "KitFont.h"
 #include "KitResources.h"
 #include "ModalSeam.h"
+#include "Protocol.h"
 #include "SkinPath.h"
 #include "TransferEngineBase.h"
 #include "TrayCommand.h"
+#include "WindowBus.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -178,6 +180,13 @@ void CSkinnedMainWindow::createBars(int fileId, int totalId) {
     }
     totalBar_->setObjectName(QStringLiteral("totalBar"));
     fileBar_->setObjectName(QStringLiteral("fileBar"));
+}
+
+void CSkinnedMainWindow::announceToPageControl(WindowBus& bus, quint32 tag, const char* text) {
+    const QString pageControl =
+        WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass));
+    if (!pageControl.isEmpty())
+        WindowBus::send(pageControl, tag, bus.endpoint(), QByteArray(text) + '\0', 5000);
 }
 
 void CSkinnedMainWindow::addTrayIcon(const QString& tip) {

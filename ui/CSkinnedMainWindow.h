@@ -12,6 +12,7 @@ class CButtontoImage;
 class CFileList;
 class CUser_button;
 class TransferEngineBase;
+class WindowBus;
 class TransferTable;
 class CPic_Progress;
 class CTrayicon;
@@ -92,6 +93,9 @@ protected:
     void createBars(int fileId, int totalId);
     void setStartStopButton(CButtontoImage* button) { startStop_ = button; }
     void addTrayIcon(const QString& tip);
+    // Tells the page control, when one runs, that this window waits for its commands: `text`
+    // with its terminating zero under `tag`, from the window's endpoint on `bus`.
+    static void announceToPageControl(WindowBus& bus, quint32 tag, const char* text);
 
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -26,7 +26,7 @@
 CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     : CSkinnedMainWindow(ClientProfile::download(), QStringLiteral("Willowmere - 다운로드"),
                          QStringLiteral("images/download_bg.bmp")),
-      engine_(std::make_unique<DownloadEngine>(*this)), initialRequest_(initialRequest) {
+      engine_(std::make_unique<DownloadEngine>(*this)) {
     setObjectName(QStringLiteral("CVaultry_downloadDlg"));
     setCommandIds({HideButton, MinimiseButton, ExitButton, MoveTopButton, MoveUpButton,
                    MoveDownButton, MoveBottomButton, SettingsButton, DeleteSelectedButton,
@@ -45,13 +45,12 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
         return 0;
     });
 
-    ready_ = true;
-    if (initialRequest_.isEmpty()) {
-        QTimer::singleShot(0, this, &CVaultry_downloadDlg::announce);
-    } else {
-        pendingRequest_ = initialRequest_;
-        QTimer::singleShot(0, this, &CVaultry_downloadDlg::processPendingRequest);
-    }
+    if (initialRequest.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            announceToPageControl(*bus_, Protocol::kDownloadTag, Protocol::kDownloadAnnouncement);
+        });
+    else
+        receiveRequest(initialRequest);
 }
 
 CVaultry_downloadDlg::~CVaultry_downloadDlg() = default;
@@ -113,33 +112,16 @@ void CVaultry_downloadDlg::buildControls() {
 // ---- requests -----------------------------------------------------------------------------
 
 void CVaultry_downloadDlg::receiveRequest(const QByteArray& command) {
-    pendingRequest_ = command;
     // Processed after the sender has its answer: the processing may ask the user questions,
-    // and a second start must not wait for those.
-    if (ready_)
-        QTimer::singleShot(0, this, &CVaultry_downloadDlg::processPendingRequest);
-}
-
-void CVaultry_downloadDlg::processPendingRequest() {
-    if (!columnsMade_) {
-        list()->InsertColumns(ClientProfile::download());
-        columnsMade_ = true;
-    }
-    const QByteArray request = pendingRequest_;
-    pendingRequest_.clear();
-    if (!request.isEmpty())
-        engine_->processRequest(request);
-}
-
-void CVaultry_downloadDlg::announce() {
-    const QString pageControl =
-        WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass));
-    if (pageControl.isEmpty())
-        return;
-    // The announcement carries its terminating zero.
-    const QByteArray announcement(Protocol::kDownloadAnnouncement);
-    WindowBus::send(pageControl, Protocol::kDownloadTag, bus_->endpoint(), announcement + '\0',
-                    5000);
+    // and a second start must not wait for those. The engine takes requests in turn.
+    QTimer::singleShot(0, this, [this, command] {
+        if (!columnsMade_) {
+            list()->InsertColumns(ClientProfile::download());
+            columnsMade_ = true;
+        }
+        if (!command.isEmpty())
+            engine_->processRequest(command);
+    });
 }
 
 // ---- commands -----------------------------------------------------------------------------

@@ -68,8 +68,6 @@ protected:
 
 private:
     void buildControls();
-    void processPendingRequest();
-    void announce();
     int chosenRow() const;
     void openChosenFile();
     void openChosenFolder();
@@ -77,9 +75,6 @@ private:
 
     std::unique_ptr<DownloadEngine> engine_;
     WindowBus* bus_ = nullptr;
-    QByteArray initialRequest_;
-    QByteArray pendingRequest_;
-    bool ready_ = false;
     bool columnsMade_ = false;
 
     QLabel* folderLine_ = nullptr;

@@ -432,6 +432,17 @@ private slots:
         }
     }
 
+    void handOffsInQuickSuccessionAreAllTaken() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|a.txt?|kim|1");
+        window.show();
+        // Two more arrive before the first has even begun: none replaces another.
+        window.receiveRequest("Vaultry_downloader_Manager|b.txt?|kim|1");
+        window.receiveRequest("Vaultry_downloader_Manager|big.bin?|kim|1");
+        QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 3, 20000);
+    }
+
     void saveFolderDialogWrites() {
         struct Chooser : FolderChooser {
             QString answer;

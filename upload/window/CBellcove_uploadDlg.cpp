@@ -44,7 +44,9 @@ CBellcove_uploadDlg::CBellcove_uploadDlg()
 
     bus_ = new WindowBus(QString::fromLatin1(Protocol::kUploadWindowClass), this);
     bus_->setHandler([this](const CopyData& message) { return receiveCopyData(message); });
-    QTimer::singleShot(0, this, &CBellcove_uploadDlg::announce);
+    QTimer::singleShot(0, this, [this] {
+        announceToPageControl(*bus_, Protocol::kUploadTag, Protocol::kUploadAnnouncement);
+    });
 }
 
 CBellcove_uploadDlg::~CBellcove_uploadDlg() = default;
@@ -94,16 +96,6 @@ void CBellcove_uploadDlg::buildControls() {
 
 // ---- page control -------------------------------------------------------------------------
 
-void CBellcove_uploadDlg::announce() {
-    const QString pageControl =
-        WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass));
-    if (pageControl.isEmpty())
-        return;
-    // The announcement carries its terminating zero.
-    const QByteArray announcement(Protocol::kUploadAnnouncement);
-    WindowBus::send(pageControl, Protocol::kUploadTag, bus_->endpoint(), announcement + '\0', 5000);
-}
-
 qint64 CBellcove_uploadDlg::receiveCopyData(const CopyData& message) {
     if (message.tag != Protocol::kUploadTag)
         return 0;
@@ -115,20 +107,10 @@ qint64 CBellcove_uploadDlg::receiveCopyData(const CopyData& message) {
         columnsMade_ = true;
     }
     // Handled after the sender has its answer: the handling talks to the file server and may
-    // ask questions, and the page control must not wait for those. Commands that arrive
-    // meanwhile queue up behind it instead of replacing it.
-    storedCommand_ += text + '\0';
-    QTimer::singleShot(0, this, &CBellcove_uploadDlg::processStoredCommand);
+    // ask questions, and the page control must not wait for those. The engine takes
+    // commands in turn.
+    QTimer::singleShot(0, this, [this, text] { engine_->processCommand(text); });
     return 0;
-}
-
-void CBellcove_uploadDlg::processStoredCommand() {
-    const qsizetype end = storedCommand_.indexOf('\0');
-    if (end < 0 || hasEnded())
-        return;
-    const QByteArray command = storedCommand_.left(end);
-    storedCommand_.remove(0, end + 1);
-    engine_->processCommand(command);
 }
 
 // ---- commands -----------------------------------------------------------------------------

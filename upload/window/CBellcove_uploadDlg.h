@@ -61,12 +61,9 @@ protected:
 
 private:
     void buildControls();
-    void processStoredCommand();
-    void announce();
 
     std::unique_ptr<UploadEngine> engine_;
     WindowBus* bus_ = nullptr;
-    QByteArray storedCommand_;
     bool columnsMade_ = false;
 
     QCheckBox* programEnd_ = nullptr;
