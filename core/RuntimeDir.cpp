@@ -15,23 +15,6 @@ QString absoluteVariable(const char* name) {
     return QDir::isAbsolutePath(value) ? QDir::cleanPath(value) : QString();
 }
 
-// The folder is opened without following a symlink and checked through that handle, so what
-// is checked is what gets fixed.
-bool usable(const QString& dir) {
-    const QByteArray path = QFile::encodeName(dir);
-    ::mkdir(path.constData(), 0700);
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
-              (info.st_mode & (S_IWGRP | S_IWOTH)) == 0; // else others may have planted entries
-    if (ok && (info.st_mode & 07777) != 0700)
-        ok = ::fchmod(fd, 0700) == 0;
-    ::close(fd);
-    return ok;
-}
-
 QString runtimeFolder() {
     const QString runtime = absoluteVariable("XDG_RUNTIME_DIR");
     return runtime.isEmpty() ? QString() : runtime + QStringLiteral("/vaultry");
@@ -51,6 +34,23 @@ QString cacheFolder(const QString& cache) {
 
 } // namespace
 
+// The folder is opened without following a symlink and checked through that handle, so what
+// is checked is what gets fixed.
+bool MakePrivateFolder(const QString& dir) {
+    const QByteArray path = QFile::encodeName(dir);
+    ::mkdir(path.constData(), 0700);
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+              (info.st_mode & (S_IWGRP | S_IWOTH)) == 0; // else others may have planted entries
+    if (ok && (info.st_mode & 07777) != 0700)
+        ok = ::fchmod(fd, 0700) == 0;
+    ::close(fd);
+    return ok;
+}
+
 QStringList PrivateRuntimeDirCandidates() {
     QStringList dirs{runtimeFolder(), cacheFolder(cacheHome())};
     dirs.removeAll(QString());
@@ -59,12 +59,12 @@ QStringList PrivateRuntimeDirCandidates() {
 
 QString PrivateRuntimeDir() {
     const QString runtime = runtimeFolder();
-    if (!runtime.isEmpty() && usable(runtime))
+    if (!runtime.isEmpty() && MakePrivateFolder(runtime))
         return runtime;
     const QString cache = cacheHome();
     if (cache.isEmpty())
         return {};
     ::mkdir(QFile::encodeName(cache).constData(), 0700); // a fresh account may have none yet
     const QString fallback = cacheFolder(cache);
-    return usable(fallback) ? fallback : QString();
+    return MakePrivateFolder(fallback) ? fallback : QString();
 }

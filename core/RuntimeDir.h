@@ -13,5 +13,9 @@
 // none can be had: callers then fail closed (no bus, no lock held).
 QString PrivateRuntimeDir();
 
+// Makes `dir` (its parent must exist) or takes it as it is, if it is a real folder of this user
+// that nobody else can write into; tightens it to 0700. False when it cannot be trusted.
+bool MakePrivateFolder(const QString& dir);
+
 // The folders tried, in order, for a message that says why none could be had.
 QStringList PrivateRuntimeDirCandidates();

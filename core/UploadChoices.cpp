@@ -1,5 +1,7 @@
 #include "UploadChoices.h"
 
+#include "RuntimeDir.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -22,18 +24,6 @@ QString fileFor(const QByteArray& listKey) {
         .filePath(QString::fromLatin1(
                       QCryptographicHash::hash(listKey, QCryptographicHash::Sha256).toHex()) +
                   QStringLiteral(".json"));
-}
-
-// The folder exists, is ours and nobody else's.
-bool ensurePrivateFolder(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    QDir().mkpath(QFileInfo(path).path());
-    ::mkdir(native.constData(), 0700);
-    struct stat info {};
-    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid())
-        return false;
-    return (info.st_mode & 0777) == 0700 || ::chmod(native.constData(), 0700) == 0;
 }
 
 void forgetOldest(const QString& keep) {
@@ -67,7 +57,8 @@ bool UploadChoices::record(const QByteArray& listKey, const QStringList& paths, 
             return fail(QStringLiteral("not a regular file: %1").arg(path));
         all.insert(canonical);
     }
-    if (!ensurePrivateFolder(folder()))
+    QDir().mkpath(QFileInfo(folder()).path());
+    if (!MakePrivateFolder(folder()))
         return fail(QStringLiteral("cannot make a private folder at %1").arg(folder()));
     QJsonArray files;
     QStringList sorted(all.begin(), all.end());
