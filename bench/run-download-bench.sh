@@ -2,6 +2,7 @@
 # Download throughput on loopback: the engine, plain receive loops and curl from nginx, all
 # fetching the same 1 GiB file in one run. Results go to standard output.
 set -euo pipefail
+. "$(dirname "$0")/nginx-yardstick.sh"
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh >/dev/null
@@ -29,25 +30,7 @@ sleep 0.5
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 build/bin/vaultry-bench-download "$address" big.bin small/s 180 "$work/out"
 
-nginx_conf="$work/nginx.conf"
-cat > "$nginx_conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/nginx-tmp;
-  proxy_temp_path $work/nginx-tmp;
-  fastcgi_temp_path $work/nginx-tmp;
-  uwsgi_temp_path $work/nginx-tmp;
-  scgi_temp_path $work/nginx-tmp;
-  server { listen $address:7581; root $work/root; }
-}
-CONF
-mkdir -p "$work/nginx-tmp"
-nginx -c "$nginx_conf"
+start_nginx_yardstick "$work" "$address" 7581 "$work/root"
 sleep 0.3
 TIMEFORMAT='%R %U %S'
 timing=$( { time curl -s -o "$work/out/curl.bin" "http://$address:7581/big.bin" ; } 2>&1 )

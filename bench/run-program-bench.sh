@@ -17,6 +17,7 @@
 # "gnu-time" line per big case (an extra client run under GNU time, for comparison), then one
 # "median" line per case and program, the target checks, and the medians as a Markdown table.
 set -euo pipefail
+. "$(dirname "$0")/nginx-yardstick.sh"
 cd "$(dirname "$0")/.."
 root_dir=$(pwd)
 runs=${1:-5}
@@ -124,25 +125,7 @@ for _ in $(seq 1 200); do
 done
 grep -q '^listening on' "$work/logs/fileservice.log" || { echo "file service did not start" >&2; exit 1; }
 
-nginx_conf="$work/nginx.conf"
-mkdir -p "$work/nginx-tmp"
-cat >"$nginx_conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/logs/nginx-error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/nginx-tmp;
-  proxy_temp_path $work/nginx-tmp;
-  fastcgi_temp_path $work/nginx-tmp;
-  uwsgi_temp_path $work/nginx-tmp;
-  scgi_temp_path $work/nginx-tmp;
-  server { listen $address:$nginx_port; root $src; }
-}
-CONF
-nginx -c "$nginx_conf"
+start_nginx_yardstick "$work" "$address" "$nginx_port" "$src"
 
 # --- the clients' surroundings ---------------------------------------------------------------
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
