@@ -29,9 +29,11 @@ void CWebBrowser_banner::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (view_ || creationQueued_)
         return;
-    // Let the window reach the screen first; the engine starts on the next turn of the loop.
+    // Let the window reach the screen and take its first request first: the page control
+    // answers the window's announcement within milliseconds, and starting the engine holds
+    // the window's thread for some 40 ms, which would delay that request's sign-on.
     creationQueued_ = true;
-    QTimer::singleShot(0, this, &CWebBrowser_banner::createView);
+    QTimer::singleShot(kViewDelayMs, this, &CWebBrowser_banner::createView);
 }
 
 void CWebBrowser_banner::resizeEvent(QResizeEvent* event) {

@@ -6,12 +6,15 @@
 class CCustomControlSite;
 class QWebEngineView;
 
-// The banner in the lower part of a main window. The web view inside is made only after the
-// banner was first shown: the first view of a process starts the web engine, which takes
-// long enough to hold up the window's appearance if it happened in the constructor.
+// The banner in the lower part of a main window. The web view inside is made only a moment
+// after the banner was first shown: the first view of a process starts the web engine, which
+// takes long enough to hold up the window's appearance and its first request.
 class CWebBrowser_banner : public QWidget {
     Q_OBJECT
 public:
+    // How long after the first show the view is made.
+    static constexpr int kViewDelayMs = 150;
+
     explicit CWebBrowser_banner(QWidget* parent = nullptr);
     ~CWebBrowser_banner() override;
 
