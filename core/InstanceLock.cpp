@@ -16,3 +16,9 @@ InstanceLock::InstanceLock(const QString& name) {
     // Held by a live process is the one answer that says "another instance runs".
     unavailable_ = !acquired_ && lock_->error() != QLockFile::LockFailedError;
 }
+
+bool InstanceLock::tryAgain() {
+    if (!acquired_ && lock_)
+        acquired_ = lock_->tryLock(0);
+    return acquired_;
+}

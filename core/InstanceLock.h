@@ -16,6 +16,9 @@ public:
     // could not be made). Nothing is held then, and the caller must not go on as if it were
     // the only instance: it tells the user and ends.
     bool unavailable() const { return unavailable_; }
+    // Tries once more to take the name (its holder may have ended meanwhile); true when this
+    // process holds it now.
+    bool tryAgain();
 
 private:
     std::unique_ptr<QLockFile> lock_;

@@ -12,6 +12,8 @@
 #include "WindowBus.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
 
 namespace {
 
@@ -28,6 +30,30 @@ int runWindow(const QByteArray& request) {
     window.show();
     QApplication::exec();
     return 0;
+}
+
+enum class HandOver { Taken, HolderEnded, NoAnswer };
+
+// The lock's holder may still be starting (its window is not on the bus yet) or ending (its
+// window is gone, the lock not yet): the request is the member's work, so it is kept until the
+// window takes it or the holder has ended, and only then given up with a box.
+HandOver handOver(InstanceLock& lock, const QByteArray& command) {
+    constexpr int kWaitMs = 5000;
+    constexpr int kPollMs = 50;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const QString running =
+            WindowBus::findWindow(QString::fromLatin1(Protocol::kDownloadWindowClass));
+        if (!running.isEmpty() &&
+            WindowBus::send(running, Protocol::kDownloadTag, QString(), command + '\0'))
+            return HandOver::Taken;
+        if (lock.tryAgain())
+            return HandOver::HolderEnded;
+        if (waited.elapsed() >= kWaitMs)
+            return HandOver::NoAnswer;
+        QThread::msleep(kPollMs);
+    }
 }
 
 } // namespace
@@ -59,11 +85,16 @@ int RunDownloadClient(const QStringList& arguments) {
     if (link.kind == LaunchRequest::Kind::Request) {
         const QByteArray command = DownloadManagerCommand(link.request);
         if (anotherRuns) {
-            const QString running =
-                WindowBus::findWindow(QString::fromLatin1(Protocol::kDownloadWindowClass));
-            if (!running.isEmpty())
-                WindowBus::send(running, Protocol::kDownloadTag, QString(), command + '\0');
-            return 0;
+            switch (handOver(lock, command)) {
+            case HandOver::Taken:
+                return 0;
+            case HandOver::HolderEnded:
+                return runWindow(command);
+            case HandOver::NoAnswer:
+                ModalSeam::message(nullptr, DownloadText::handOverFailed(), DownloadText::caption(),
+                                   QMessageBox::Critical);
+                return 1;
+            }
         }
         return runWindow(command);
     }

@@ -26,6 +26,11 @@ inline QString notListed(int entries) {
     return QStringLiteral("서버의 응답이 없어 %1개의 파일을 목록에 추가하지 못했습니다.")
         .arg(entries);
 }
+// A running client held the instance lock but never took the hand-over.
+inline QString handOverFailed() {
+    return QStringLiteral("실행중인 다운로더가 응답하지 않아 요청을 전하지 못했습니다.\n"
+                          "잠시 후 다시 시도해주세요.");
+}
 inline QString diskFull() {
     return QStringLiteral("디스크 공간이 부족하여 다운로드를 멈추었습니다.\n"
                           "공간을 확보한 후 다시 시작하면 이어받습니다.");

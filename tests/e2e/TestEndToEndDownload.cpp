@@ -1,6 +1,9 @@
 #include "FileServiceProcess.h"
+#include "InstanceLock.h"
+#include "Protocol.h"
 #include "TestEnvironment.h"
 #include "TextCodec.h"
+#include "WindowBus.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,6 +194,60 @@ private slots:
         QVERIFY(running->state() == QProcess::Running);
         running->terminate();
         QVERIFY(running->waitForFinished(10000));
+    }
+
+    // The first client holds the lock but its window is not on the bus yet: the request waits
+    // for the window instead of being dropped; and once the holder has ended, a start takes the
+    // lock and downloads by itself.
+    void secondStartWaitsForTheFirstWindowOrItsEnd() {
+        const QByteArray file = addFile("late.bin", 100000);
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim"}));
+        setting("DOWN_Program_end", 1);
+        auto holder = std::make_unique<InstanceLock>(QStringLiteral("VASTRELLE Download Control"));
+        QVERIFY(holder->acquired());
+
+        auto handing = client({"/url", link("late.bin?|kim|1")});
+        QVERIFY(handing->waitForStarted(20000));
+        QTest::qWait(400); // the client looks for the window and finds none yet
+        QVERIFY(handing->state() == QProcess::Running);
+        {
+            QList<CopyData> received;
+            WindowBus window(QString::fromLatin1(Protocol::kDownloadWindowClass));
+            window.setHandler([&received](const CopyData& message) {
+                received << message;
+                return qint64(0);
+            });
+            QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
+            QCOMPARE(received.first().tag, Protocol::kDownloadTag);
+            QVERIFY2(
+                received.first().text().startsWith("Vaultry_downloader_Manager|late.bin?|kim|1"),
+                received.first().text().constData());
+            // The bus answers from this thread's loop, so wait with the loop running.
+            QTRY_VERIFY_WITH_TIMEOUT(handing->state() == QProcess::NotRunning, 20000);
+            QCOMPARE(handing->exitCode(), 0);
+            QCOMPARE(saved("late.bin"), QByteArray("<missing>"));
+        }
+
+        // No window this time; the holder ends while the start waits.
+        auto taking = client({"/url", link("late.bin?|kim|1")});
+        QVERIFY(taking->waitForStarted(20000));
+        QTest::qWait(300);
+        holder.reset();
+        QVERIFY(taking->waitForFinished(60000));
+        QCOMPARE(taking->exitCode(), 0);
+        QCOMPARE(saved("late.bin"), file);
+    }
+
+    // A holder that never shows a window and never ends: the request is given up with a box.
+    void secondStartThatNobodyTakesSaysSo() {
+        InstanceLock holder(QStringLiteral("VASTRELLE Download Control"));
+        QVERIFY(holder.acquired());
+        auto handing = client({"/url", link("late.bin?|kim|1")});
+        QVERIFY(handing->waitForFinished(30000));
+        QCOMPARE(handing->exitCode(), 1);
+        QVERIFY2(boxes().contains("실행중인 다운로더가 응답하지 않아 요청을 전하지 못했습니다."),
+                 qPrintable(boxes()));
     }
 
     void startWithoutLinkNeedsThePageControl() {
