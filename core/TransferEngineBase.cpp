@@ -340,6 +340,7 @@ void TransferEngineBase::finishRequest() {
 
 void TransferEngineBase::beginEnding() {
     ending_ = true;
+    transferHost_.stopTakingRequests();
     cancel_->store(true);
     if (progress_)
         progress_->requestStop();

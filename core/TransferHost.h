@@ -32,6 +32,9 @@ public:
     virtual void raiseTopmost() = 0;
     // Before the machine is shut down: the icon must not outlive the program.
     virtual void removeTrayIcon() = 0;
+    // The exit has begun: requests handed over from now on would be dropped, so the window
+    // stops taking them (a later start then waits for this process to end instead).
+    virtual void stopTakingRequests() {}
     // Ends the window's run (the engine has done its part of the exit already).
     virtual void quit() = 0;
 };

@@ -35,10 +35,11 @@ int runWindow(const QByteArray& request) {
 enum class HandOver { Taken, HolderEnded, NoAnswer };
 
 // The lock's holder may still be starting (its window is not on the bus yet) or ending (its
-// window is gone, the lock not yet): the request is the member's work, so it is kept until the
-// window takes it or the holder has ended, and only then given up with a box.
+// window has left the bus, the lock is not free yet): the request is the member's work, so it
+// is kept until the window takes it or the holder has ended, and only then given up with a
+// box. An end may take the sign-off's two bounded waits and the wait for a worker.
 HandOver handOver(InstanceLock& lock, const QByteArray& command) {
-    constexpr int kWaitMs = 5000;
+    constexpr int kWaitMs = 15000;
     constexpr int kPollMs = 50;
     QElapsedTimer waited;
     waited.start();

@@ -47,7 +47,9 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
 
     if (initialRequest.isEmpty())
         QTimer::singleShot(0, this, [this] {
-            announceToPageControl(*bus_, Protocol::kDownloadTag, Protocol::kDownloadAnnouncement);
+            if (bus_)
+                announceToPageControl(*bus_, Protocol::kDownloadTag,
+                                      Protocol::kDownloadAnnouncement);
         });
     else
         receiveRequest(initialRequest);
@@ -56,7 +58,14 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
 CVaultry_downloadDlg::~CVaultry_downloadDlg() = default;
 
 QString CVaultry_downloadDlg::endpoint() const {
-    return bus_->endpoint();
+    return bus_ ? bus_->endpoint() : QString();
+}
+
+void CVaultry_downloadDlg::stopTakingRequests() {
+    // Later: this may run inside the bus's own handler.
+    if (bus_)
+        bus_->deleteLater();
+    bus_ = nullptr;
 }
 
 // ---- construction -----------------------------------------------------------------------

@@ -49,6 +49,7 @@ public:
 
     DownloadEngine& engine() { return *engine_; }
     QString endpoint() const;
+    void stopTakingRequests() override;
 
     // Runs a command of the window's tables (buttons 1001..1046, tray menu 32771..32774).
     void onCommand(int id) override;

@@ -239,6 +239,25 @@ private slots:
         QCOMPARE(saved("late.bin"), file);
     }
 
+    // A request that reaches a client while it is ending (its sign-off held up by a slow
+    // server) is not handed to the ending window, which would drop it: the new start waits
+    // for that client's end and downloads by itself.
+    void aStartDuringTheFirstClientsEndIsNotLost() {
+        const QByteArray first = addFile("first.bin", 50000);
+        const QByteArray second = addFile("second.bin", 60000);
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--delay-ms", "700"}));
+        setting("DOWN_Program_end", 1);
+        auto ending = client({"/url", link("first.bin?|kim|1")});
+        QTRY_VERIFY_WITH_TIMEOUT(service.log().contains("\"@Connect_end\""), 60000);
+        auto later = client({"/url", link("second.bin?|kim|1")});
+        QVERIFY(ending->waitForFinished(30000));
+        QVERIFY(later->waitForFinished(60000));
+        QCOMPARE(later->exitCode(), 0);
+        QCOMPARE(saved("first.bin"), first);
+        QCOMPARE(saved("second.bin"), second);
+    }
+
     // A holder that never shows a window and never ends: the request is given up with a box.
     void secondStartThatNobodyTakesSaysSo() {
         InstanceLock holder(QStringLiteral("VASTRELLE Download Control"));

@@ -45,6 +45,7 @@ public:
 
     UploadEngine& engine() { return *engine_; }
     QString endpoint() const;
+    void stopTakingRequests() override;
     bool columnsMade() const { return columnsMade_; }
 
     // Runs a command of the window's tables (buttons, check boxes, tray menu 32771..32774).
