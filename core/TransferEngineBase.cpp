@@ -23,8 +23,12 @@ TransferEngineBase::~TransferEngineBase() {
 
 void TransferEngineBase::setRunning(bool running) {
     running_ = running;
-    if (!running)
+    if (!running) {
         startWhenIdle_ = false;
+        // Whatever stops the list (the member, a refusal, its end) also takes back a retry
+        // that a failed attempt had asked for; a failed attempt asks for it after this.
+        transferHost_.stopEngineTimer(kRetryTimer);
+    }
     transferHost_.showRunning(running);
 }
 
@@ -123,8 +127,15 @@ void TransferEngineBase::settleEndedWorker() {
     const int row = rowOfLastWorker();
     copyProgressIntoRow(row);
     reportWorkerNotes();
-    if (ending() || row < 0)
+    if (ending())
         return;
+    if (row < 0) {
+        // The worker's row was deleted under it: its outcome has nowhere to go, and the list
+        // goes on from where it stands instead of staying "running" with nothing running.
+        if (running_)
+            startNext();
+        return;
+    }
     current_ = row;
     TransferRecord& record = rows_.recordAt(row);
     if (progress_->complete()) {
@@ -323,6 +334,19 @@ bool TransferEngineBase::admitRequest(const QByteArray& request) {
         return false;
     }
     requestInProgress_ = true;
+    ++requestsSinceCompletion_;
+    return true;
+}
+
+bool TransferEngineBase::transferredSomething() const {
+    if (completedSinceCompletion_ > 0)
+        return true;
+    if (requestsSinceCompletion_ > 0 || rows_.count() == 0)
+        return false;
+    for (int row = 0; row < rows_.count(); ++row) {
+        if (rows_.recordAt(row).state != TransferRecord::Done)
+            return false;
+    }
     return true;
 }
 

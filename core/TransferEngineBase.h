@@ -146,9 +146,16 @@ protected:
     // The member was refused: told so, and the exit routine runs (staying ends the request).
     void refuseMember(const QString& text);
 
-    // Whether a file completed since the last completion actions; they reset it.
-    int filesCompletedSinceCompletion() const { return completedSinceCompletion_; }
-    void resetCompletionCounters() { completedSinceCompletion_ = 0; }
+    // Whether the list's end may be reported as a success: files were transferred since the
+    // last completion, or the member started a list whose files were all transferred before.
+    // A request that brought nothing (no file server, entries refused) is no success, whatever
+    // earlier lists left complete.
+    bool transferredSomething() const;
+    // The completion actions start counting afresh.
+    void resetCompletionCounters() {
+        completedSinceCompletion_ = 0;
+        requestsSinceCompletion_ = 0;
+    }
 
     // The program is ending: the running exchange and the worker are told to give up, and
     // exchanges not yet begun are dropped. Exchanges asked for from here on still run (the
@@ -192,6 +199,7 @@ private:
     bool requestInProgress_ = false;
     QList<QByteArray> queuedRequests_;
     int completedSinceCompletion_ = 0;
+    int requestsSinceCompletion_ = 0;
     bool ending_ = false;
     ServerLink::Limits controlLimits_;
     DataLimits dataLimits_;

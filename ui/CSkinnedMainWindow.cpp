@@ -96,7 +96,10 @@ bool CSkinnedMainWindow::runSharedCommand(int id) {
             return true;
         if (list_->GetSelectedCount() == 0)
             message(QStringLiteral("삭제할 파일을 선택하세요."), caption, Icon::Information);
-        else if (askYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인")))
+        // Asked again after the question: while it was open a handed-over request or the
+        // retry may have started a worker on one of these rows.
+        else if (askYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인")) &&
+                 !refused())
             userButton_->DeleteSelected();
     } else if (id == ids_.deleteCompleted) {
         if (!refused())

@@ -264,10 +264,9 @@ void DownloadEngine::runCompletion() {
     host_.raiseTopmost();
     int failed = 0;
     int firstFailed = kNoIndex;
-    bool anyDone = filesCompletedSinceCompletion() > 0;
+    const bool anyDone = transferredSomething();
     for (int row = 0; row < table_.count(); ++row) {
         FileRecord& r = table_.record(row);
-        anyDone = anyDone || r.state == FileRecord::Done;
         if (r.state == FileRecord::Failed) {
             r.state = FileRecord::Waiting;
             ++failed;

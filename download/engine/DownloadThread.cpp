@@ -78,6 +78,13 @@ void DownloadThread::run() {
             offset = 0;
         }
     }
+    // A local file longer than the server's is not a beginning of it: resuming would call it
+    // complete with none of this file's bytes, and starting over would destroy what the
+    // member has. The file fails; the local one stays as it is.
+    if (offset > size) {
+        progress_.result = R::NotAcceptable;
+        return;
+    }
     if (!socket.sendBlock(QByteArray::number(offset))) {
         progress_.result = R::Failed;
         return;

@@ -164,6 +164,15 @@ private slots:
         QCOMPARE(f.stateText(0), QString("완료"));
         QVERIFY(f.service.log().contains("offset=\"1000\""));
         QVERIFY(f.service.waitForLog("offset=\"5000\"", 5000));
+        // A local file longer than the server's is not a beginning of it: the file fails
+        // at once, the member's file stays as it was, and no success is reported.
+        const QByteArray longer = QByteArray(7000, 'Z');
+        prepare(3, longer);
+        QTRY_COMPARE(f.stateText(0), QString("오류"));
+        QVERIFY(!f.engine->isBusy());
+        QCOMPARE(f.saved("five.bin"), longer);
+        QVERIFY(!f.host.hasMessage("모든 파일이 전송완료되었습니다."));
+        QVERIFY(!f.service.log().contains("offset=\"7000\""));
     }
 
     void completionActions() {
@@ -269,6 +278,25 @@ private slots:
             f.process(EngineFixture::request(many));
             QVERIFY(!f.host.hasMessage(allDone));
             QCOMPARE(f.host.messages.size(), 1); // the limit's own box
+        }
+        {
+            // Rows an earlier list completed do not make a later, empty request a success;
+            // a start the member presses on the finished list still says it is all done.
+            EngineFixture f("after-earlier");
+            f.addFile("a.txt", 1000);
+            QVERIFY(f.startService({}));
+            SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
+            f.process(EngineFixture::request({"a.txt"}));
+            QVERIFY(f.finished());
+            QCOMPARE(f.host.countOf(allDone), 1);
+            f.process(EngineFixture::request({"missing.txt"}));
+            QTRY_VERIFY(!f.engine->isBusy());
+            f.service.stop();
+            f.process(EngineFixture::request({"other.txt"}));
+            QTRY_VERIFY(!f.engine->isBusy());
+            QCOMPARE(f.host.countOf(allDone), 1);
+            f.engine->toggle();
+            QCOMPARE(f.host.countOf(allDone), 2);
         }
     }
 

@@ -186,6 +186,35 @@ private slots:
         QCOMPARE(window.list()->GetItemCount(), 2);
     }
 
+    // While the delete question is open the list starts (a handed-over request, the retry):
+    // the answer is refused, not carried out under the worker on the marked row.
+    void deleteAnsweredAfterAStartIsRefused() {
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source_, "--member", "kim", "--stall-after", "100000"}));
+        CVaultry_downloadDlg window("Vaultry_downloader_Manager|big.bin?a.txt?|kim|1");
+        window.show();
+        QTRY_COMPARE(window.list()->GetItemCount(), 2);
+        QTRY_VERIFY(!window.engine().isBusy());
+        window.list()->selectRow(0);
+        ModalSeam::install([&](QDialog& dialog) -> int {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            if (!box)
+                return 0;
+            boxes_.append({box->windowTitle(), box->text(), box->icon()});
+            if (!(box->standardButtons() & QMessageBox::Yes))
+                return QMessageBox::Ok;
+            window.engine().toggle(); // the list starts while the member reads
+            return QMessageBox::Yes;
+        });
+        window.onCommand(W::DeleteSelectedButton);
+        answerBoxes();
+        QCOMPARE(window.list()->GetItemCount(), 2);
+        QVERIFY(window.engine().isRunning());
+        QCOMPARE(boxes_.last().text, QString("전송중에는 사용할수 없습니다."));
+        window.onCommand(W::StartStopButton); // stop
+        QTRY_VERIFY(!window.engine().isBusy());
+    }
+
     void closingOnlyHidesAndExitAsksWhenUnfinished() {
         FileServiceProcess service(TestEnvironment::address());
         QVERIFY(service.start({"--root", source_, "--member", "kim"}));

@@ -14,7 +14,8 @@
 // Steps: "complete", "fail", "stopped" (the worker ends on a stop), "ask" (the local file
 // exists), "unacceptable", "diskfull", "cannotopen" end the running worker that way; "start"
 // and "stop" press the start/stop button; "retry" fires the retry timer; "workers:N" checks
-// how many workers were started so far; "resume:N" checks the download's resume index.
+// how many workers were started so far; "resume:N" checks the download's resume index;
+// "delete:N" deletes row N as the list command does.
 namespace {
 
 const QString kAllDone = QStringLiteral("모든 파일이 전송완료되었습니다.");
@@ -117,6 +118,8 @@ class TestQueue : public QObject {
                 ok = bench.host.fire(TransferEngineBase::kRetryTimer);
             else if (step.startsWith("workers:"))
                 ok = bench.workers->started == step.mid(8).toInt();
+            else if (step.startsWith("delete:"))
+                bench.engine.deleteRows({step.mid(7).toInt()});
             else if (step.startsWith("resume:"))
                 ok = resumeIndexOf(bench.engine) == step.mid(7).toInt();
             else
@@ -141,6 +144,12 @@ class TestQueue : public QObject {
         QTest::newRow("stop after the last byte: the file is complete, once")
             << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
             << QStringList{kAllDone} << 1;
+        QTest::newRow("a stop while a retry waits: nothing starts again by itself")
+            << 1 << QStringList{"start", "fail", "start", "stop", "stopped"} << QStringList{"대기"}
+            << QStringList{} << 2;
+        QTest::newRow("the running file's row deleted: its worker's end moves the list on")
+            << 2 << QStringList{"start", "delete:0", "complete", "workers:2", "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 2;
         QTest::newRow("an empty list started by hand: nothing to report")
             << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
     }

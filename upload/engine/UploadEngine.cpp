@@ -150,9 +150,7 @@ void UploadEngine::onOtherResult(int row, int result) {
 void UploadEngine::runCompletion() {
     setRunning(false);
     host_.raiseTopmost();
-    bool anyDone = filesCompletedSinceCompletion() > 0;
-    for (int row = 0; row < table_.count() && !anyDone; ++row)
-        anyDone = table_.record(row).state == UploadRecord::Done;
+    const bool anyDone = transferredSomething();
     resetCompletionCounters();
     switch (UploadCompletion()) {
     case Completion::PowerOff:
