@@ -38,7 +38,9 @@ struct BusFrame {
 };
 inline constexpr int kBusFrameHeader = 16;
 inline constexpr int kBusMaxSender = 4096;
-inline constexpr int kBusMaxData = 1 << 20;
+// Room for the largest request a launch link may carry (1 MiB), with the manager command's
+// word in front and its terminator.
+inline constexpr int kBusMaxData = (1 << 20) + 4096;
 
 // Reads the frame at the start of `bytes`. Bad as soon as the header shows a frame that is
 // not ours or larger than allowed, so nobody waits for bytes that will be refused anyway.

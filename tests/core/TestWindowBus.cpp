@@ -1,5 +1,6 @@
 #include "BusPeer.h"
 #include "InstanceLock.h"
+#include "LaunchLink.h"
 #include "RuntimeDir.h"
 #include "TestEnvironment.h"
 #include "WindowBus.h"
@@ -83,6 +84,8 @@ private slots:
         QCOMPARE(WindowBus::send(endpoint, 7, "", QByteArray("ab\0cd", 5)).value(), 7002LL);
         QCOMPARE(WindowBus::send(endpoint, 7, "", QByteArray()).value(), 7000LL);
         // The largest message there may be arrives whole; one byte more is not sent at all.
+        // A manager command around the largest launch-link request fits.
+        QVERIFY(WindowBus::kMaxData >= kMaxLaunchRequest + 64);
         QByteArray big(WindowBus::kMaxData, 'x');
         QCOMPARE(WindowBus::send(endpoint, 7, "", big).value(), 7000LL + WindowBus::kMaxData);
         big.append('x');
@@ -280,9 +283,9 @@ private slots:
         header.replace(8, 4, QByteArray("\x00\x00\x10\x01", 4)); // sender 4097 bytes
         QCOMPARE(ReadBusFrame(header).status, BusFrame::Bad);
         header = frame.left(16);
-        header.replace(12, 4, QByteArray("\x00\x10\x00\x01", 4)); // data 1 MiB + 1
+        header.replace(12, 4, QByteArray("\x00\x10\x10\x01", 4)); // data 1 MiB + 4 KiB + 1
         QCOMPARE(ReadBusFrame(header).status, BusFrame::Bad);
-        header.replace(12, 4, QByteArray("\x00\x10\x00\x00", 4)); // data 1 MiB: allowed
+        header.replace(12, 4, QByteArray("\x00\x10\x10\x00", 4)); // 1 MiB + 4 KiB: allowed
         QCOMPARE(ReadBusFrame(header).status, BusFrame::NeedMore);
     }
 };
