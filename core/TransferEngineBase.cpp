@@ -4,7 +4,9 @@
 #include "MemberHandshake.h"
 #include "TransferTexts.h"
 
+#include <QtNumeric>
 #include <algorithm>
+#include <limits>
 
 TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup)
     : transferHost_(host), rows_(table),
@@ -260,13 +262,20 @@ void TransferEngineBase::showFileBar(qint64 done, qint64 size) {
 }
 
 void TransferEngineBase::recountTotals() {
+    // Sizes come from the server: a few huge ones must not overflow the sums.
+    auto add = [](qint64 sum, qint64 size) {
+        qint64 result = 0;
+        return qAddOverflow(sum, qMax<qint64>(size, 0), &result)
+                   ? std::numeric_limits<qint64>::max()
+                   : result;
+    };
     totalBytes_ = 0;
     completedBytes_ = 0;
     for (int row = 0; row < rows_.count(); ++row) {
         const TransferRecord& r = rows_.recordAt(row);
-        totalBytes_ += r.size;
+        totalBytes_ = add(totalBytes_, r.size);
         if (r.state == TransferRecord::Done)
-            completedBytes_ += r.size;
+            completedBytes_ = add(completedBytes_, r.size);
     }
 }
 

@@ -174,6 +174,22 @@ class TestQueue : public QObject {
     }
 
 private slots:
+    // Sizes come from the server; sums of huge ones saturate instead of wrapping negative.
+    void hugeSizesNeverWrapTheTotal() {
+        Bench<DownloadEngine, FileRecord> bench(0);
+        for (int i = 0; i < 3; ++i) {
+            FileRecord record;
+            record.name = "huge" + QByteArray::number(i);
+            record.size = std::numeric_limits<qint64>::max() - 10;
+            bench.engine.table().append(record, QString::fromLatin1(record.name), QString(),
+                                        QStringLiteral("대기"));
+        }
+        bench.engine.refreshAfterListing();
+        QVERIFY2(!bench.host.totalCaption.contains('-'), qPrintable(bench.host.totalCaption));
+        QVERIFY2(bench.host.totalCaption.startsWith("0%/100%("),
+                 qPrintable(bench.host.totalCaption));
+    }
+
     void initTestCase() {
         TestEnvironment::prepare();
         SettingsStore::EnsureDefaults();
