@@ -73,6 +73,13 @@ void TransferEngineBase::startNext() {
     const int row = nextPendingRow();
     if (row < 0) {
         current_ = kNoIndex;
+        if (requestInProgress_ || !queuedRequests_.isEmpty()) {
+            // A request handed over meanwhile is still being exchanged: its files join this
+            // list, and the completion actions (ending the program, shutting down) wait for it.
+            completionDeferred_ = true;
+            setRunning(true);
+            return;
+        }
         runCompletion();
         return;
     }
@@ -367,8 +374,16 @@ void TransferEngineBase::refuseMember(const QString& text) {
 
 void TransferEngineBase::finishRequest() {
     requestInProgress_ = false;
-    if (!queuedRequests_.isEmpty())
+    if (!queuedRequests_.isEmpty()) {
         processQueuedRequest(queuedRequests_.takeFirst());
+        return;
+    }
+    if (!completionDeferred_)
+        return;
+    completionDeferred_ = false;
+    // The list goes on into the new files, or ends now; a list stopped meanwhile has no end.
+    if (running_ && workers_->empty())
+        startNext();
 }
 
 void TransferEngineBase::beginEnding() {

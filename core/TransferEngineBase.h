@@ -194,6 +194,7 @@ private:
     std::shared_ptr<TransferProgress> progress_;
     quint64 progressRecordId_ = 0;
     bool startWhenIdle_ = false;
+    bool completionDeferred_ = false; // the list ended while a request was being exchanged
     std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
     QList<std::pair<std::function<void()>, std::function<void()>>> waitingExchanges_;
     bool requestInProgress_ = false;

@@ -163,6 +163,35 @@ private slots:
         QCOMPARE(f.engine->table().record(0).done, qint64(first.size()));
     }
 
+    // The last file ends while a list handed over meanwhile is still being exchanged: its files
+    // join the list, and the program ends (as the member chose) only after them.
+    void aListArrivingAsTheLastFileEndsIsNotDropped() {
+        UploadFixture f("late-list");
+        f.addFile("first.bin", 2 * 1024 * 1024);
+        const QString later = QDir(f.source).filePath("later.bin");
+        QFile laterFile(later);
+        laterFile.open(QIODevice::WriteOnly);
+        laterFile.write(QByteArray(3000, 'L'));
+        laterFile.close();
+        UploadFixture::choose({later}, "r");
+        QVERIFY(f.startService(
+            {"--refuse-data", "nolisten", "--upload-list", "r=" + later, "--delay-ms", "300"}));
+        FakeDataServer data(TestEnvironment::address());
+        data.reply = [](int, qint64) { return QByteArray("0"); };
+        data.throttled = true;
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 1);
+        f.process(UploadFixture::command());
+        QTRY_VERIFY_WITH_TIMEOUT(f.engine->table().record(0).done > 0, 10000);
+        f.engine->processCommand(UploadFixture::command("kim", "r"));
+        data.throttled = false; // the first file ends while the second list is exchanged
+        QTRY_COMPARE_WITH_TIMEOUT(f.host.quits, 1, 20000);
+        QCOMPARE(f.engine->table().count(), 2);
+        QCOMPARE(data.connections(), 2);
+        QTRY_COMPARE(data.closedConnections(), 2);
+        QCOMPARE(data.held(), QByteArray(3000, 'L'));
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
+    }
+
     void nextFileStartsWhenTheWorkerEnds() {
         // The display tick is set to minutes here: the list still runs file after file,
         // because each worker's end moves it on, not a tick.
