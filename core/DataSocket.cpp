@@ -25,8 +25,21 @@ qint64 nowNs() {
 DataSocket::DataSocket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
 
 DataSocket::~DataSocket() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ < 0)
+        return;
+    // Closing with unread input makes the system reset the connection, which throws away
+    // what is still waiting in the send buffer: an upload's last bytes. Whatever the peer sent
+    // that nobody read (a longer offset reply, an overshoot) is read and dropped first.
+    char scratch[4096];
+    for (int round = 0; round < 256; ++round) {
+        const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n > 0)
+            continue;
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    ::close(fd_);
 }
 
 bool DataSocket::connectTo(const QByteArray& address, int port, int limitMs,

@@ -110,6 +110,24 @@ private slots:
         QVERIFY(!f.service.log().contains("upload complete"));
     }
 
+    // Bytes after the offset reply stay unread; closing a socket with unread input resets the
+    // connection and throws away what the data server has not read yet. The file's last
+    // bytes must still arrive.
+    void extraBytesAfterTheOffsetNeverCostTheFilesEnd() {
+        UploadFixture f("extra");
+        const QByteArray bytes = f.addFile("three.bin", 3000000);
+        QVERIFY(startWithFakeData(f));
+        FakeDataServer data(TestEnvironment::address());
+        data.reply = [](int, qint64) { return QByteArray("0") + QByteArray(20, '\0'); };
+        data.throttled = true; // the client has sent all and closed long before it is read
+        f.process(UploadFixture::command());
+        QTRY_VERIFY_WITH_TIMEOUT(f.engine->table().record(0).state == UploadRecord::Done, 20000);
+        data.throttled = false;
+        QTRY_COMPARE_WITH_TIMEOUT(data.closedConnections(), 1, 20000);
+        QCOMPARE(data.held().size(), bytes.size());
+        QVERIFY(data.held() == bytes);
+    }
+
     void unreadableOffsetIsReportedByTheWindowThread() {
         UploadFixture f("nooffset");
         f.addFile("five.bin", 5000);
