@@ -77,6 +77,10 @@ private slots:
         const ListedFile w = ParseListing("t|u|1.2.3.4|b.zip|C:\\data\\b.zip|7");
         QCOMPARE(w.record.folder, QByteArray("C:\\data\\"));
         QCOMPARE(w.record.localPath(), QString("C:/data/b.zip"));
+        // On this machine's own paths a backslash is part of a name, not a separator.
+        const ListedFile b = ParseListing("t|u|1.2.3.4|a\\b.txt|/tmp/x/a\\b.txt|7");
+        QCOMPARE(b.record.localPath(), QString("/tmp/x/a\\b.txt"));
+        QCOMPARE(b.record.shownName(), QString("a\\b.txt"));
         // The size is the rest of the reply, read as a 64-bit number.
         QCOMPARE(ParseListing("t|u|a|n|/p/n|5000000000|x").record.size, qint64(5000000000));
         // Not usable: no name, no path, a negative size.

@@ -6,9 +6,17 @@
 
 namespace {
 
+// A path the page control registered on this machine begins with "/", and a backslash is an
+// ordinary character of its names. Any other path was written the Windows way, with
+// backslashes between its folders.
+bool isLocalStyle(const QByteArray& wirePath) {
+    return wirePath.startsWith('/');
+}
+
 QString onThisFileSystem(const QByteArray& wirePath) {
     QString path = FromCp949(wirePath);
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!isLocalStyle(wirePath))
+        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return path;
 }
 
@@ -45,8 +53,9 @@ ListedFile ParseListing(const QByteArray& reply) {
     r.dataAddress = address.head;
     r.name = name.head;
     r.listedPath = path.head;
-    // Windows paths use "\"; the page on this platform sends "/".
-    const qsizetype cut = qMax(path.head.lastIndexOf('\\'), path.head.lastIndexOf('/'));
+    const qsizetype cut = isLocalStyle(path.head)
+                              ? path.head.lastIndexOf('/')
+                              : qMax(path.head.lastIndexOf('\\'), path.head.lastIndexOf('/'));
     r.folder = cut < 0 ? QByteArray() : path.head.left(cut + 1);
     r.size = ParseWireInt64(path.rest);
     listed.usable = !r.name.isEmpty() && !r.listedPath.isEmpty() && r.size >= 0;
