@@ -137,18 +137,28 @@ WebAnswer RegisterUploadList(Service& s, const Connection& c, const HttpRequest&
         return refuse(400, reason);
     if (!s.isMember(reg.member))
         return refuse(422, QStringLiteral("no member \"%1\"").arg(reg.member));
+    // One answer whatever the reason: any account on this machine may ask, and must not learn
+    // from the service which paths exist or how large they are. The log says why.
+    auto unusable = [](const QString& path, const QString& why) {
+        WebAnswer answer = refuse(422, QStringLiteral("not a file that can be registered "
+                                                      "(missing, not a regular file, or of "
+                                                      "another size): %1")
+                                           .arg(path));
+        answer.note = why;
+        return answer;
+    };
     QStringList paths;
     for (const RegistrationFile& f : reg.files) {
         struct stat st {};
         if (::stat(QFile::encodeName(f.path).constData(), &st) != 0)
-            return refuse(422, QStringLiteral("no such file: %1").arg(f.path));
+            return unusable(f.path, QStringLiteral("no such file: %1").arg(f.path));
         if (!S_ISREG(st.st_mode))
-            return refuse(422, QStringLiteral("not a regular file: %1").arg(f.path));
+            return unusable(f.path, QStringLiteral("not a regular file: %1").arg(f.path));
         if (st.st_size != f.size)
-            return refuse(422, QStringLiteral("%1 has %2 bytes, not %3")
-                                   .arg(f.path)
-                                   .arg(qint64(st.st_size))
-                                   .arg(f.size));
+            return unusable(f.path, QStringLiteral("%1 has %2 bytes, not %3")
+                                        .arg(f.path)
+                                        .arg(qint64(st.st_size))
+                                        .arg(f.size));
         paths << f.path;
     }
     const QString key = s.uploads().registerList(reg.member, paths);

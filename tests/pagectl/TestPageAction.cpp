@@ -262,18 +262,24 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QString refused = QString::fromUtf8(
             "업로더 (오류)|업로드할 파일을 등록하지 못했습니다.\\n서버의 응답: 422 ");
-        const QList<std::tuple<QByteArray, QStringList, QString>> cases = {
-            {"kim", {file, missing}, "no such file: " + missing},
-            {"kim", {folder}, "not a regular file: " + folder},
-            {"kim", {fifo, file}, "not a regular file: " + fifo},
-            {"lee", {file}, "no member \"lee\""},
+        // The member sees which file; the reason is the service's log's alone, so another
+        // account cannot probe paths through the service.
+        const QString unusable = QString::fromUtf8(
+            "not a file that can be registered (missing, not a regular file, or of another "
+            "size): ");
+        const QList<std::tuple<QByteArray, QStringList, QString, QString>> cases = {
+            {"kim", {file, missing}, unusable + missing, "no such file: " + missing},
+            {"kim", {folder}, unusable + folder, "not a regular file: " + folder},
+            {"kim", {fifo, file}, unusable + fifo, "not a regular file: " + fifo},
+            {"lee", {file}, "no member \"lee\"", "no member \"lee\""},
         };
-        for (const auto& [member, chosen, why] : cases) {
+        for (const auto& [member, chosen, shown, logged] : cases) {
             QFile::remove(boxLog_);
             auto p = startPage(pageLink("Vaultry_uploader_Choose|" + member + "|1"), chosen);
             QVERIFY(finished(*p));
             QCOMPARE(p->exitCode(), 1);
-            QCOMPARE(boxes(), refused + why + "\n");
+            QCOMPARE(boxes(), refused + shown + "\n");
+            QVERIFY2(service.log().contains(logged), qPrintable(service.log()));
         }
         QCOMPARE(service.log().count("POST /api/upload-lists 422"), 4);
         QVERIFY2(!service.log().contains(" 201 "), qPrintable(service.log()));

@@ -16,6 +16,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 
 constexpr int kHandOffTimeoutMs = 5000;
@@ -61,21 +63,26 @@ bool startUploader(const QByteArray& command) {
     const QString program = ClientLauncher::find(name);
     if (program.isEmpty())
         return refuse(TransferText::uploadErrorCaption(), PageText::clientMissing(name));
-    PageControl control({}, {command}, /*once=*/true);
-    if (!control.isRegistered())
+    auto control = std::make_unique<PageControl>(QList<QByteArray>{}, QList<QByteArray>{command},
+                                                 /*once=*/true);
+    if (!control->isRegistered()) {
+        control.reset();
         return refuse(TransferText::uploadErrorCaption(), PageText::controlWindowTaken());
+    }
 
     QEventLoop loop;
     bool served = false;
     bool delivered = false;
-    QObject::connect(&control, &PageControl::served, &loop, [&](bool ok) {
+    QObject::connect(control.get(), &PageControl::served, &loop, [&](bool ok) {
         served = true;
         delivered = ok;
         loop.quit();
     });
     qint64 pid = 0;
-    if (!ClientLauncher::start(program, {}, &pid))
+    if (!ClientLauncher::start(program, {}, &pid)) {
+        control.reset();
         return refuse(TransferText::uploadErrorCaption(), PageText::clientNotStarted(name));
+    }
     LogLine(QStringLiteral("started %1").arg(program));
     // Waits for the announcement, but not for a client that has ended without one.
     QTimer::singleShot(PageActionRunner::kAnnounceTimeoutMs, &loop, &QEventLoop::quit);
@@ -88,6 +95,10 @@ bool startUploader(const QByteArray& command) {
     });
     watch.start(kClientWatchMs);
     loop.exec();
+    watch.stop();
+    // Gone before any box: a client announcing itself late, while the member reads that it
+    // did not, must find no control window to feed it the list.
+    control.reset();
     if (!served)
         return refuse(TransferText::uploadErrorCaption(), PageText::uploaderSilent());
     if (!delivered)
