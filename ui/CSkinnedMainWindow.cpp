@@ -185,11 +185,29 @@ void CSkinnedMainWindow::createBars(int fileId, int totalId) {
     fileBar_->setObjectName(QStringLiteral("fileBar"));
 }
 
-void CSkinnedMainWindow::announceToPageControl(WindowBus& bus, quint32 tag, const char* text) {
+void CSkinnedMainWindow::joinWindowBus(const char* className,
+                                       std::function<qint64(const CopyData&)> handler) {
+    bus_ = new WindowBus(QString::fromLatin1(className), this);
+    bus_->setHandler(std::move(handler));
+}
+
+QString CSkinnedMainWindow::endpoint() const {
+    return bus_ ? bus_->endpoint() : QString();
+}
+
+void CSkinnedMainWindow::stopTakingRequests() {
+    if (bus_)
+        bus_->deleteLater();
+    bus_ = nullptr;
+}
+
+void CSkinnedMainWindow::announceToPageControl(quint32 tag, const char* text) {
+    if (!bus_)
+        return;
     const QString pageControl =
         WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass));
     if (!pageControl.isEmpty())
-        WindowBus::send(pageControl, tag, bus.endpoint(), QByteArray(text) + '\0', 5000);
+        WindowBus::send(pageControl, tag, bus_->endpoint(), QByteArray(text) + '\0', 5000);
 }
 
 void CSkinnedMainWindow::addTrayIcon(const QString& tip) {

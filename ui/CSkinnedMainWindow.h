@@ -2,6 +2,7 @@
 
 #include "ClientProfile.h"
 #include "TransferHost.h"
+#include <functional>
 
 #include <QDialog>
 #include <QHash>
@@ -13,6 +14,7 @@ class CFileList;
 class CUser_button;
 class TransferEngineBase;
 class WindowBus;
+struct CopyData;
 class TransferTable;
 class CPic_Progress;
 class CTrayicon;
@@ -52,6 +54,10 @@ public:
     void raiseTopmost() override;
     void removeTrayIcon() override;
     void quit() override;
+    // Leaves the window bus (later: this may run inside the bus's own handler).
+    void stopTakingRequests() override;
+    // The window's endpoint on the bus, "" once it has left it.
+    QString endpoint() const;
 
     // A command of the window's tables (buttons, check boxes, tray menu).
     virtual void onCommand(int id) = 0;
@@ -93,9 +99,11 @@ protected:
     void createBars(int fileId, int totalId);
     void setStartStopButton(CButtontoImage* button) { startStop_ = button; }
     void addTrayIcon(const QString& tip);
+    // Puts the window on the window bus under `className`; messages reach `handler`.
+    void joinWindowBus(const char* className, std::function<qint64(const CopyData&)> handler);
     // Tells the page control, when one runs, that this window waits for its commands: `text`
-    // with its terminating zero under `tag`, from the window's endpoint on `bus`.
-    static void announceToPageControl(WindowBus& bus, quint32 tag, const char* text);
+    // with its terminating zero under `tag`, from the window's endpoint.
+    void announceToPageControl(quint32 tag, const char* text);
 
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -104,6 +112,7 @@ protected:
     const ClientProfile& profile_;
 
 private:
+    WindowBus* bus_ = nullptr;
     void loadSkin(const QString& skinFile);
 
     QPixmap skin_;

@@ -38,8 +38,7 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     buildControls();
     addTrayIcon(DownloadText::caption());
 
-    bus_ = new WindowBus(QString::fromLatin1(Protocol::kDownloadWindowClass), this);
-    bus_->setHandler([this](const CopyData& message) -> qint64 {
+    joinWindowBus(Protocol::kDownloadWindowClass, [this](const CopyData& message) -> qint64 {
         if (message.tag == Protocol::kDownloadTag)
             receiveRequest(message.text());
         return 0;
@@ -47,26 +46,13 @@ CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
 
     if (initialRequest.isEmpty())
         QTimer::singleShot(0, this, [this] {
-            if (bus_)
-                announceToPageControl(*bus_, Protocol::kDownloadTag,
-                                      Protocol::kDownloadAnnouncement);
+            announceToPageControl(Protocol::kDownloadTag, Protocol::kDownloadAnnouncement);
         });
     else
         receiveRequest(initialRequest);
 }
 
 CVaultry_downloadDlg::~CVaultry_downloadDlg() = default;
-
-QString CVaultry_downloadDlg::endpoint() const {
-    return bus_ ? bus_->endpoint() : QString();
-}
-
-void CVaultry_downloadDlg::stopTakingRequests() {
-    // Later: this may run inside the bus's own handler.
-    if (bus_)
-        bus_->deleteLater();
-    bus_ = nullptr;
-}
 
 // ---- construction -----------------------------------------------------------------------
 

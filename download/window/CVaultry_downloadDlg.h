@@ -7,7 +7,6 @@
 
 class QCheckBox;
 class QLabel;
-class WindowBus;
 
 // The download client's only window: the skin, the transfer list, two bars, the status
 // lines, the image buttons, two check boxes, the banner and the tray icon. It receives
@@ -48,8 +47,6 @@ public:
     ~CVaultry_downloadDlg() override;
 
     DownloadEngine& engine() { return *engine_; }
-    QString endpoint() const;
-    void stopTakingRequests() override;
 
     // Runs a command of the window's tables (buttons 1001..1046, tray menu 32771..32774).
     void onCommand(int id) override;
@@ -75,7 +72,6 @@ private:
     void openRowFile(int row);
 
     std::unique_ptr<DownloadEngine> engine_;
-    WindowBus* bus_ = nullptr;
     bool columnsMade_ = false;
 
     QLabel* folderLine_ = nullptr;

@@ -42,26 +42,14 @@ CBellcove_uploadDlg::CBellcove_uploadDlg()
     buildControls();
     addTrayIcon(UploadText::caption());
 
-    bus_ = new WindowBus(QString::fromLatin1(Protocol::kUploadWindowClass), this);
-    bus_->setHandler([this](const CopyData& message) { return receiveCopyData(message); });
+    joinWindowBus(Protocol::kUploadWindowClass,
+                  [this](const CopyData& message) { return receiveCopyData(message); });
     QTimer::singleShot(0, this, [this] {
-        if (bus_)
-            announceToPageControl(*bus_, Protocol::kUploadTag, Protocol::kUploadAnnouncement);
+        announceToPageControl(Protocol::kUploadTag, Protocol::kUploadAnnouncement);
     });
 }
 
 CBellcove_uploadDlg::~CBellcove_uploadDlg() = default;
-
-QString CBellcove_uploadDlg::endpoint() const {
-    return bus_ ? bus_->endpoint() : QString();
-}
-
-void CBellcove_uploadDlg::stopTakingRequests() {
-    // Later: this may run inside the bus's own handler.
-    if (bus_)
-        bus_->deleteLater();
-    bus_ = nullptr;
-}
 
 // ---- construction -----------------------------------------------------------------------
 

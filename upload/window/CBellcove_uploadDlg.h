@@ -6,7 +6,6 @@
 #include <memory>
 
 class QCheckBox;
-class WindowBus;
 struct CopyData;
 
 // The upload client's only window: the skin, the transfer list, two bars, the status texts,
@@ -44,8 +43,6 @@ public:
     ~CBellcove_uploadDlg() override;
 
     UploadEngine& engine() { return *engine_; }
-    QString endpoint() const;
-    void stopTakingRequests() override;
     bool columnsMade() const { return columnsMade_; }
 
     // Runs a command of the window's tables (buttons, check boxes, tray menu 32771..32774).
@@ -64,7 +61,6 @@ private:
     void buildControls();
 
     std::unique_ptr<UploadEngine> engine_;
-    WindowBus* bus_ = nullptr;
     bool columnsMade_ = false;
 
     QCheckBox* programEnd_ = nullptr;
