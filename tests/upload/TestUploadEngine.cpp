@@ -135,12 +135,7 @@ private slots:
     void secondCommandAppendsWithoutDisturbingTheRunningFile() {
         UploadFixture f("append");
         const QByteArray first = f.addFile("first.bin", 8 * 1024 * 1024);
-        const QString later = QDir(f.source).filePath("later.bin");
-        QFile laterFile(later);
-        laterFile.open(QIODevice::WriteOnly);
-        laterFile.write(QByteArray(3000, 'L'));
-        laterFile.close();
-        UploadFixture::choose({later}, "r");
+        const QString later = f.addSecondList("later.bin", QByteArray(3000, 'L'));
         // The data port is a fake that takes the first file slowly, so it is still being
         // sent when the second command comes.
         QVERIFY(f.startService({"--refuse-data", "nolisten", "--upload-list", "r=" + later}));
@@ -168,12 +163,7 @@ private slots:
     void aListArrivingAsTheLastFileEndsIsNotDropped() {
         UploadFixture f("late-list");
         f.addFile("first.bin", 2 * 1024 * 1024);
-        const QString later = QDir(f.source).filePath("later.bin");
-        QFile laterFile(later);
-        laterFile.open(QIODevice::WriteOnly);
-        laterFile.write(QByteArray(3000, 'L'));
-        laterFile.close();
-        UploadFixture::choose({later}, "r");
+        const QString later = f.addSecondList("later.bin", QByteArray(3000, 'L'));
         QVERIFY(f.startService(
             {"--refuse-data", "nolisten", "--upload-list", "r=" + later, "--delay-ms", "300"}));
         FakeDataServer data(TestEnvironment::address());

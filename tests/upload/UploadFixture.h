@@ -60,6 +60,18 @@ struct UploadFixture {
         return bytes;
     }
 
+    // A local file the member chose for a second list, "r", that the service does not know
+    // until the test names it (`--upload-list r=<path>`).
+    QString addSecondList(const QString& name, const QByteArray& bytes) {
+        const QString path = QDir(source).filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        f.close();
+        choose({path}, "r");
+        return path;
+    }
+
     bool startService(const QStringList& extra = {}) {
         QStringList args{"--member", "kim", "--over-user", "busy", "--store", store};
         if (!queued.isEmpty())
