@@ -41,8 +41,19 @@ bool HomepageDriver::open(const QUrl& url) {
     view_->show();
     if (!loaded.wait(30000) || !loaded.first().first().toBool())
         return false;
-    return QTest::qWaitFor([this] { return view_->focusProxy() != nullptr; }, 10000) &&
-           evaluate("document.readyState").toString() == QLatin1String("complete");
+    if (!QTest::qWaitFor([this] { return view_->focusProxy() != nullptr; }, 10000) ||
+        evaluate("document.readyState").toString() != QLatin1String("complete"))
+        return false;
+    // The engine drops input that comes before its view of the page is ready (seen on a
+    // loaded machine), so a lone Shift, which no page acts on, is sent until one arrives.
+    evaluate("window.keysSeen = 0; document.addEventListener('keydown',"
+             " function () { window.keysSeen++; }, true); true");
+    return QTest::qWaitFor(
+        [this] {
+            QTest::keyClick(view_->focusProxy(), Qt::Key_Shift);
+            return evaluate("window.keysSeen > 0").toBool();
+        },
+        20000);
 }
 
 QPoint HomepageDriver::centreOf(const QString& element) {
