@@ -39,7 +39,7 @@ bool HomepageDriver::open(const QUrl& url) {
     QSignalSpy loaded(page_, &QWebEnginePage::loadFinished);
     view_->load(url);
     view_->show();
-    if (!loaded.wait(30000) || !loaded.first().first().toBool())
+    if (!loaded.wait(60000) || !loaded.first().first().toBool())
         return false;
     if (!QTest::qWaitFor([this] { return view_->focusProxy() != nullptr; }, 10000) ||
         evaluate("document.readyState").toString() != QLatin1String("complete"))
