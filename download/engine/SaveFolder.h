@@ -24,12 +24,18 @@ public:
     Status status() const { return status_; }
 
     // Size of the file `name` in the folder: 0 when there is none, -1 when what is there is
-    // not a plain file (a link, a folder, a device).
+    // not a plain file of its own (a link, a folder, a device, a file with other hard links).
     qint64 localSize(const QString& name) const;
 
     // Opens `name` for writing: truncated to nothing, or as it is for appending at its end.
-    // -1 with errno set on failure (ELOOP for a link in its place).
+    // -1 with errno set on failure (ELOOP for a link in its place, or a file with other hard
+    // links: writing it would write another file too). What the open found is checked before
+    // anything is cut or written.
     int openForWriting(const QString& name, bool truncate) const;
+
+    // Makes `name` as a new, empty file; -1 with errno set (EEXIST whatever is in its place,
+    // a dangling link included).
+    int createNew(const QString& name) const;
 
 private:
     int dir_ = -1;
