@@ -121,6 +121,7 @@ void TransferEngineBase::copyProgressIntoRow(int row) {
     TransferRecord& record = rows_.recordAt(row);
     record.done = progress_->done.load();
     record.started = progress_->started.load();
+    copyOwnProgress(row);
 }
 
 void TransferEngineBase::workerEnded() {

@@ -86,6 +86,9 @@ protected:
     virtual void beginFile(int row) = 0;
     // What the ended worker left for the window to say (boxes the worker never shows).
     virtual void reportWorkerNotes() {}
+    // The client's own part of what the worker reports, copied into the worker's row with
+    // the bytes done (on every display tick and when the worker has ended).
+    virtual void copyOwnProgress(int row) { Q_UNUSED(row); }
     // The file of `row` is complete; the client's own bookkeeping before the next start.
     virtual void onFileCompleted(int row) { Q_UNUSED(row); }
     // The retries of `row` are used up.

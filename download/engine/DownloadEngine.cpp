@@ -10,6 +10,8 @@
 #include "StringSplitter.h"
 #include "TextCodec.h"
 
+#include <QDir>
+
 static_assert(DownloadProgress::Failed == TransferEngineBase::kFailedAttempt &&
               DownloadProgress::Stopped == TransferEngineBase::kStoppedAttempt);
 
@@ -172,6 +174,17 @@ void DownloadEngine::beginFile(int row) {
     job.root = record.root;
     job.subfolder = record.subfolder;
     job.localName = record.localName;
+    if (record.renamed && !record.claimed) {
+        job.makeNewName = true;
+        // The names the other rows of this folder save under; a renamed row that has not made
+        // its file yet takes care of itself when it does.
+        const QString folder = QDir::cleanPath(record.folder);
+        for (int other = 0; other < table_.count(); ++other) {
+            const FileRecord& r = table_.record(other);
+            if (other != row && (!r.renamed || r.claimed) && QDir::cleanPath(r.folder) == folder)
+                job.taken.insert(r.localName);
+        }
+    }
     job.resume = resumeIndex_ != -1;
     job.fileOverChoice = fileOverChoice_;
     job.fileOverMode = fileOverMode_;
@@ -183,6 +196,16 @@ void DownloadEngine::beginFile(int row) {
 void DownloadEngine::reportWorkerNotes() {
     if (static_cast<DownloadProgress*>(workerProgress())->receiveError.load())
         host_.message(DownloadText::receiveError(), DownloadText::errorCaption(), Icon::Error);
+}
+
+void DownloadEngine::copyOwnProgress(int row) {
+    // The name a renamed row's file was made under is the row's for good: retries and
+    // resumes go on in it.
+    FileRecord& record = table_.record(row);
+    if (const auto name = static_cast<DownloadProgress*>(workerProgress())->claimedName()) {
+        record.localName = *name;
+        record.claimed = true;
+    }
 }
 
 void DownloadEngine::onFileCompleted(int row) {

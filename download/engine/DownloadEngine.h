@@ -45,6 +45,7 @@ protected:
     void beginFile(int row) override;
     int nextPendingRow() const override;
     void reportWorkerNotes() override;
+    void copyOwnProgress(int row) override;
     void onFileCompleted(int row) override;
     void onRetriesUsedUp(int row) override;
     void onOtherResult(int row, int result) override;

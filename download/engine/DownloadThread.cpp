@@ -1,6 +1,7 @@
 #include "DownloadThread.h"
 
 #include "DataSocket.h"
+#include "SafePath.h"
 #include "SaveFolder.h"
 #include "SocketToFile.h"
 
@@ -61,12 +62,14 @@ void DownloadThread::run() {
         return;
     }
 
-    qint64 offset = folder.localSize(job_.localName);
+    // A renamed row without a file of its own starts a new one: whatever is at its name
+    // belongs to someone else.
+    qint64 offset = job_.makeNewName ? 0 : folder.localSize(job_.localName);
     if (offset < 0) {
         progress_.result = R::NotAcceptable;
         return;
     }
-    if (!job_.resume) {
+    if (!job_.resume && !job_.makeNewName) {
         if (job_.fileOverChoice == 0) {
             if (job_.fileOverMode == 1) {
                 offset = 0;
@@ -97,7 +100,8 @@ void DownloadThread::run() {
         return;
     }
 
-    FileHandle file{folder.openForWriting(job_.localName, offset == 0)};
+    FileHandle file{job_.makeNewName ? createNamed(folder)
+                                     : folder.openForWriting(job_.localName, offset == 0)};
     if (file.fd < 0) {
         progress_.result = errno == ELOOP   ? R::NotAcceptable
                            : noSpace(errno) ? R::DiskFull
@@ -109,6 +113,23 @@ void DownloadThread::run() {
         return;
     }
     receiveInto(socket, file.fd, offset);
+}
+
+int DownloadThread::createNamed(const SaveFolder& folder) {
+    for (int number = 0; number <= kMaxNumber; ++number) {
+        const QString name = NumberedName(job_.localName, number);
+        if (job_.taken.contains(name))
+            continue;
+        const int fd = folder.createNew(name);
+        if (fd >= 0) {
+            progress_.claimName(name);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = ELOOP; // every name is taken: this file fails, the list goes on
+    return -1;
 }
 
 void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {

@@ -25,6 +25,10 @@ QString FileRecord::localPath() const {
 }
 
 void FileRecord::setRoot(const QString& newRoot) {
+    if (renamed) {
+        localName = safeName;
+        claimed = false;
+    }
     root = newRoot;
     folder = subfolder.isEmpty() ? newRoot : joined(newRoot, subfolder.join(QLatin1Char('/')));
 }
@@ -36,8 +40,10 @@ std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QBy
     const HeadAndRest address = CutAtFirst(name.rest, '|');
     const HeadAndRest key = CutAtFirst(address.rest, '|');
     const HeadAndRest subfolder = CutAtFirst(key.rest, '|');
-    const auto localName = SafeFileName(FromCp949(name.head));
-    const auto parts = SafeSubfolder(FromCp949(subfolder.head));
+    bool nameChanged = false;
+    bool folderChanged = false;
+    const auto localName = SafeFileName(FromCp949(name.head), &nameChanged);
+    const auto parts = SafeSubfolder(FromCp949(subfolder.head), &folderChanged);
     const qint64 size = ParseWireInt64(subfolder.rest);
     if (!localName || !parts || size < 0)
         return std::nullopt;
@@ -50,7 +56,9 @@ std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QBy
     r.size = size;
     const qsizetype dot = r.name.lastIndexOf('.');
     r.extension = dot < 0 ? r.name : r.name.mid(dot + 1);
+    r.safeName = *localName;
     r.localName = *localName;
+    r.renamed = nameChanged || folderChanged;
     r.subfolder = *parts;
     r.setRoot(root);
     return r;

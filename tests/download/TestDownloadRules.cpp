@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <QtTest>
 
 class TestDownloadRules : public QObject {
@@ -75,6 +76,61 @@ private slots:
         QVERIFY(!RecordFromFileReply("../x|1.1.1.1|k||1", "e", "/s"));
         QVERIFY(!RecordFromFileReply("x|1.1.1.1|k|..\\|1", "e", "/s"));
         QVERIFY(!RecordFromFileReply("garbage without fields", "e", "/s"));
+    }
+
+    void changedNamesFitAndAreNumbered() {
+        auto bytes = [](const QString& s) { return QFile::encodeName(s).size(); };
+        // Numbers go before the extension, as browsers put them.
+        QCOMPARE(NumberedName("_cfg", 0), QString("_cfg"));
+        QCOMPARE(NumberedName("_cfg", 1), QString("_cfg (1)"));
+        QCOMPARE(NumberedName("archive.tar.gz", 12), QString("archive.tar (12).gz"));
+        QCOMPARE(NumberedName("_x.", 2), QString("_x (2)."));
+
+        // Too long for the file system: cut before the extension, on a character boundary.
+        const QString syllables = QString(100, QChar(0xAC00));
+        bool changed = false;
+        QCOMPARE(SafeFileName(syllables + ".txt", &changed).value(),
+                 QString(83, QChar(0xAC00)) + ".txt");
+        QVERIFY(changed);
+        QCOMPARE(NumberedName(syllables + ".txt", 3), QString(82, QChar(0xAC00)) + " (3).txt");
+        // Exactly the limit stays as it is; one byte more is cut.
+        const QString fits = QString(251, 'a') + ".txt";
+        QCOMPARE(SafeFileName(fits, &changed).value(), fits);
+        QVERIFY(!changed);
+        QCOMPARE(SafeFileName("a" + fits).value(), fits);
+        // A character of two UTF-16 units, or one the reader sees as one (a letter and its
+        // mark), is never split.
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // 4 bytes
+        const QString cut = NumberedName("a" + emoji.repeated(70) + ".md", 0);
+        QCOMPARE(cut, "a" + emoji.repeated(62) + ".md");
+        const QString marked = QString::fromUtf8("e\xCC\x81"); // 3 bytes
+        QCOMPARE(NumberedName("_" + marked.repeated(100), 0), "_" + marked.repeated(84));
+        // A name that is one long "extension" is cut from its end instead.
+        const QString dotted = "_." + QString(300, 'x');
+        QCOMPARE(NumberedName(dotted, 1), dotted.left(251) + " (1)");
+        for (const QString& name : {syllables + ".txt", "a" + emoji.repeated(70) + ".md", dotted})
+            for (int n : {0, 1, 9999})
+                QVERIFY(bytes(NumberedName(name, n)) <= 255);
+
+        // A record knows whether the client changed its name or folder.
+        const auto plain = RecordFromFileReply("a.txt|1.2.3.4|k|d\\|5", "e", "/s");
+        QVERIFY(plain && !plain->renamed);
+        QCOMPARE(plain->localName, QString("a.txt"));
+        QVERIFY(RecordFromFileReply(".a|1.2.3.4|k||5", "e", "/s")->renamed);
+        QVERIFY(RecordFromFileReply("a|1.2.3.4|k|.d\\|5", "e", "/s")->renamed);
+        const auto long_ =
+            RecordFromFileReply(ToCp949(syllables + ".txt") + "|1.2.3.4|k||5", "e", "/s");
+        QVERIFY(long_ && long_->renamed);
+        QCOMPARE(long_->localPath(), "/s/" + QString(83, QChar(0xAC00)) + ".txt");
+        // A renamed row moved to another folder chooses its name there afresh.
+        FileRecord moved = *RecordFromFileReply(".a|1.2.3.4|k||5", "e", "/s");
+        moved.localName = "_a (1)";
+        moved.claimed = true;
+        moved.setRoot("/t");
+        QCOMPARE(moved.localPath(), QString("/t/_a"));
+        QVERIFY(!moved.claimed);
+        // A folder too long to make is still refused: every file in it would need it.
+        QVERIFY(!SafeSubfolder(QString(256, 'd') + "\\"));
     }
 
     void rateDisplayFollowsRisesAtOnceAndFallsSlowly() {

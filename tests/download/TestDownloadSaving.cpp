@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 // Where the download engine puts a file's bytes: never through a second link to another
-// file.
+// file, and a name the client had to change never onto a file that is not the row's own.
 class TestDownloadSaving : public QObject {
     Q_OBJECT
     RecordingShell shell_;
@@ -82,6 +82,66 @@ private slots:
         QVERIFY(own >= 0);
         ::close(own);
         QCOMPARE(QFileInfo(root + "/own.bin").size(), 0);
+    }
+
+    void changedNamesNeverLandOnAnotherFile() {
+        EngineFixture f("changed");
+        const QByteArray dotted = f.addFile(".cfg", 1000);
+        const QByteArray plain = f.addFile("_cfg", 2000);
+        const QByteArray keep = f.addFile(".keep", 300);
+        // The first data connection (".cfg") is cut part-way: its retry must go on in the
+        // file it began, not start another.
+        QVERIFY(f.startService({"--cut-after", "500", "--cut-connections", "1"}));
+        // The member's own file under the name ".keep" is made into.
+        write(f.saveRoot + "/_keep", "mine");
+
+        startWithMode(f, 3);
+        f.process(EngineFixture::request({".cfg", "_cfg", ".keep"}));
+        QVERIFY(f.finished());
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(f.stateText(row), QString("완료"));
+        QCOMPARE(f.saved("_cfg (1)"), dotted);
+        QCOMPARE(f.saved("_cfg"), plain);
+        QCOMPARE(f.saved("_keep"), QByteArray("mine"));
+        QCOMPARE(f.saved("_keep (1)"), keep);
+        QVERIFY(f.service.log().contains("offset=\"500\""));
+        QCOMPARE(f.engine->table().record(0).localPath(), f.saveRoot + "/_cfg (1)");
+        // Rows show the names the server gave.
+        QCOMPARE(f.engine->table().text(0, TransferTable::NameColumn), QString(".cfg"));
+
+        // The same files again, now in the same list: the rows that had to be renamed keep to
+        // names of their own; the one the server named plainly meets its file as it always did
+        // (resumed: already complete).
+        f.engine->deleteRows({0, 1, 2});
+        f.host.messages.clear();
+        f.process(EngineFixture::request({".cfg", "_cfg"}));
+        QVERIFY(f.finished());
+        QCOMPARE(f.saved("_cfg (2)"), dotted);
+        QCOMPARE(f.saved("_cfg"), plain);
+        QCOMPARE(f.saved("_cfg (1)"), dotted);
+        QCOMPARE(QDir(f.saveRoot).entryList(QDir::Hidden | QDir::Files).size(), 5);
+    }
+
+    void longNamesAreShortenedToFit() {
+        EngineFixture f("long");
+        const QByteArray a = f.addFile("a.bin", 100);
+        const QByteArray b = f.addFile("b.bin", 200);
+        // 100 syllables: 300 bytes on disk, more than a name can hold.
+        const QString longName = QString(100, QChar(0xAC00)) + ".txt";
+        QVERIFY(f.startService({"--hostile-name", longName}));
+        const QString fitted = QString(83, QChar(0xAC00)) + ".txt";     // 253 bytes
+        const QString first = QString(82, QChar(0xAC00)) + " (1).txt";  // 254 bytes
+        const QString second = QString(82, QChar(0xAC00)) + " (2).txt"; // 254 bytes
+        write(f.saveRoot + "/" + fitted, "keep me");
+
+        startWithMode(f, 1);
+        f.process(EngineFixture::request({"a.bin", "b.bin"}));
+        QCOMPARE(f.engine->table().count(), 2);
+        QVERIFY(f.finished());
+        QCOMPARE(f.saved(fitted), QByteArray("keep me"));
+        QCOMPARE(f.saved(first), a);
+        QCOMPARE(f.saved(second), b);
+        QCOMPARE(f.engine->table().text(0, TransferTable::NameColumn), longName);
     }
 };
 
