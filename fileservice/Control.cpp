@@ -22,6 +22,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a completion notice waits for its file's data connection to end.
+constexpr int kCompleteWaitMs = 5000;
+
 enum class State {
     Idle,            // waiting for a keyword
     SignOnMember,    // after "@Connect_start": the member id
@@ -268,12 +271,18 @@ private:
             return "Ok";
         }
         const QString stored = s_.store().storedPath(*f);
+        // A client may tell before the data connection has delivered its last bytes (they can
+        // still be on their way when its sends return): the answer waits for that connection
+        // to end, a few seconds at most, so the log tells what is really stored.
+        const bool settled = s_.store().awaitUnclaimed(stored, kCompleteWaitMs);
         const qint64 have = QFileInfo(stored).size();
-        what = QStringLiteral("upload complete: file %1 \"%2\" stored %3 of %4 bytes")
-                   .arg(number)
-                   .arg(f->name)
-                   .arg(have)
-                   .arg(s_.listedSize(*f));
+        what =
+            QStringLiteral("upload complete: file %1 \"%2\" stored %3 of %4 bytes%5")
+                .arg(number)
+                .arg(f->name)
+                .arg(have)
+                .arg(s_.listedSize(*f))
+                .arg(settled ? QString() : QStringLiteral(" (its data connection is still open)"));
         return "Ok";
     }
 

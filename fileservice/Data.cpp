@@ -282,10 +282,16 @@ void ServeUpload(Service& s, const Connection& c) {
     }
     s.log(QStringLiteral("%1 \"%2\" offset -> %3").arg(c.tag, f->name, Shown(reply)));
 
-    std::unique_ptr<char[]> buf(new char[256 * 1024]);
+    constexpr int64_t kBuffer = 256 * 1024;
+    std::unique_ptr<char[]> buf(new char[kBuffer]);
     int64_t pos = session.offset;
     int64_t received = 0;
     int64_t discarded = 0;
+    // A slow data server (fault switch): small reads, each followed by the wait that keeps
+    // the bytes read so far at the rate.
+    const int64_t readSize =
+        o.uploadReadRate > 0 ? std::clamp<int64_t>(o.uploadReadRate / 20, 1, kBuffer) : kBuffer;
+    const auto readingSince = std::chrono::steady_clock::now();
     QString end = QStringLiteral("client closed");
     for (;;) {
         const int w = WaitReadable(c.fd, o.idleTimeoutSec * 1000);
@@ -297,7 +303,7 @@ void ServeUpload(Service& s, const Connection& c) {
             end = QStringLiteral("stopped");
             break;
         }
-        const ssize_t r = ::recv(c.fd, buf.get(), 256 * 1024, 0);
+        const ssize_t r = ::recv(c.fd, buf.get(), size_t(readSize), 0);
         if (r == 0)
             break;
         if (r < 0) {
@@ -325,6 +331,16 @@ void ServeUpload(Service& s, const Connection& c) {
             end =
                 QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
             break;
+        }
+        if (o.uploadReadRate > 0) {
+            const auto due =
+                readingSince + std::chrono::milliseconds(received * 1000 / o.uploadReadRate);
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                due - std::chrono::steady_clock::now());
+            if (wait.count() > 0 && !s.sleepMs(wait.count())) {
+                end = QStringLiteral("stopped");
+                break;
+            }
         }
     }
     if (claim.endedByNewer())

@@ -67,6 +67,7 @@ Fault switches (for tests):
   --stall-connections K    ... only the first K download data connections (default 0: all)
   --overshoot N            after the file's bytes send N more bytes (0xA5) before closing
   --delay-ms N             delay every control reply and every upload offset reply by N ms
+  --upload-read-rate N     upload data connections read at most N bytes per second
   --refuse-data MODE       data ports: "close" accepts and closes at once; "nolisten" does
                            not bind 7301 and 7312 at all
   --hang                   read control commands but never reply
@@ -251,6 +252,9 @@ int ParseOptions(const QStringList& args, Options& o) {
         } else if (name == QLatin1String("--delay-ms")) {
             if (!toInt(v, o.delayMs, 0))
                 return fail(QStringLiteral("bad --delay-ms \"%1\"").arg(v));
+        } else if (name == QLatin1String("--upload-read-rate")) {
+            if (!toInt64(v, o.uploadReadRate) || o.uploadReadRate < 0)
+                return fail(QStringLiteral("bad --upload-read-rate \"%1\"").arg(v));
         } else if (name == QLatin1String("--refuse-data")) {
             if (v == QLatin1String("close"))
                 o.refuseData = RefuseData::Close;

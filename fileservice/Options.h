@@ -58,6 +58,7 @@ struct Options {
     int stallConnections = 0;
     int64_t overshoot = 0;
     int delayMs = 0;
+    int64_t uploadReadRate = 0; // bytes per second the upload data port reads; 0 unlimited
     RefuseData refuseData = RefuseData::None;
     int hangAfter = -1; // -1 off; N: answer the first N commands of each connection, then hang
     bool garbageEntries = false;

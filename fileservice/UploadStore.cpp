@@ -82,6 +82,12 @@ bool UploadStore::endedByNewer(const QString& stored) {
     return held != claims_.end() && held->second.ended;
 }
 
+bool UploadStore::awaitUnclaimed(const QString& stored, int waitMs) {
+    std::unique_lock<std::mutex> lock(claimsMutex_);
+    return released_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                              [&] { return claims_.count(stored) == 0; });
+}
+
 void UploadStore::release(const QString& stored) {
     {
         std::lock_guard<std::mutex> lock(claimsMutex_);

@@ -38,6 +38,8 @@ public:
     void release(const QString& stored);
     // True when the claim on stored was ended by a newer connection.
     bool endedByNewer(const QString& stored);
+    // Waits at most waitMs until no connection writes `stored`; false when one still does.
+    bool awaitUnclaimed(const QString& stored, int waitMs);
 
     // Opens what an upload of `size` bytes writes to. False with error set.
     bool begin(const UploadFile& f, int64_t size, Session& s, QString& error) const;

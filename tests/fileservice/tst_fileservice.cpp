@@ -793,6 +793,45 @@ private slots:
         QVERIFY(s.waitForLog(QStringLiteral("cut with a reset"), 2000));
     }
 
+    // A data server reading at 1 MiB/s (fault switch) still has most of the bytes to read
+    // when a client that closed at once sends its completion notice: the answer waits for the
+    // data connection, and the log tells what is really stored.
+    void completionNoticeWaitsForItsDataConnection() {
+        const QString here = QStringLiteral("127.0.0.22");
+        const QString local = uploads + "/slow.bin";
+        const QByteArray data = pattern(1572864, 9);
+        QVERIFY(writeFile(local, data));
+        QFile::remove(store + "/slow.bin");
+        FileServiceProcess s(here);
+        QVERIFY(s.start(baseArgs() << "--upload-list"
+                                   << "slow=" + local << "--upload-read-rate"
+                                   << "1048576"));
+        RawSocket c;
+        QVERIFY(c.connect(here, kControl));
+        QCOMPARE(c.exchange("@Upload"), QByteArray("Ok"));
+        QVERIFY(!c.exchange("@Server0").isEmpty());
+        const QList<QByteArray> r = c.exchange("slow").split('|');
+        QCOMPARE(r.size(), 6);
+        const QByteArray number = c.exchange(fingerprint(local, data.size())).split('|').value(0);
+        {
+            RawSocket ul;
+            QVERIFY(ul.connect(here, kUpload));
+            QVERIFY(
+                ul.send(RawSocket::block(r[0]) + RawSocket::block(r[1]) + RawSocket::block(r[5])));
+            QCOMPARE(ul.receiveOnce(3000, 12), QByteArray("0"));
+            QVERIFY(ul.send(data));
+        }
+        RawSocket done;
+        QVERIFY(done.connect(here, kControl));
+        QCOMPARE(done.exchange("@Upload_complute"), QByteArray("Ok"));
+        QCOMPARE(done.exchange(number, 10000), QByteArray("Ok"));
+        QVERIFY(s.waitForLog(QStringLiteral("upload complete: file %1 \"slow.bin\" stored "
+                                            "1572864 of 1572864 bytes -> ")
+                                 .arg(QString::fromLatin1(number)),
+                             3000));
+        QCOMPARE(readFile(store + "/slow.bin"), data);
+    }
+
     void faultDelay() {
         FileServiceProcess s(addr);
         QVERIFY(s.start(baseArgs() << "--delay-ms"
