@@ -55,7 +55,7 @@ void CFolderSelect::confirm() {
 }
 
 void CFolderSelect::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape do not close it; only "확인" does.
+    // Enter and Escape do not close it.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
         event->key() == Qt::Key_Escape) {
         event->accept();

@@ -499,6 +499,18 @@ private slots:
             QCOMPARE(SettingsStore::ReadInt(SettingKey::DefaultFolderUse, 0), 1);
         }
         {
+            // A close request from the desktop ends the run and writes nothing.
+            CFolderSelect dialog;
+            dialog.show();
+            chooser.answer = "/data/other";
+            dialog.pickFolder();
+            dialog.findChild<QCheckBox*>("id1057")->setChecked(false);
+            QVERIFY(dialog.close());
+            QVERIFY(!dialog.isVisible());
+            QCOMPARE(SettingsStore::ReadText(SettingKey::DefaultFolder), QString("/data/picked"));
+            QCOMPARE(SettingsStore::ReadInt(SettingKey::DefaultFolderUse, 0), 1);
+        }
+        {
             CFolderSelect dialog;
             dialog.findChild<QLineEdit*>("id1025")->clear();
             dialog.confirm();

@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(window.engine().table().record(0).name, QByteArray("a.txt"));
     }
 
-    void closingOnlyHidesAndExitAsksWhenUnfinished() {
+    void closeCommandLeavesItOpenAndExitAsksWhenUnfinished() {
         FileServiceProcess service(TestEnvironment::address());
         QVERIFY(service.start(serviceArgs()));
         SettingsStore::WriteInt(SettingKey::UpProgramEnd, 1);
@@ -191,7 +191,12 @@ private slots:
         QTest::keyClick(&window, Qt::Key_F4, Qt::AltModifier);
         QVERIFY(!visibleOnDesk());
         window.showNormal();
+        QTest::keyRelease(&window, Qt::Key_Alt); // the click leaves Alt recorded as held
+        QVERIFY(!window.close());                // the close command: the window stays where it is
+        QVERIFY(visibleOnDesk());
+        QTest::keyPress(&window, Qt::Key_A, Qt::AltModifier); // Alt held: the desktop's Alt+F4
         QVERIFY(!window.close());
+        QTest::keyRelease(&window, Qt::Key_Alt);
         QVERIFY(!visibleOnDesk());
         window.showNormal();
         window.onCommand(W::HideButton);

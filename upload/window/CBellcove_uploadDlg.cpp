@@ -22,6 +22,7 @@
 #endif
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -128,3 +129,12 @@ void CBellcove_uploadDlg::quit() {
 }
 
 // ---- painting, keys -----------------------------------------------------------------------
+
+void CBellcove_uploadDlg::closeEvent(QCloseEvent* event) {
+    // The close command leaves this window open; the hide button, Escape and Alt+F4 hide it.
+    // Desktops keep Alt+F4 for themselves and send it as a close request: one that comes
+    // while Alt is held is that key.
+    event->ignore();
+    if (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier)
+        hideToTray();
+}

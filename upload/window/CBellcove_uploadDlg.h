@@ -56,6 +56,7 @@ public:
 protected:
     TransferEngineBase& transferEngine() override { return *engine_; }
     void loadSettingsIntoWindow() override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
