@@ -105,6 +105,33 @@ bool DataSocket::sendBlock(const QByteArray& text) {
     return sendAll(block.constData(), block.size());
 }
 
+DataSocket::PeerEnd DataSocket::finishSending(int silenceMs, const std::function<bool()>& giveUp) {
+    if (::shutdown(fd_, SHUT_WR) != 0)
+        return PeerEnd::Reset;
+    char scratch[4096];
+    for (int silent = 0;;) {
+        if (giveUp && giveUp())
+            return PeerEnd::GaveUp;
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, kSliceMs);
+        if (ready < 0 && errno != EINTR)
+            return PeerEnd::Reset;
+        if (ready <= 0) {
+            silent += ready == 0 ? kSliceMs : 0;
+            if (silent >= silenceMs)
+                return PeerEnd::Silent;
+            continue;
+        }
+        const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n == 0)
+            return PeerEnd::Closed;
+        if (n > 0)
+            silent = 0;
+        else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            return PeerEnd::Reset;
+    }
+}
+
 void RateWindow::start() {
     startNs_ = nowNs();
     bytes_ = 0;

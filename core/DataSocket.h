@@ -35,6 +35,14 @@ public:
     // data servers read up to its first zero byte.
     bool sendBlock(const QByteArray& text);
 
+    // How the peer answered the end of our bytes.
+    enum class PeerEnd { Closed, Reset, Silent, GaveUp };
+    // Ends our side of the connection (a half-close: the peer reads an end after our last
+    // byte) and waits for the peer to close its own. Whatever it sends meanwhile is read and
+    // dropped. Silent after `silenceMs` without a byte; GaveUp as soon as `giveUp` says so
+    // (checked every 100 ms).
+    PeerEnd finishSending(int silenceMs, const std::function<bool()>& giveUp);
+
 private:
     int fd_ = -1;
 };

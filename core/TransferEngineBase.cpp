@@ -182,10 +182,14 @@ void TransferEngineBase::fileCompleted(int row) {
     ++completedSinceCompletion_;
     recountTotals();
     showTotal(completedBytes_);
-    if (ProgressPercent(completedBytes_, totalBytes_) >= 100)
+    if (showsListDone(completedBytes_, totalBytes_))
         transferHost_.showRemaining(TransferText::doneCaption());
     rows_.setText(row, TransferTable::StateColumn, TransferText::complete());
     showFileBar(rows_.recordAt(row).done, rows_.recordAt(row).size);
+}
+
+bool TransferEngineBase::showsListDone(qint64 completed, qint64 total) const {
+    return ProgressPercent(completed, total) >= 100;
 }
 
 void TransferEngineBase::onTimer(int id) {
@@ -211,7 +215,7 @@ void TransferEngineBase::pollTick() {
         copyProgressIntoRow(row);
         const TransferRecord& record = rows_.recordAt(row);
         const qint64 done = record.done;
-        const bool complete = done == record.size;
+        const bool complete = showsFileDone(record);
         if (complete) {
             rows_.setText(row, TransferTable::StateColumn, TransferText::complete());
         } else {
@@ -248,11 +252,11 @@ void TransferEngineBase::deleteRows(QList<int> rows) {
 
 void TransferEngineBase::deleteCompletedRows() {
     const QList<int> removed = rows_.removeRowsWithState(TransferText::complete());
-    // Rows go from the last to the first; the current index falls by one for every removed
-    // row at or above it, and stays for rows below it.
+    // The current index falls by one for every removed row, wherever it stood; below 0 the
+    // refresh takes the first unfinished row. It names the file the lines show; the next
+    // start picks the first pending row whatever it says.
     for (int row : removed) {
-        if (row <= current_)
-            --current_;
+        --current_;
         onRowDeleted(row);
     }
     refreshAfterListing();

@@ -15,10 +15,11 @@
 
 // Limits on the data connections of an engine's workers.
 struct DataLimits {
-    int connectMs = 20000; // a data server that does not answer the connect
-    int replyMs = 30000;   // ... or the resume offset (upload)
-    int sendMs = 20000;    // ... or stops taking bytes
-    int silenceMs = 60000; // ... or stops sending them (download)
+    int connectMs = 20000;   // a data server that does not answer the connect
+    int replyMs = 30000;     // ... or the resume offset (upload)
+    int sendMs = 20000;      // ... or stops taking bytes
+    int silenceMs = 60000;   // ... or stops sending them (download)
+    int closeWaitMs = 60000; // ... or stays silent without closing once it has every byte (upload)
 };
 
 // What an engine is built with; the defaults are the programs' own.
@@ -66,8 +67,9 @@ public:
     // the program (finishProgram). False when the member chose to stay.
     bool exitProgram();
 
-    // The list commands: rows and records go together, the indexes into the list keep naming
-    // the same records, and totals are counted afresh.
+    // The list commands: rows and records go together, and totals are counted afresh. The
+    // current index stays where it is when marked rows are deleted, and falls by one per
+    // removed row when the completed ones go.
     void deleteRows(QList<int> rows);
     void deleteCompletedRows();
     // Totals, bars and lines after the list gained rows, or lost its completed ones.
@@ -110,8 +112,16 @@ protected:
     virtual int totalBarMinimum() const { return 0; }
     // A row has left the list (indexes above it fall by one).
     virtual void onRowDeleted(int row) { Q_UNUSED(row); }
-    // The stop half of toggle(): asks the current worker to stop (a file whose last byte has
-    // gone stays complete). The download client also remembers the row to resume.
+    // Whether the remaining-time line says "전송완료" once a file has completed: the
+    // download client shows it when the total percentage reaches 100.
+    virtual bool showsListDone(qint64 completed, qint64 total) const;
+    // Whether the running file's row reads "완료" while its worker is still on it: once all
+    // its bytes are there, unless the client waits for the receiving side to confirm them.
+    virtual bool showsFileDone(const TransferRecord& record) const {
+        return record.done == record.size;
+    }
+    // The stop half of toggle(): asks the current worker to stop (a file its worker has found
+    // complete stays complete). The download client also remembers the row to resume.
     virtual void stopCurrent();
 
     // ---- helpers for the clients ---------------------------------------------------------

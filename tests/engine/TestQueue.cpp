@@ -37,13 +37,14 @@ template <class Engine, class Record> struct Bench {
         return setup;
     }
 
-    explicit Bench(int files) {
+    explicit Bench(int files) : Bench(QList<qint64>(files, 1000)) {}
+    explicit Bench(const QList<qint64>& sizes) {
         host.manualClock = true;
         host.onTimer = [this](int id) { engine.onTimer(id); };
-        for (int i = 0; i < files; ++i) {
+        for (int i = 0; i < sizes.size(); ++i) {
             Record record;
             record.name = "f" + QByteArray::number(i);
-            record.size = 1000;
+            record.size = sizes[i];
             engine.table().append(record, QString::fromLatin1(record.name), QString(),
                                   QStringLiteral("대기"));
         }
@@ -56,7 +57,7 @@ template <class Engine, class Record> struct Bench {
         if (!progress || workers->running() == 0)
             return false;
         if (complete) {
-            progress->done = 1000;
+            progress->done = engine.table().recordAt(engine.currentIndex()).size;
             progress->markComplete();
         } else {
             progress->result = result;
@@ -173,6 +174,21 @@ class TestQueue : public QObject {
         QVERIFY(!bench.host.armed.contains(TransferEngineBase::kRetryTimer));
     }
 
+    // Removing the completed rows lowers the current index by one for each of them, those
+    // after it included. Stopped on the third file, the fourth moved to the top: the first
+    // and the last row (both complete) go, and the lines name the row now at index 0.
+    template <class Engine, class Record> static void removeCompletedFrom() {
+        Bench<Engine, Record> bench(4);
+        run(bench, {"start", "complete", "complete", "stop", "stopped"});
+        QCOMPARE(bench.engine.currentIndex(), 2);
+        bench.engine.table().exchangeRows(0, 3);
+        bench.engine.deleteCompletedRows();
+        QCOMPARE(bench.engine.table().count(), 2);
+        QCOMPARE(bench.engine.currentIndex(), 0);
+        QVERIFY2(bench.host.statusLines.last().startsWith("'f3'"),
+                 qPrintable(bench.host.statusLines.last()));
+    }
+
 private slots:
     // Sizes come from the server; sums of huge ones saturate instead of wrapping negative.
     void hugeSizesNeverWrapTheTotal() {
@@ -225,8 +241,8 @@ private slots:
         QTest::newRow("four lost connections: three silent retries, then the box")
             << 1 << QStringList{"start", "fail", "retry", "fail", "retry", "fail", "retry", "fail"}
             << QStringList{"대기"} << QStringList{kServerLost} << 4;
-        QTest::newRow("a file that cannot be opened: the box, and the queue waits")
-            << 2 << QStringList{"start", "cannotopen"} << QStringList{"오류", "대기"}
+        QTest::newRow("a file that cannot be opened: the box, the queue waits, the row as it was")
+            << 2 << QStringList{"start", "cannotopen"} << QStringList{"대기", "대기"}
             << QStringList{kCannotOpen} << 1;
         QTest::newRow("a stopped file resumes, and a retry never restarts a started queue")
             << 1 << QStringList{"start", "stop",  "stopped",   "start",   "fail",
@@ -234,6 +250,26 @@ private slots:
             << QStringList{"완료"} << QStringList{kAllDone} << 3;
     }
     void uploadQueue() { check<UploadEngine, UploadRecord>(); }
+
+    // "전송완료" on the remaining-time line: the download client shows it once the total reads
+    // 100%, the upload client only once every byte is in (10,000 of 10,099 bytes is "100%").
+    void remainingLineSaysDoneOnEachClientsRule() {
+        const QString done = QStringLiteral("전송완료");
+        Bench<DownloadEngine, FileRecord> download({10000, 99});
+        run(download, {"start", "complete", "fail"});
+        QVERIFY(download.host.remaining.contains(done));
+        Bench<UploadEngine, UploadRecord> upload({10000, 99});
+        run(upload, {"start", "complete", "fail"});
+        QCOMPARE(upload.host.totalCaption, QString("100%/100%(10,000/10,099 Byte)"));
+        QVERIFY(!upload.host.remaining.contains(done));
+        run(upload, {"retry", "complete"});
+        QCOMPARE(upload.host.remaining.last(), done);
+    }
+
+    void removingCompletedRowsLowersTheCurrentIndexForEach() {
+        removeCompletedFrom<DownloadEngine, FileRecord>();
+        removeCompletedFrom<UploadEngine, UploadRecord>();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestQueue)

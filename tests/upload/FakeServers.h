@@ -88,12 +88,18 @@ private:
 };
 
 // The upload data port: three header blocks, an offset reply of the test's choice (by default
-// what it holds), then the bytes from that offset into its store until the client closes.
-// Throttled, it takes the bytes slowly, so that a stop arrives mid-file.
+// what it holds), then the bytes from that offset into its store until the client's end, and
+// a close. Throttled, it takes the bytes slowly, so that a stop arrives mid-file.
 class FakeDataServer {
 public:
-    std::function<QByteArray(int connection, qint64 held)> reply; // "" closes without reply
+    static inline const QByteArray kReset = "<reset>";
+    // "" closes without a reply, kReset resets the connection instead of replying.
+    std::function<QByteArray(int connection, qint64 held)> reply;
     std::atomic<bool> throttled = false;
+    // After the client's end: the first `resetAtEnd` connections are reset instead of
+    // closed; while `holdAtEnd` is set the connection stays open without a word.
+    std::atomic<int> resetAtEnd = 0;
+    std::atomic<bool> holdAtEnd = false;
 
     explicit FakeDataServer(const QString& address)
         : server_(
@@ -113,6 +119,7 @@ public:
         std::lock_guard lock(mutex_);
         return sizes_;
     }
+    // Connections whose client's end has been read (all it sent is held).
     int closedConnections() const { return closed_; }
 
 private:
@@ -127,7 +134,9 @@ private:
             sizes_ << QByteArray(blocks.constData() + 2 * 20480);
         }
         const QByteArray answer = reply ? reply(connection, held) : QByteArray::number(held);
-        if (answer.isEmpty())
+        if (answer == kReset)
+            resetOnClose(fd);
+        if (answer.isEmpty() || answer == kReset)
             return;
         ::send(fd, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
         qint64 offset = answer.toLongLong();
@@ -157,6 +166,15 @@ private:
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         ++closed_;
+        while (holdAtEnd && !server_.stopping())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (connection < resetAtEnd)
+            resetOnClose(fd);
+    }
+
+    static void resetOnClose(int fd) {
+        linger l{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
     }
 
     std::mutex mutex_;

@@ -119,6 +119,7 @@ void UploadEngine::beginFile(int row) {
     job.listKey = record.listKey;
     job.fileNumber = record.fileNumber;
     job.offsetReplyLimitMs = dataLimits().replyMs;
+    job.closeWaitMs = dataLimits().closeWaitMs;
     auto progress = progressOf<UploadProgress>(record);
     startWorker(progress, [job, progress] { UploadThread(job, *progress).run(); });
 }
@@ -139,12 +140,24 @@ void UploadEngine::onRetriesUsedUp(int row) {
 }
 
 void UploadEngine::onOtherResult(int row, int result) {
+    Q_UNUSED(row);
     if (result != UploadProgress::CannotOpen)
         return;
-    // The queue waits until the member acts.
+    // The queue waits until the member acts; the row stays pending and keeps its text.
     setRunning(false);
-    table_.setText(row, TransferTable::StateColumn, TransferText::error());
     host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
+}
+
+bool UploadEngine::showsListDone(qint64 completed, qint64 total) const {
+    // Every byte, not 100 percent: 10,000 of 10,099 bytes reads 100% already.
+    return completed == total;
+}
+
+bool UploadEngine::showsFileDone(const TransferRecord& record) const {
+    Q_UNUSED(record);
+    // All bytes sent is not yet a complete file: the data server confirms it by closing.
+    const TransferProgress* progress = workerProgress();
+    return progress && progress->complete();
 }
 
 void UploadEngine::runCompletion() {

@@ -35,6 +35,8 @@ protected:
     void showCurrentLines() override;
     void showEmptyTotal() override;
     int totalBarMinimum() const override { return 1; }
+    bool showsListDone(qint64 completed, qint64 total) const override;
+    bool showsFileDone(const TransferRecord& record) const override;
 
 private:
     void listFiles(const QByteArray& listKey, const QByteArray& serverNumber);

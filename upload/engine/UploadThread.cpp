@@ -86,7 +86,9 @@ int UploadThread::transfer() {
     if (got <= 0) {
         if (giveUp())
             return R::Stopped;
-        progress_.offsetError = true;
+        // A data server that closed without a word is a lost connection like any other;
+        // only a read that fails is the offset error the member is told of.
+        progress_.offsetError = got < 0;
         return R::Failed;
     }
     const qint64 offset = ParseWireInt64(QByteArray(reply, int(got)));
@@ -114,11 +116,23 @@ int UploadThread::transfer() {
         qint64 measured = 0;
         if (rate.add(n, measured))
             progress_.rate = measured;
-        // A stop that comes with the last byte is too late: the file is complete.
         if (position < size && giveUp())
             return R::Stopped;
     }
-    return R::None;
+    // Sent is not received: the last bytes may still wait in buffers on either side, and
+    // are lost if the data server goes now. The file is complete when the data server, having
+    // read our end after the last byte, closes its side; a reset or a long silence is a failed
+    // attempt (the retry asks the offset again, and completes at once if all is there).
+    switch (socket.finishSending(job_.closeWaitMs, [this] { return giveUp(); })) {
+    case DataSocket::PeerEnd::Closed:
+        return R::None;
+    case DataSocket::PeerEnd::GaveUp:
+        return R::Stopped;
+    case DataSocket::PeerEnd::Reset:
+    case DataSocket::PeerEnd::Silent:
+        break;
+    }
+    return R::Failed;
 }
 
 void UploadThread::notifyComplete() {

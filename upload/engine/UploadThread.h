@@ -16,12 +16,13 @@ struct UploadJob : DataJob {
     QByteArray listKey;             // the member chose files for this list: nothing else is read
     int fileNumber = 0;             // named in the completion notice
     int offsetReplyLimitMs = 30000; // a data server that does not answer the offset
+    int closeWaitMs = 60000;        // ... or stays silent without closing after the last byte
 };
 
 struct UploadProgress : TransferProgress {
     enum Result { None = 0, Failed = 1, CannotOpen = 2, Stopped = 3 };
     // Failures the window reports: the worker never shows a box itself.
-    std::atomic<bool> offsetError{false};  // the data server's offset could not be read
+    std::atomic<bool> offsetError{false};  // reading the data server's offset failed
     std::atomic<bool> noticeFailed{false}; // the completion notice found no file server
 };
 
