@@ -3,8 +3,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDebug>
-#include <QProcess>
-#include <QUrl>
 
 #ifndef VAULTRY_FILE_SERVER_DEFAULT
 #define VAULTRY_FILE_SERVER_DEFAULT "127.0.0.1"
@@ -15,17 +13,18 @@
 
 namespace {
 
-// xdg-open is what QDesktopServices uses on Linux too; calling it directly keeps this seam
-// free of QtGui, so the core stays usable from widget-free engines.
-void xdgOpen(const QString& target) {
-    QProcess::startDetached(QStringLiteral("xdg-open"), {target});
-}
-
-class DesktopShell final : public ShellSeam {
+// Where no desktop shell was handed in (a widget-free tool): nothing is opened.
+class NoShell final : public ShellSeam {
 public:
-    void openUrl(const QString& url) override { xdgOpen(url); }
-    void openFolder(const QString& path) override { xdgOpen(QUrl::fromLocalFile(path).toString()); }
-    void openFile(const QString& path) override { xdgOpen(QUrl::fromLocalFile(path).toString()); }
+    void openUrl(const QString& url) override {
+        qWarning("no desktop shell to open %s", qPrintable(url));
+    }
+    void openFolder(const QString& folder, const QString&) override {
+        qWarning("no desktop shell to open %s", qPrintable(folder));
+    }
+    void openFile(const QString& path) override {
+        qWarning("no desktop shell to open %s", qPrintable(path));
+    }
 };
 
 class LogindPower final : public PowerSeam {
@@ -43,18 +42,22 @@ public:
     }
 };
 
-DesktopShell gDesktopShell;
+NoShell gNoShell;
 LogindPower gLogindPower;
+ShellSeam* gDesktopShell = &gNoShell;
 ShellSeam* gShell = nullptr;
 PowerSeam* gPower = nullptr;
 
 } // namespace
 
 ShellSeam& ShellSeam::current() {
-    return gShell ? *gShell : gDesktopShell;
+    return gShell ? *gShell : *gDesktopShell;
 }
 void ShellSeam::install(ShellSeam* shell) {
     gShell = shell;
+}
+void ShellSeam::installDesktop(ShellSeam* shell) {
+    gDesktopShell = shell ? shell : &gNoShell;
 }
 PowerSeam& PowerSeam::current() {
     return gPower ? *gPower : gLogindPower;

@@ -8,13 +8,18 @@
 class ShellSeam {
 public:
     virtual ~ShellSeam() = default;
-    virtual void openUrl(const QString& url) = 0;     // the homepage, in the user's browser
-    virtual void openFolder(const QString& path) = 0; // a save folder, in the file manager
-    virtual void openFile(const QString& path) = 0;   // a downloaded file, with its default app
+    virtual void openUrl(const QString& url) = 0; // the homepage, in the user's browser
+    // A save folder in the file manager, with `selected` (a file in it) selected when it
+    // exists; an empty `selected` opens the folder alone.
+    virtual void openFolder(const QString& folder, const QString& selected) = 0;
+    virtual void openFile(const QString& path) = 0; // a downloaded file, with its default app
 
-    // The process-wide shell; a desktop one unless a test installed its own.
+    // The process-wide shell: the one a test installed, else the desktop's.
     static ShellSeam& current();
     static void install(ShellSeam* shell); // nullptr restores the desktop shell
+    // The desktop's shell lives with the widgets (ui/DesktopShell); the programs hand it in at
+    // start. Until then a request is only logged.
+    static void installDesktop(ShellSeam* shell);
 };
 
 class PowerSeam {

@@ -1,4 +1,6 @@
+#include "DesktopApplication.h"
 #include "DownloadStartup.h"
+#include "ProgramStart.h"
 
 #ifdef VAULTRY_HAVE_BANNER
 #include "CCustomOccManager.h"
@@ -7,14 +9,31 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    const ProgramInfo info{
+        QStringLiteral("Vaultry_DOWN"),
+        QStringLiteral("The Vaultry download client. The service's web page starts it through a "
+                       "vastrelle:// launch link; a second start hands its link to the running "
+                       "client."),
+        {{QStringLiteral("/url LINK"), QStringLiteral("The launch link to carry out.")}}};
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, info))
+        return *answered;
+    QuietToolkitLogging();
+    if (!BeginDisplayStart(argc, argv, info.name))
+        return 1;
 #ifdef VAULTRY_HAVE_BANNER
     CCustomOccManager::prepareApplication();
 #endif
     QApplication app(argc, argv);
+    EndDisplayStart();
     QApplication::setApplicationName(QStringLiteral("Vaultry_DOWN"));
     QApplication::setQuitOnLastWindowClosed(false);
+    SetUpDesktopApplication(DesktopId::Download);
+    static const char* const skins[] = {"images/download_bg.bmp", "images/config_bg.bmp", nullptr};
+    if (!RequireSkins(info.name, skins))
+        return 1;
 #ifdef VAULTRY_HAVE_BANNER
     CCustomOccManager banners; // every banner of the program gets its site from here
 #endif
+    // The argument text is read as the launch link rules say: nothing here takes from it.
     return RunDownloadClient(QApplication::arguments().mid(1));
 }

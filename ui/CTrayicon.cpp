@@ -4,7 +4,6 @@
 #include "KitResources.h"
 #include "TrayCommand.h"
 
-#include <QCursor>
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -14,20 +13,25 @@ CTrayicon::CTrayicon(QWidget* owner, int iconId, const ClientProfile& profile)
 
 CTrayicon::~CTrayicon() {
     RemoveIcon();
-    if (menu_)
-        delete menu_.data();
+    delete tray_;
+    delete menu_;
 }
 
 void CTrayicon::AddIcon(const QString& tip) {
     ensureKitResources();
     if (!tray_) {
         tray_ = new QSystemTrayIcon(this);
+        menu_ = CTray_menus::CreateMenu(profile_, nullptr);
+        connect(menu_, &QMenu::triggered, this,
+                [this](QAction* action) { emit command(action->data().toInt()); });
+        tray_->setContextMenu(menu_);
+        // The context menu is the host's (or Qt's) to show: only the activations that ask
+        // for the window are handled here.
         connect(tray_, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::DoubleClick)
-                        HandleTrayMessage(iconId_, TrayMessage::LeftDoubleClick, QCursor::pos());
-                    else if (reason == QSystemTrayIcon::Context)
-                        HandleTrayMessage(iconId_, TrayMessage::RightButtonDown, QCursor::pos());
+                    if (reason == QSystemTrayIcon::Trigger ||
+                        reason == QSystemTrayIcon::DoubleClick)
+                        HandleTrayMessage(iconId_, TrayMessage::LeftDoubleClick, QPoint());
                 });
     }
     tray_->setIcon(QIcon(profile_.resources + QString::number(profile_.trayIcon) + ".png"));
@@ -58,14 +62,6 @@ void CTrayicon::HandleTrayMessage(int iconId, int mouseMessage, const QPoint& at
         emit showWindowRequested();
         return;
     }
-    if (mouseMessage != TrayMessage::RightButtonDown)
-        return;
-    if (menu_)
-        menu_->deleteLater();
-    menu_ = CTray_menus::CreateMenu(profile_, nullptr);
-    QMenu* menu = menu_;
-    connect(menu, &QMenu::triggered, this,
-            [this](QAction* action) { emit command(action->data().toInt()); });
-    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    menu->popup(at);
+    if (mouseMessage == TrayMessage::RightButtonDown && menu_)
+        menu_->popup(at);
 }

@@ -4,15 +4,16 @@
 
 #include <QObject>
 #include <QPoint>
-#include <QPointer>
 
-#include <QMenu>
+class QMenu;
 class QSystemTrayIcon;
 class QWidget;
 
 // The program's icon in the notification area. Where the desktop has no tray host nothing
-// is shown and nothing else changes. A double click asks for the window; the right button
-// opens the tray menu, built anew for each click; a chosen item arrives as command().
+// is shown and nothing else changes. A click or a double click asks for the window (hosts of
+// the StatusNotifierItem kind report a left click as a single activation); the tray menu is
+// the icon's context menu, so the host shows it its own way (exported over D-Bus, or popped up
+// by Qt on the right button). A chosen item arrives as command().
 class CTrayicon : public QObject {
     Q_OBJECT
 public:
@@ -30,8 +31,8 @@ public:
     // The tray handler: acts only for icon id 128; a left double click (515) emits
     // showWindowRequested(), a right button press (516) pops up the menu at `at`.
     void HandleTrayMessage(int iconId, int mouseMessage, const QPoint& at);
-    // The menu currently popped up, if any.
-    QMenu* openMenu() const { return menu_; }
+    // The tray menu, made with the icon (nothing before AddIcon()).
+    QMenu* menu() const { return menu_; }
 
 signals:
     void showWindowRequested();
@@ -41,5 +42,5 @@ private:
     int iconId_;
     const ClientProfile& profile_;
     QSystemTrayIcon* tray_ = nullptr;
-    QPointer<QMenu> menu_;
+    QMenu* menu_ = nullptr; // owned here: a menu can only have a widget for its parent
 };

@@ -3,19 +3,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+QStringList skinSearchRoots() {
+    QStringList roots{QDir::currentPath()};
+    if (QCoreApplication::instance()) {
+        const QDir bin(QCoreApplication::applicationDirPath());
+        roots << bin.path() << QDir::cleanPath(bin.filePath(QStringLiteral("../share/vaultry")));
+    }
+    return roots;
+}
 
 QString skinPath(const QString& relative) {
-    QStringList roots{QDir::currentPath()};
-    if (QCoreApplication::instance())
-        roots << QCoreApplication::applicationDirPath();
-#ifdef VAULTRY_DATA_DIR
-    roots << QStringLiteral(VAULTRY_DATA_DIR);
-#endif
-    for (const QString& data :
-         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
-        roots << QDir(data).filePath(QStringLiteral("vaultry"));
-    for (const QString& root : roots) {
+    for (const QString& root : skinSearchRoots()) {
         const QString candidate = QDir(root).filePath(relative);
         if (QFileInfo(candidate).isFile())
             return candidate;

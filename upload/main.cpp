@@ -1,3 +1,5 @@
+#include "DesktopApplication.h"
+#include "ProgramStart.h"
 #include "UploadStartup.h"
 
 #ifdef VAULTRY_HAVE_BANNER
@@ -7,12 +9,28 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    const ProgramInfo info{
+        QStringLiteral("Vaultry_UPLOAD"),
+        QStringLiteral("The Vaultry upload client. The service's web page starts it while its "
+                       "page control runs, and feeds it the member's upload lists; it reads no "
+                       "other argument."),
+        {}};
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, info))
+        return *answered;
+    QuietToolkitLogging();
+    if (!BeginDisplayStart(argc, argv, info.name))
+        return 1;
 #ifdef VAULTRY_HAVE_BANNER
     CCustomOccManager::prepareApplication();
 #endif
     QApplication app(argc, argv);
+    EndDisplayStart();
     QApplication::setApplicationName(QStringLiteral("Vaultry_UPLOAD"));
     QApplication::setQuitOnLastWindowClosed(false);
+    SetUpDesktopApplication(DesktopId::Upload);
+    static const char* const skins[] = {"images/upload_bg.bmp", "images/config_bg.bmp", nullptr};
+    if (!RequireSkins(info.name, skins))
+        return 1;
 #ifdef VAULTRY_HAVE_BANNER
     CCustomOccManager banners; // every banner of the program gets its site from here
 #endif

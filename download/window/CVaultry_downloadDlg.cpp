@@ -158,7 +158,8 @@ int CVaultry_downloadDlg::chosenRow() const {
 void CVaultry_downloadDlg::openChosenFolder() {
     if (engine_->table().count() == 0)
         return;
-    ShellSeam::current().openFolder(engine_->table().record(chosenRow()).folder);
+    const FileRecord& record = engine_->table().record(chosenRow());
+    ShellSeam::current().openFolder(record.folder, record.localPath());
 }
 
 void CVaultry_downloadDlg::openChosenFile() {

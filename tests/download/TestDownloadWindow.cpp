@@ -2,6 +2,7 @@
 #include "CFileList.h"
 #include "CFileOverCheck.h"
 #include "CFolderSelect.h"
+#include "CTrayicon.h"
 #include "CUser_button.h"
 #include "CVaultry_downloadDlg.h"
 #include "FileServiceProcess.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSystemTrayIcon>
 #include <QtTest>
 
 // The download window offscreen, with every box answered by the test.
@@ -235,6 +237,11 @@ private slots:
         QVERIFY(!visibleOnDesk());
         QTest::keyClick(&window, Qt::Key_Return);
         QVERIFY(!window.hasEnded());
+        // A left click on the tray icon brings a hidden window back.
+        window.showNormal();
+        window.hide();
+        emit window.tray()->findChild<QSystemTrayIcon*>()->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(visibleOnDesk());
 
         // One waiting file: the exit asks, and "No" keeps the program.
         window.showNormal();

@@ -118,7 +118,7 @@ class RecordingShell : public ShellSeam {
 public:
     QStringList urls, folders, files;
     void openUrl(const QString& u) override { urls << u; }
-    void openFolder(const QString& p) override { folders << p; }
+    void openFolder(const QString& p, const QString&) override { folders << p; }
     void openFile(const QString& p) override { files << p; }
 };
 

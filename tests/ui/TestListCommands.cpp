@@ -28,7 +28,7 @@ class RecordingShell : public ShellSeam {
 public:
     QStringList urls;
     void openUrl(const QString& url) override { urls << url; }
-    void openFolder(const QString&) override {}
+    void openFolder(const QString&, const QString&) override {}
     void openFile(const QString&) override {}
 };
 
@@ -125,19 +125,30 @@ private slots:
         tray.HandleTrayMessage(129, TrayMessage::RightButtonDown, {});
         tray.HandleTrayMessage(TrayMessage::IconId, 513, {});
         QCOMPARE(show.count(), 0);
-        QVERIFY(!tray.openMenu());
+        QVERIFY(!tray.menu()->isVisible());
         tray.HandleTrayMessage(TrayMessage::IconId, TrayMessage::LeftDoubleClick, {});
         QCOMPARE(show.count(), 1);
 
+        // The menu is the icon's context menu, for the tray host to show.
+        auto* icon = tray.findChild<QSystemTrayIcon*>();
+        QVERIFY(icon);
+        QCOMPARE(icon->contextMenu(), tray.menu());
         tray.HandleTrayMessage(TrayMessage::IconId, TrayMessage::RightButtonDown, QPoint(40, 50));
-        QMenu* menu = tray.openMenu();
-        QVERIFY(menu);
+        QMenu* menu = tray.menu();
         QVERIFY(menu->isVisible());
         QCOMPARE(menu->pos(), QPoint(40, 50));
         menu->findChild<QAction*>(QStringLiteral("id32773"))->trigger();
         QCOMPARE(command.count(), 1);
         QCOMPARE(command.at(0).at(0).toInt(), TrayCommand::Settings);
         menu->close();
+
+        // The host's activations: a left click (Trigger, how StatusNotifierItem hosts report
+        // it) and a double click ask for the window; the context request is the host's.
+        for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                            QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
+            emit icon->activated(reason);
+        QCOMPARE(show.count(), 3);
+        QVERIFY(!menu->isVisible());
     }
 
     void windowCommands() {

@@ -10,7 +10,8 @@
 // it carries out the page action the link holds (PageSession.h) and ends; it shows boxes and
 // the file chooser, so it runs a QApplication (VAULTRY_MODAL_LOG answers the boxes and
 // VAULTRY_CHOSEN_FILES the chooser, FileChooser.h). It exits 0 when the work was handed over
-// or the member cancelled the chooser, 1 when a box told why not, 2 on a usage error.
+// or the member cancelled the chooser, 1 when a box told why not or there is no display, 2 on
+// a usage error. --help and --version answer on standard output.
 //
 // Texts are given in UTF-8 and travel as code page 949 bytes with a terminating NUL.
 // send exits 0 when the window answered, 1 when no window of that class exists, 2 on any
@@ -18,8 +19,10 @@
 // command delivered, 2 when a command was not delivered or the class cannot be registered.
 // allow records that the member chose these files for the upload list KEY (the upload client
 // reads no other file for it); it exits 0, or 2 when a path is not a regular file.
+#include "DesktopApplication.h"
 #include "PageControl.h"
 #include "PageSession.h"
+#include "ProgramStart.h"
 #include "TextCodec.h"
 #include "UploadChoices.h"
 #include "WindowBus.h"
@@ -37,13 +40,14 @@ constexpr int kExitDelivered = 0;
 constexpr int kExitNoWindow = 1;
 constexpr int kExitError = 2;
 
+const char kUsage[] = "usage: vaultry-pagectl page LINK\n"
+                      "       vaultry-pagectl serve [--download-command TEXT]... "
+                      "[--upload-command TEXT]... [--once]\n"
+                      "       vaultry-pagectl send --class NAME --tag N TEXT\n"
+                      "       vaultry-pagectl allow KEY PATH...\n";
+
 void usage() {
-    std::fputs("usage: vaultry-pagectl page LINK\n"
-               "       vaultry-pagectl serve [--download-command TEXT]... "
-               "[--upload-command TEXT]... [--once]\n"
-               "       vaultry-pagectl send --class NAME --tag N TEXT\n"
-               "       vaultry-pagectl allow KEY PATH...\n",
-               stderr);
+    std::fputs(kUsage, stderr);
 }
 
 int fail(const QString& why) {
@@ -153,9 +157,13 @@ int allow(const QStringList& args) {
 }
 
 int page(int argc, char** argv) {
+    if (!BeginDisplayStart(argc, argv, QStringLiteral("vaultry-pagectl")))
+        return kExitNoWindow;
     QApplication app(argc, argv);
+    EndDisplayStart();
     QApplication::setApplicationName(QStringLiteral("vaultry-pagectl"));
     QApplication::setQuitOnLastWindowClosed(false);
+    SetUpDesktopApplication(DesktopId::PageControl);
     const QStringList args = QCoreApplication::arguments().mid(2);
     if (args.size() != 1) {
         usage();
@@ -167,6 +175,23 @@ int page(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const ProgramInfo info{
+        QStringLiteral("vaultry-pagectl"),
+        QStringLiteral(
+            "The page control for browsers and scripts.\n\n"
+            "  page LINK     carry out a vastrelle-page:// link of the service's web page\n"
+            "                (file chooser, download or upload hand-off)\n"
+            "  serve [--download-command TEXT]... [--upload-command TEXT]... [--once]\n"
+            "                answer the clients' announcements with manager commands\n"
+            "  send --class NAME --tag N TEXT\n"
+            "                send one command to a running client\n"
+            "  allow KEY PATH...\n"
+            "                record the member's choice of files for an upload list"),
+        {{QStringLiteral("command"), QStringLiteral("page, serve, send or allow.")},
+         {QStringLiteral("[arguments...]"), QStringLiteral("The command's arguments.")}}};
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, info))
+        return *answered;
+    QuietToolkitLogging();
     // Only the page control shows anything; the others run without a display.
     if (argc > 1 && qstrcmp(argv[1], "page") == 0)
         return page(argc, argv);

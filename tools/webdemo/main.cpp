@@ -7,41 +7,66 @@
 // picture of the page, presses "다운로드" and hands the link to the handler the .desktop files
 // in DIR name for it (as the desktop would run it), waits for the handler to end; then, with
 // --upload, presses "업로드" and answers the page control's chooser with those files.
+#include "CCustomOccManager.h"
+#include "ProgramStart.h"
 #include "WebDemo.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
+namespace {
+
+const QCommandLineOption kPage(QStringLiteral("page"), QStringLiteral("The file page."),
+                               QStringLiteral("URL"));
+const QCommandLineOption kApplications(QStringLiteral("applications"),
+                                       QStringLiteral("Folder of the link handlers."),
+                                       QStringLiteral("DIR"));
+const QCommandLineOption kMember(QStringLiteral("member"), QStringLiteral("Member id."),
+                                 QStringLiteral("ID"));
+const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
+                                     QStringLiteral("Picture of the page."),
+                                     QStringLiteral("FILE"));
+const QCommandLineOption kUpload(QStringLiteral("upload"),
+                                 QStringLiteral("A file the chooser answers with."),
+                                 QStringLiteral("FILE"));
+
+void addOptions(QCommandLineParser& parser) {
+    parser.addOptions({kPage, kApplications, kMember, kScreenshot, kUpload});
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    const ProgramInfo info{QStringLiteral("vaultry-webdemo"),
+                           QStringLiteral("The demo's browser: the member's file page, offscreen, "
+                                          "its buttons pressed and its links handed to the "
+                                          "link handlers."),
+                           {},
+                           addOptions};
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, info))
+        return *answered;
+    QuietToolkitLogging();
+    if (!BeginDisplayStart(argc, argv, info.name))
+        return 1;
+    CCustomOccManager::prepareApplication(); // the web engine's attribute and quiet flags
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vaultry-webdemo"));
+    EndDisplayStart();
+    QApplication::setApplicationName(info.name);
+    QApplication::setApplicationVersion(ProgramVersion());
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption page(QStringLiteral("page"), QStringLiteral("The file page."),
-                                  QStringLiteral("URL"));
-    const QCommandLineOption applications(QStringLiteral("applications"),
-                                          QStringLiteral("Folder of the link handlers."),
-                                          QStringLiteral("DIR"));
-    const QCommandLineOption member(QStringLiteral("member"), QStringLiteral("Member id."),
-                                    QStringLiteral("ID"));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Picture of the page."),
-                                        QStringLiteral("FILE"));
-    const QCommandLineOption upload(QStringLiteral("upload"),
-                                    QStringLiteral("A file the chooser answers with."),
-                                    QStringLiteral("FILE"));
-    parser.addOptions({page, applications, member, screenshot, upload});
+    parser.addVersionOption();
+    addOptions(parser);
     parser.process(app);
-    if (!parser.isSet(page) || !parser.isSet(applications) || !parser.isSet(member)) {
+    if (!parser.isSet(kPage) || !parser.isSet(kApplications) || !parser.isSet(kMember)) {
         parser.showHelp(2);
     }
     WebDemoOptions options;
-    options.page = QUrl(parser.value(page));
-    options.applications = parser.value(applications);
-    options.member = parser.value(member);
-    options.screenshot = parser.value(screenshot);
-    options.uploadFiles = parser.values(upload);
+    options.page = QUrl(parser.value(kPage));
+    options.applications = parser.value(kApplications);
+    options.member = parser.value(kMember);
+    options.screenshot = parser.value(kScreenshot);
+    options.uploadFiles = parser.values(kUpload);
     WebDemo demo(options);
     return demo.run();
 }

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QtGlobal>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace {
@@ -42,6 +44,15 @@ QByteArray CCustomOccManager::ChromiumFlags(const QByteArray& given, bool offscr
         flags.append("--disable-gpu");
     if (root && !hasFlag(flags, "--no-sandbox"))
         flags.append("--no-sandbox");
+    // Chromium's own log lines (GL, sandbox, fonts) would fill the member's console; flags
+    // given for logging are left as they are.
+    const bool loggingGiven = std::any_of(flags.cbegin(), flags.cend(), [](const QByteArray& f) {
+        return f.startsWith("--log-level") || f.startsWith("--enable-logging") ||
+               f == "--disable-logging";
+    });
+    if (!loggingGiven)
+        flags << "--disable-logging"
+              << "--log-level=3";
     return flags.join(' ');
 }
 

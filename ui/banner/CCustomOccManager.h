@@ -21,7 +21,8 @@ public:
 
     // Call before QApplication exists. The banner's web engine needs OpenGL contexts shared
     // across windows, and needs Chromium flags that fit the machine: no GPU when there is no
-    // screen to draw on, and no sandbox when running as root, where Chromium refuses it.
+    // screen to draw on, no sandbox when running as root, where Chromium refuses it, and no
+    // Chromium log lines on the console.
     static void prepareApplication();
     // The flags prepareApplication() puts in QTWEBENGINE_CHROMIUM_FLAGS, given those already
     // there; flags already given are kept and never doubled.
