@@ -160,10 +160,7 @@ QImage drawConfigSkin() {
     return image;
 }
 
-QImage drawAppIcon(bool download, int side) {
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
+void paintAppIcon(QPainter& p, bool download, qreal side) {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF box(side * 0.04, side * 0.04, side * 0.92, side * 0.92);
     QLinearGradient g(box.topLeft(), box.bottomLeft());
@@ -183,6 +180,13 @@ QImage drawAppIcon(bool download, int side) {
                              QPointF(c.x() + 0.16 * s, c.y() - dir * 0.02 * s)});
     p.drawLine(QPointF(c.x() - 0.24 * s, c.y() + 0.28 * s),
                QPointF(c.x() + 0.24 * s, c.y() + 0.28 * s));
+}
+
+QImage drawAppIcon(bool download, int side) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    paintAppIcon(p, download, side);
     return image;
 }
 

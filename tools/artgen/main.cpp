@@ -2,6 +2,7 @@
 // and tray icons, the three skin pictures, and the resource list that compiles them in.
 // Usage: vaultry-artgen <res folder>
 #include "ButtonArt.h"
+#include "IconTheme.h"
 #include "SkinArt.h"
 
 #include <QDir>
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     out.icon("upload", 128, drawAppIcon(false, 64), out.upload);
     out.icon("upload", 141, drawTrayIcon(false, 32), out.upload);
 
+    out.ok &= writeIconTheme(out.root);
     out.ok &= writeQrc(out.root, out.download, out.upload);
     if (!out.ok) {
         std::fprintf(stderr, "vaultry-artgen: could not write every picture\n");
