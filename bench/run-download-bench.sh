@@ -4,7 +4,7 @@
 set -euo pipefail
 . "$(dirname "$0")/nginx-yardstick.sh"
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build bench
 scripts/build.sh >/dev/null
 address=127.0.0.20
 work=$(mktemp -d /tmp/vaultry-bench.XXXXXX)

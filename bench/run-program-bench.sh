@@ -29,7 +29,7 @@ if ! [[ "$runs" =~ ^[1-9][0-9]*$ ]]; then
 fi
 
 # --- packages and build ---------------------------------------------------------------------
-scripts/install-deps.sh
+scripts/install-deps.sh build bench
 bench_packages=(nginx-light curl aria2 time)
 missing=()
 for p in "${bench_packages[@]}"; do

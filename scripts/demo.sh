@@ -9,32 +9,43 @@
 #                            vastrelle:// and vastrelle-page:// links registered for this run
 #                            only; without a display, an offscreen browser presses the page's
 #                            buttons (tools/webdemo) and saves demo-run/web-page.png
+#   --bind ADDR              the file service's address (default 127.0.0.1); the service's
+#                            ports are fixed, so a second demo runs beside the first on another
+#                            loopback address, in demo-run-ADDR
 set -euo pipefail
 cd "$(dirname "$0")/.."
 web=0
-case "${1:-}" in
-  "") ;;
-  --web) web=1 ;;
-  *) echo "usage: scripts/demo.sh [--web]" >&2; exit 2 ;;
-esac
-scripts/install-deps.sh
+address=127.0.0.1
+usage() { echo "usage: scripts/demo.sh [--web] [--bind ADDR]" >&2; exit 2; }
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --web) web=1 ;;
+    --bind) [ $# -ge 2 ] || usage; address=$2; shift ;;
+    *) usage ;;
+  esac
+  shift
+done
+scripts/install-deps.sh build demo
 scripts/build.sh
 root=$PWD
 demo=$root/demo-run
+[ "$address" = 127.0.0.1 ] || demo=$root/demo-run-$address
 rm -rf "$demo"
 mkdir -p "$demo/config/Vastrelle" "$demo/runtime" "$demo/downloads"
 chmod 700 "$demo/runtime"
 member_config="${XDG_CONFIG_HOME:-$HOME/.config}"
 export XDG_CONFIG_HOME="$demo/config" XDG_RUNTIME_DIR="$demo/runtime"
-export VAULTRY_FILE_SERVER=127.0.0.1 VAULTRY_HOMEPAGE=http://127.0.0.1:7580
+export VAULTRY_FILE_SERVER=$address VAULTRY_HOMEPAGE=http://$address:7580
 
-build/bin/vaultry-fileservice --demo --demo-root "$demo/files" --store "$demo/store" \
-  > "$demo/service.log" 2>&1 &
+build/bin/vaultry-fileservice --bind "$address" --demo --demo-root "$demo/files" \
+  --store "$demo/store" > "$demo/service.log" 2>&1 &
 service=$!
 trap 'kill $service 2>/dev/null || true' EXIT
 for _ in $(seq 50); do grep -q '^listening on' "$demo/service.log" && break; sleep 0.1; done
 if ! grep -q '^listening on' "$demo/service.log"; then
-  cat "$demo/service.log"; echo "the file service did not start"; exit 1
+  cat "$demo/service.log"
+  echo "the file service did not start on $address (another demo there? try --bind 127.0.0.2)"
+  exit 1
 fi
 link=$(sed -n 's/^launch link: //p' "$demo/service.log")
 
@@ -127,7 +138,7 @@ mkdir -p "$uploads"
 head -c $((1536 * 1024)) /dev/urandom > "$uploads/올릴 사진.jpg"
 printf '업로드 예제 메모입니다.\n' > "$uploads/메모.txt"
 
-page="http://127.0.0.1:7580/"
+page="http://$address:7580/"
 if [ "$headless" = 0 ]; then
   echo "the member's file page: $page"
   echo "type the member id 'demo', tick files and press 다운로드 (into $demo/downloads),"
