@@ -8,6 +8,7 @@
 #include "ProgramStart.h"
 #include "TestEnvironment.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
@@ -105,6 +106,13 @@ private slots:
             QSKIP("the package has not been built: run `cpack -G DEB` in the build folder "
                   "(scripts/test.sh does)");
         deb_ = build.filePath(debs.first());
+        // A package left from an earlier build would be checked against today's programs.
+        const QDateTime made = QFileInfo(deb_).lastModified();
+        for (const char* program : {"Vaultry_DOWN", "Vaultry_UPLOAD", "vaultry-pagectl"})
+            if (QFileInfo(TestEnvironment::binary(program)).lastModified() > made)
+                QSKIP(qPrintable(QStringLiteral("%1 is older than the build's %2: run `cpack -G "
+                                                "DEB` in the build folder again")
+                                     .arg(debs.first(), program)));
         for (const char* tool : {"dpkg-deb", "desktop-file-validate", "appstreamcli", "file"})
             QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(),
                      qPrintable(QStringLiteral("%1 is missing: scripts/install-deps.sh test "
