@@ -2,6 +2,7 @@
 
 #include "FileIconProxyModel.h"
 #include "KitFont.h"
+#include "KitTexts.h"
 #include "TransferTable.h"
 
 #include <QHeaderView>
@@ -28,6 +29,10 @@ CFileList::CFileList(QWidget* parent) : QTableView(parent) {
     setTextElideMode(Qt::ElideMiddle);
     setIconSize(QSize(16, 16));
     setFocusPolicy(Qt::StrongFocus);
+    // One stop for Tab: the arrow keys move inside the list, Tab goes on to the next control.
+    setTabKeyNavigation(false);
+    setAccessibleName(KitText::list().name);
+    setAccessibleDescription(KitText::list().description);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
     verticalHeader()->hide();

@@ -7,7 +7,8 @@
 
 // Off-screen drawing surface for one paint: the picture is composed here, starting from a
 // fill colour, and reaches the target in a single copy when the object goes out of scope,
-// so frequent repaints never show half-drawn states.
+// so frequent repaints never show half-drawn states. The surface has as many pixels as the
+// target shows for the rectangle.
 class CMemDC {
 public:
     CMemDC(QPainter& target, const QRect& rect, const QColor& fill);

@@ -1,14 +1,56 @@
 #include "CPic_Progress.h"
 
+#include "DensityArt.h"
 #include "KitFont.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QLinearGradient>
 #include <QPainter>
+
+namespace {
+
+// A screen reader sees a progress bar with the window's name for it, its position within the
+// range, and the caption as its value text ("37%/100%(...)").
+class ProgressAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ProgressAccessible(CPic_Progress* bar)
+        : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value)
+            return bar()->caption;
+        return QAccessibleWidget::text(kind);
+    }
+    QVariant currentValue() const override { return bar()->position(); }
+    void setCurrentValue(const QVariant&) override {} // shown, never set by the member
+    QVariant maximumValue() const override { return bar()->upper(); }
+    QVariant minimumValue() const override { return bar()->lower(); }
+    QVariant minimumStepSize() const override { return 0; }
+
+private:
+    CPic_Progress* bar() const { return static_cast<CPic_Progress*>(widget()); }
+};
+
+QAccessibleInterface* progressFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("CPic_Progress") && object && object->isWidgetType())
+        return new ProgressAccessible(static_cast<CPic_Progress*>(object));
+    return nullptr;
+}
+
+} // namespace
 
 CPic_Progress::CPic_Progress(QWidget* parent)
     : QFrame(parent),
       // The layout asked for a thin face; Gulim has a single weight, so regular is the look.
       captionFont_(gulimFont(12)) {
+    static const bool accessible = (QAccessible::installFactory(progressFactory), true);
+    Q_UNUSED(accessible);
     setFrameStyle(QFrame::Panel | QFrame::Sunken); // the thin "static edge" of the window
     setLineWidth(1);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -45,6 +87,10 @@ void CPic_Progress::SetPos(quint32 position, bool repaint) {
     position_ = position;
     if (repaint)
         update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, position_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 int CPic_Progress::fillWidth() const {
@@ -60,10 +106,15 @@ void CPic_Progress::resizeEvent(QResizeEvent* event) {
     surface_ = QImage();
 }
 
-void CPic_Progress::compose() {
+void CPic_Progress::compose(qreal ratio) {
+    // The surface has the screen's own density: the caption stays as sharp as any text.
     const QRect bar(QPoint(0, 0), contentsRect().size());
-    if (surface_.size() != bar.size())
-        surface_ = QImage(bar.size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    const QSize device =
+        QSize(qRound(bar.width() * ratio), qRound(bar.height() * ratio)).expandedTo(QSize(1, 1));
+    if (surface_.size() != device || surface_.devicePixelRatio() != ratio) {
+        surface_ = QImage(device, QImage::Format_RGB32);
+        surface_.setDevicePixelRatio(ratio);
+    }
     QPainter painter(&surface_);
     const QColor background =
         backgroundColour == QColor(0, 0, 0) ? QColor(200, 200, 200) : backgroundColour;
@@ -83,8 +134,8 @@ void CPic_Progress::compose() {
 }
 
 void CPic_Progress::paintEvent(QPaintEvent*) {
-    compose();
     QPainter painter(this);
-    painter.drawImage(contentsRect().topLeft(), surface_);
+    compose(deviceRatio(painter));
+    painter.drawImage(QRectF(contentsRect()), surface_);
     drawFrame(&painter);
 }

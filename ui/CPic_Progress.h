@@ -45,7 +45,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void compose();
+    void compose(qreal ratio);
 
     quint32 position_ = 0;
     quint32 upper_ = 100;

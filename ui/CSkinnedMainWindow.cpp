@@ -12,7 +12,7 @@
 #include "KitResources.h"
 #include "ModalSeam.h"
 #include "Protocol.h"
-#include "SkinPath.h"
+#include "TabOrder.h"
 #include "TransferEngineBase.h"
 #include "TrayCommand.h"
 #include "WindowBus.h"
@@ -118,8 +118,7 @@ bool CSkinnedMainWindow::runSharedCommand(int id) {
 }
 
 void CSkinnedMainWindow::loadSkin(const QString& skinFile) {
-    const QString path = skinPath(skinFile);
-    if (path.isEmpty() || !skin_.load(path))
+    if (!skin_.load(skinFile))
         return; // the window keeps its dialog size and is not centred
     setFixedSize(skin_.size());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -130,18 +129,24 @@ void CSkinnedMainWindow::loadSkin(const QString& skinFile) {
 }
 
 CButtontoImage* CSkinnedMainWindow::imageButton(int id, int bitmap, QRect units, int top,
-                                                int bottom, int left, int right) {
+                                                int bottom, int left, int right,
+                                                const ControlText& text,
+                                                const ControlText& alternate) {
     auto* button = new CButtontoImage(this);
     button->setObjectName(ControlName(id));
     button->setGeometry(units);
     button->LoadImages(profile_.resources, bitmap, 4, top, bottom, left, right);
+    button->setTexts(text, alternate);
     connect(button, &QAbstractButton::clicked, this, [this, id] { onCommand(id); });
     return button;
 }
 
-QLabel* CSkinnedMainWindow::statusLabel(int id, QRect units, const QColor& background) {
+QLabel* CSkinnedMainWindow::statusLabel(int id, QRect units, const QColor& background,
+                                        const QString& title) {
     auto* label = new QLabel(this);
     label->setObjectName(ControlName(id));
+    label->setProperty("lineTitle", title);
+    setLineText(label, QString());
     label->setGeometry(units);
     label->setFont(gulimFont(11));
     QPalette palette = label->palette();
@@ -162,11 +167,21 @@ QCheckBox* CSkinnedMainWindow::checkBox(int id, const QString& text, int x, int 
     return box;
 }
 
+void CSkinnedMainWindow::setLineText(QLabel* line, const QString& text) {
+    line->setText(text);
+    // Read as "속도 1.2MB/s"; an empty line still has its name.
+    const QString title = line->property("lineTitle").toString();
+    line->setAccessibleName(text.isEmpty() ? title : title + QLatin1Char(' ') + text);
+}
+
 void CSkinnedMainWindow::createStatusLines(int statusId, int speedId, int remainingId, int y) {
     const QColor background(250, 252, 228);
-    statusLine_ = statusLabel(statusId, DialogUnits::rect(13, 48, 203, 8), background);
-    speedLine_ = statusLabel(speedId, DialogUnits::rect(248, y, 36, 8), background);
-    remainingLine_ = statusLabel(remainingId, DialogUnits::rect(320, y, 34, 8), background);
+    statusLine_ =
+        statusLabel(statusId, DialogUnits::rect(13, 48, 203, 8), background, KitText::statusLine());
+    speedLine_ =
+        statusLabel(speedId, DialogUnits::rect(248, y, 36, 8), background, KitText::speedCaption());
+    remainingLine_ = statusLabel(remainingId, DialogUnits::rect(320, y, 34, 8), background,
+                                 KitText::remainingCaption());
 }
 
 void CSkinnedMainWindow::createBars(int fileId, int totalId) {
@@ -183,6 +198,12 @@ void CSkinnedMainWindow::createBars(int fileId, int totalId) {
     }
     totalBar_->setObjectName(QStringLiteral("totalBar"));
     fileBar_->setObjectName(QStringLiteral("fileBar"));
+    fileBar_->setAccessibleName(KitText::fileBarCaption());
+    totalBar_->setAccessibleName(KitText::totalBarCaption());
+}
+
+void CSkinnedMainWindow::orderTabs() {
+    orderTabsByScreen(this);
 }
 
 void CSkinnedMainWindow::joinWindowBus(const char* className,
@@ -221,13 +242,13 @@ void CSkinnedMainWindow::addTrayIcon(const QString& tip) {
 // ---- TransferHost -----------------------------------------------------------------------
 
 void CSkinnedMainWindow::showStatus(const QString& text) {
-    statusLine_->setText(text);
+    setLineText(statusLine_, text);
 }
 void CSkinnedMainWindow::showSpeed(const QString& text) {
-    speedLine_->setText(text);
+    setLineText(speedLine_, text);
 }
 void CSkinnedMainWindow::showRemaining(const QString& text) {
-    remainingLine_->setText(text);
+    setLineText(remainingLine_, text);
 }
 
 static void showOnBar(CPic_Progress* bar, int position, const QString& caption) {
@@ -327,8 +348,7 @@ void CSkinnedMainWindow::quit() {
 void CSkinnedMainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    if (!skin_.isNull())
-        painter.drawPixmap(0, 0, skin_);
+    skin_.draw(painter, QPoint(0, 0));
 }
 
 void CSkinnedMainWindow::keyPressEvent(QKeyEvent* event) {

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "ClientProfile.h"
+#include "DensityArt.h"
+#include "KitTexts.h"
 #include "TransferHost.h"
 #include <functional>
 
 #include <QDialog>
 #include <QHash>
-#include <QPixmap>
 #include <memory>
 
 class CButtontoImage;
@@ -88,10 +89,15 @@ protected:
     // The transfer list over the engine's table, where both windows have it.
     CFileList* createList(int id, TransferTable* table);
 
-    // Building blocks, in dialog units; each control is named "id<control id>".
+    // Building blocks, in dialog units; each control is named "id<control id>". A button is
+    // named for screen readers as its art labels it (`alternate`: in its alternate state).
     CButtontoImage* imageButton(int id, int bitmap, QRect units, int top, int bottom, int left,
-                                int right);
-    QLabel* statusLabel(int id, QRect units, const QColor& background);
+                                int right, const ControlText& text,
+                                const ControlText& alternate = {});
+    // A status line; `title` is what a screen reader says before the line's text.
+    QLabel* statusLabel(int id, QRect units, const QColor& background, const QString& title);
+    // Shows `text` on a status line made by statusLabel().
+    static void setLineText(QLabel* line, const QString& text);
     // A check box of the row under the list, drawn over the skin; its text may run up to the
     // next control.
     QCheckBox* checkBox(int id, const QString& text, int x, int width);
@@ -99,6 +105,8 @@ protected:
     void createBars(int fileId, int totalId);
     void setStartStopButton(CButtontoImage* button) { startStop_ = button; }
     void addTrayIcon(const QString& tip);
+    // Puts the controls' Tab order into screen order; called once every control exists.
+    void orderTabs();
     // Puts the window on the window bus under `className`; messages reach `handler`.
     void joinWindowBus(const char* className, std::function<qint64(const CopyData&)> handler);
     // Tells the page control, when one runs, that this window waits for its commands: `text`
@@ -115,7 +123,7 @@ private:
     WindowBus* bus_ = nullptr;
     void loadSkin(const QString& skinFile);
 
-    QPixmap skin_;
+    SkinPicture skin_;
     QLabel* statusLine_ = nullptr;
     QLabel* speedLine_ = nullptr;
     QLabel* remainingLine_ = nullptr;

@@ -34,7 +34,7 @@ void CTrayicon::AddIcon(const QString& tip) {
                         HandleTrayMessage(iconId_, TrayMessage::LeftDoubleClick, QPoint());
                 });
     }
-    tray_->setIcon(QIcon(profile_.resources + QString::number(profile_.trayIcon) + ".png"));
+    tray_->setIcon(kitIcon(profile_.resources + QString::number(profile_.trayIcon) + ".png"));
     const QString text = tip.isEmpty() ? profile_.caption : tip;
     tray_->setToolTip(text.left(127));
     // Without a tray host the icon would only produce warnings; the program works on.

@@ -1,5 +1,8 @@
 #include "KitResources.h"
 
+#include "DensityArt.h"
+
+#include <QFile>
 #include <QtGlobal>
 
 static void initArt() {
@@ -12,6 +15,14 @@ void ensureKitResources() {
 }
 
 QIcon programIcon(const ClientProfile& profile) {
+    return kitIcon(profile.resources + QStringLiteral("128.png"));
+}
+
+QIcon kitIcon(const QString& path) {
     ensureKitResources();
-    return QIcon(profile.resources + QStringLiteral("128.png"));
+    QIcon icon;
+    icon.addFile(path);
+    if (const QString twin = twinPath(path); QFile::exists(twin))
+        icon.addFile(twin);
+    return icon;
 }

@@ -11,3 +11,6 @@ void ensureKitResources();
 
 // The program's window icon (resource 128).
 QIcon programIcon(const ClientProfile& profile);
+// The icon of a numbered picture such as ":/download/146.png", with its twin drawn at twice
+// the size for scaled screens.
+QIcon kitIcon(const QString& path);

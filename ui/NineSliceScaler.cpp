@@ -42,12 +42,17 @@ void blitWithStretch(QImage& target, int dx, int dy, int dw, int dh, const QImag
     }
 }
 
+SliceMargins scaledMargins(const SliceMargins& m, int factor) {
+    return {m.top * factor, m.bottom * factor, m.left * factor, m.right * factor};
+}
+
 QImage buildNineSliceCell(const QImage& strip, int cellIndex, int cellCount, QSize size,
-                          const SliceMargins& m) {
+                          const SliceMargins& m, bool keepAlpha) {
     if (strip.isNull() || cellCount < 1 || cellIndex < 0 || cellIndex >= cellCount ||
         size.isEmpty())
         return {};
-    const QImage source = strip.convertToFormat(QImage::Format_RGB32);
+    const QImage::Format format = keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    const QImage source = strip.convertToFormat(format);
     const int W = size.width();
     const int H = size.height();
     const int Hs = source.height();
@@ -55,8 +60,8 @@ QImage buildNineSliceCell(const QImage& strip, int cellIndex, int cellCount, QSi
     const int x0 = cellIndex * cw;
     const int T = m.top, B = m.bottom, L = m.left, R = m.right;
 
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(kTransparentKey);
+    QImage image(size, format);
+    image.fill(keepAlpha ? QRgb(0) : kTransparentKey);
 
     // Corners, unscaled.
     blitWithStretch(image, 0, 0, L, T, source, x0, 0, L, T);

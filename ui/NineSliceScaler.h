@@ -32,5 +32,10 @@ void blitWithStretch(QImage& target, int dx, int dy, int dw, int dh, const QImag
 // Builds cell `cellIndex` of a horizontal strip of `cellCount` equal cells, scaled to `size`
 // by nine-slice scaling: corners unscaled, edges and centre stretched. Pixels that no piece
 // covers keep the transparent key colour. Returns a null image for an unusable strip.
+// With `keepAlpha` the strip's alpha is part of its pixels (our PNG art, which needs no key):
+// the cell keeps it, and pixels that no piece covers are fully transparent.
 QImage buildNineSliceCell(const QImage& strip, int cellIndex, int cellCount, QSize size,
-                          const SliceMargins& margins);
+                          const SliceMargins& margins, bool keepAlpha = false);
+
+// The same margins for art drawn at `factor` times the size.
+SliceMargins scaledMargins(const SliceMargins& margins, int factor);

@@ -6,8 +6,9 @@
 #include "DialogUnits.h"
 #include "FolderChooser.h"
 #include "KitFont.h"
+#include "KitTexts.h"
 #include "SettingsStore.h"
-#include "SkinPath.h"
+#include "TabOrder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -60,11 +61,15 @@ Vaultry_Config::Vaultry_Config(const ClientProfile& profile, QWidget* parent)
     setPalette(lightPalette());
     setFont(gulimFont(11));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The window has no caption; a screen reader still names it.
+    setAccessibleName(KitText::settingsWindow());
     createControls();
     fitButtonTexts();
     loadBackground();
     loadButtonImages();
     fillFromStore();
+    orderTabsByScreen(this);
+    tabStopOnChecked(fileOver_);
     folder_->setFocus();
     new FaceDrag(this);
 }
@@ -81,9 +86,13 @@ void Vaultry_Config::createControls() {
     label(QStringLiteral("전송 완료시 : "), 36, 209, 60, 11);
 
     folder_ = place<QLineEdit>(ids_.folderEdit, 88, 53, 136, 12);
+    folder_->setAccessibleName(KitText::defaultFolderField());
     browse_ = place<CButtontoImage>(ids_.browse, 228, 52, 36, 14);
     save_ = place<CButtontoImage>(ids_.save, 100, 243, 43, 16);
     cancel_ = place<CButtontoImage>(ids_.cancel, 158, 243, 43, 16);
+    browse_->setTexts(KitText::browse());
+    save_->setTexts(KitText::save());
+    cancel_->setTexts(KitText::cancel());
     connect(browse_, &QAbstractButton::clicked, this, &Vaultry_Config::Browse);
     connect(save_, &QAbstractButton::clicked, this, &Vaultry_Config::Save);
     connect(cancel_, &QAbstractButton::clicked, this, &Vaultry_Config::Cancel);
@@ -135,11 +144,8 @@ void Vaultry_Config::fitButtonTexts() {
 }
 
 void Vaultry_Config::loadBackground() {
-    const QString path = skinPath(QStringLiteral("images/config_bg.bmp"));
-    if (!path.isEmpty())
-        background_.load(path);
-    if (background_.isNull() || background_.size().isEmpty()) {
-        background_ = QPixmap();
+    if (!background_.load(QStringLiteral("images/config_bg.bmp")) || background_.size().isEmpty()) {
+        background_ = SkinPicture();
         resize(DialogUnits::toPixels(kLayoutWidth), DialogUnits::toPixels(kLayoutHeight));
         return;
     }
@@ -218,7 +224,7 @@ void Vaultry_Config::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     if (!background_.isNull()) {
-        painter.drawPixmap(0, 0, background_);
+        background_.draw(painter, QPoint(0, 0));
     } else {
         painter.setPen(QColor(0xb0, 0xbc, 0xc8));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));

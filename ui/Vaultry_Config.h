@@ -2,9 +2,9 @@
 
 #include "ClientProfile.h"
 #include "ConfigControlIds.h"
+#include "DensityArt.h"
 
 #include <QDialog>
-#include <QPixmap>
 #include <QPoint>
 
 class CButtontoImage;
@@ -47,7 +47,7 @@ private:
 
     const ClientProfile& profile_;
     ConfigControlIds ids_;
-    QPixmap background_;
+    SkinPicture background_;
     QLineEdit* folder_ = nullptr;
     CButtontoImage* browse_ = nullptr;
     CButtontoImage* save_ = nullptr;

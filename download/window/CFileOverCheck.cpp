@@ -1,6 +1,7 @@
 #include "CFileOverCheck.h"
 
 #include "DialogUnits.h"
+#include "TabOrder.h"
 
 #include <QButtonGroup>
 #include <QLabel>
@@ -39,14 +40,14 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     overwrite_ = new QRadioButton(QStringLiteral("덮어쓰기"), this);
     overwrite_->setObjectName(QStringLiteral("id1021"));
     fitWidth(overwrite_, DialogUnits::rect(50, 30, 40, 10));
-    overwrite_->setFocusPolicy(Qt::NoFocus);
     resume_ = new QRadioButton(QStringLiteral("이어받기"), this);
     resume_->setObjectName(QStringLiteral("id1022"));
     fitWidth(resume_, DialogUnits::rect(100, 30, 40, 10));
-    resume_->setFocusPolicy(Qt::NoFocus);
-    auto* group = new QButtonGroup(this);
-    group->addButton(overwrite_);
-    group->addButton(resume_);
+    // Both answers can be reached from the keyboard: Tab stops at the chosen one, the arrow
+    // keys choose the other, and Enter confirms through "확인" whatever has the focus.
+    group_ = new QButtonGroup(this);
+    group_->addButton(overwrite_);
+    group_->addButton(resume_);
     overwrite_->setChecked(true);
 
     auto* ok = new QPushButton(QStringLiteral("확인"), this);
@@ -55,6 +56,8 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     ok->setDefault(true);
     ok->setFocus();
     connect(ok, &QPushButton::clicked, this, [this] { done(choice()); });
+    orderTabsByScreen(this);
+    tabStopOnChecked(group_);
 }
 
 int CFileOverCheck::choice() const {

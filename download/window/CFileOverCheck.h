@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QButtonGroup;
 class QLabel;
 class QRadioButton;
 
@@ -23,4 +24,5 @@ public slots:
 private:
     QRadioButton* overwrite_;
     QRadioButton* resume_;
+    QButtonGroup* group_;
 };

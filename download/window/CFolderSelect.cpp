@@ -3,6 +3,7 @@
 #include "DialogUnits.h"
 #include "FolderChooser.h"
 #include "SettingsStore.h"
+#include "TabOrder.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -22,6 +23,7 @@ CFolderSelect::CFolderSelect(QWidget* parent)
     folder_ = new QLineEdit(SettingsStore::ReadText(SettingKey::DefaultFolder), this);
     folder_->setObjectName(QStringLiteral("id1025"));
     folder_->setGeometry(DialogUnits::rect(14, 23, 173, 12));
+    folder_->setAccessibleName(frame->title());
     auto* choose = new QPushButton(QStringLiteral("폴더선택"), this);
     choose->setObjectName(QStringLiteral("id1056"));
     choose->setGeometry(DialogUnits::rect(194, 22, 37, 15));
@@ -39,6 +41,7 @@ CFolderSelect::CFolderSelect(QWidget* parent)
 
     connect(choose, &QPushButton::clicked, this, &CFolderSelect::pickFolder);
     connect(ok, &QPushButton::clicked, this, &CFolderSelect::confirm);
+    orderTabsByScreen(this);
 }
 
 void CFolderSelect::pickFolder() {
@@ -55,10 +58,13 @@ void CFolderSelect::confirm() {
 }
 
 void CFolderSelect::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape do not close it.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-        event->key() == Qt::Key_Escape) {
+    // Enter and Escape do not close it. Enter on a focused button presses that button, as
+    // Space does.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter || event->key() == Qt::Key_Escape) {
         event->accept();
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); enter && button)
+            button->click();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -66,23 +66,28 @@ void CVaultry_downloadDlg::loadSettingsIntoWindow() {
 
 void CVaultry_downloadDlg::buildControls() {
     using DialogUnits::rect;
-    imageButton(ExitButton, 140, rect(354, 16, 9, 9), 0, 73, 73, 73);
-    imageButton(HideButton, 143, rect(343, 16, 9, 9), 0, 73, 73, 73);
-    imageButton(MinimiseButton, 142, rect(332, 16, 9, 9), 0, 73, 73, 73);
-    imageButton(MoveUpButton, 139, rect(28, 219, 13, 15), 0, 18, 0, 80);
-    imageButton(MoveDownButton, 134, rect(43, 219, 13, 15), 0, 18, 0, 80);
-    imageButton(MoveTopButton, 138, rect(13, 219, 13, 16), 0, 18, 0, 80);
-    imageButton(MoveBottomButton, 131, rect(58, 219, 13, 15), 0, 18, 0, 80);
-    imageButton(DeleteSelectedButton, 133, rect(74, 219, 48, 16), 0, 18, 0, 320);
-    imageButton(DeleteCompletedButton, 132, rect(126, 219, 48, 16), 0, 18, 0, 320);
-    imageButton(SettingsButton, 136, rect(312, 94, 43, 14), 0, 58, 0, 224);
-    imageButton(OpenFolderButton, 178, rect(252, 94, 57, 14), 0, 58, 0, 224);
-    imageButton(OpenFileButton, 183, rect(234, 219, 38, 36), 0, 29, 0, 328);
-    setStartStopButton(imageButton(StartStopButton, 137, rect(276, 219, 38, 36), 0, 29, 0, 328));
-    imageButton(ExitButton2, 179, rect(318, 219, 37, 36), 0, 29, 0, 328);
+    imageButton(ExitButton, 140, rect(354, 16, 9, 9), 0, 73, 73, 73, KitText::close());
+    imageButton(HideButton, 143, rect(343, 16, 9, 9), 0, 73, 73, 73, KitText::hide());
+    imageButton(MinimiseButton, 142, rect(332, 16, 9, 9), 0, 73, 73, 73, KitText::minimise());
+    imageButton(MoveUpButton, 139, rect(28, 219, 13, 15), 0, 18, 0, 80, KitText::moveUp());
+    imageButton(MoveDownButton, 134, rect(43, 219, 13, 15), 0, 18, 0, 80, KitText::moveDown());
+    imageButton(MoveTopButton, 138, rect(13, 219, 13, 16), 0, 18, 0, 80, KitText::moveToTop());
+    imageButton(MoveBottomButton, 131, rect(58, 219, 13, 15), 0, 18, 0, 80,
+                KitText::moveToBottom());
+    imageButton(DeleteSelectedButton, 133, rect(74, 219, 48, 16), 0, 18, 0, 320,
+                KitText::deleteSelected());
+    imageButton(DeleteCompletedButton, 132, rect(126, 219, 48, 16), 0, 18, 0, 320,
+                KitText::deleteCompleted());
+    imageButton(SettingsButton, 136, rect(312, 94, 43, 14), 0, 58, 0, 224, KitText::settings());
+    imageButton(OpenFolderButton, 178, rect(252, 94, 57, 14), 0, 58, 0, 224, KitText::openFolder());
+    imageButton(OpenFileButton, 183, rect(234, 219, 38, 36), 0, 29, 0, 328, KitText::openFile());
+    setStartStopButton(imageButton(StartStopButton, 137, rect(276, 219, 38, 36), 0, 29, 0, 328,
+                                   KitText::start(), KitText::stop()));
+    imageButton(ExitButton2, 179, rect(318, 219, 37, 36), 0, 29, 0, 328, KitText::exit());
 
     createStatusLines(StatusLine, SpeedLine, RemainingLine, 49);
-    folderLine_ = statusLabel(FolderLine, rect(52, 97, 195, 11), QColor(242, 242, 242));
+    folderLine_ = statusLabel(FolderLine, rect(52, 97, 195, 11), QColor(242, 242, 242),
+                              KitText::folderCaption());
     createBars(FileBar, TotalBar);
 
     createList(List, &engine_->table());
@@ -102,6 +107,7 @@ void CVaultry_downloadDlg::buildControls() {
     banner->setObjectName(ControlName(Banner));
     banner->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/download.html"));
 #endif
+    orderTabs();
 }
 
 // ---- requests -----------------------------------------------------------------------------
@@ -184,7 +190,7 @@ void CVaultry_downloadDlg::openRowFile(int row) {
 // ---- DownloadHost ---------------------------------------------------------------------------
 
 void CVaultry_downloadDlg::showFolder(const QString& folder) {
-    folderLine_->setText(folder);
+    setLineText(folderLine_, folder);
 }
 std::optional<QString> CVaultry_downloadDlg::chooseFolder(const QString& title) {
     QString folder;

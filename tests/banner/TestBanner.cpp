@@ -265,12 +265,14 @@ private slots:
         QTest::keyClick(target, Qt::Key_Backspace, Qt::ControlModifier);
         QTest::keyClick(target, Qt::Key_A);
         QTest::keyClick(target, Qt::Key_Left);
+        // Tab goes on to the window's next control; the page never keeps the keyboard.
         QTest::keyClick(target, Qt::Key_Tab);
-        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view, "keys.indexOf('Tab') >= 0").toBool(), 10000);
-        QCOMPARE(evaluate(view, "keys.join(',')").toString(), QString("a,ArrowLeft,Tab"));
-        // Backspace removed nothing from the field; the letter went in.
+        QTest::keyClick(target, Qt::Key_B);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view, "keys.indexOf('b') >= 0").toBool(), 10000);
+        QCOMPARE(evaluate(view, "keys.join(',')").toString(), QString("a,ArrowLeft,b"));
+        // Backspace removed nothing from the field; the letters went in.
         QCOMPARE(evaluate(view, "document.getElementById('field').value").toString(),
-                 QString("xya"));
+                 QString("xyba"));
 
         // Release and other kinds of Backspace events are held back as well.
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Backspace, Qt::NoModifier);

@@ -1,6 +1,7 @@
 #include "ButtonArt.h"
 
 #include "DialogUnits.h"
+#include "KitTexts.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -11,9 +12,13 @@ using namespace ArtStyle;
 using DialogUnits::rect;
 
 QImage drawButtonFace(const QImage& background, const ButtonLook& look, bool pressed) {
-    QImage face = background.convertToFormat(QImage::Format_RGB32);
+    // Drawn in the button's own units; a background of a higher ratio gives a face drawn at
+    // that many pixels per unit, text included.
+    QImage face = background.convertToFormat(
+        background.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    face.setDevicePixelRatio(background.devicePixelRatio());
     QPainter p(&face);
-    const QRectF area(0, 0, face.width(), face.height());
+    const QRectF area(QPointF(0, 0), face.deviceIndependentSize());
     paintFace(p, area, look.face, pressed);
     const QColor ink = inkFor(look.face);
     const QPointF shift(0, pressed && look.face != Face::TitleGlyph ? 1 : 0);
@@ -107,11 +112,15 @@ void fillGaps(QImage& strip, std::vector<char>& used, const QRect& cell) {
 
 } // namespace
 
-QImage composeStrip(const StripSpec& layout, const QImage& windowPicture) {
-    QImage strip(layout.stripSize, QImage::Format_RGB32);
-    strip.fill(kTransparentKey);
+namespace {
+
+// The cells of `layout` (sizes in pixels) from faces drawn over `background`; with `alpha` the
+// strip keeps the faces' transparency and parts no button pixel comes from stay transparent,
+// otherwise they stay magenta.
+QImage compose(const StripSpec& layout, const QImage& background, bool alpha) {
+    QImage strip(layout.stripSize, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    strip.fill(alpha ? QRgb(0) : kTransparentKey);
     std::vector<char> used(size_t(strip.width() * strip.height()), 0);
-    const QImage background = windowPicture.copy(layout.button);
     const int cellWidth = layout.stripSize.width() / 4;
     for (int cell = 0; cell < 4; ++cell) {
         // Cells: normal, pressed, alternate pressed, alternate normal.
@@ -133,6 +142,23 @@ QImage composeStrip(const StripSpec& layout, const QImage& windowPicture) {
     return strip;
 }
 
+} // namespace
+
+QImage composeStrip(const StripSpec& layout, const QImage& windowPicture) {
+    return compose(layout, windowPicture.copy(layout.button), false);
+}
+
+QImage composeTwinStrip(const StripSpec& layout) {
+    StripSpec twice = layout;
+    twice.stripSize = layout.stripSize * 2;
+    twice.margins = scaledMargins(layout.margins, 2);
+    twice.button = QRect(layout.button.topLeft() * 2, layout.button.size() * 2);
+    QImage clear(twice.button.size(), QImage::Format_ARGB32_Premultiplied);
+    clear.fill(Qt::transparent);
+    clear.setDevicePixelRatio(2);
+    return compose(twice, clear, true);
+}
+
 namespace {
 
 ButtonLook titleLook(Glyph glyph) {
@@ -150,8 +176,8 @@ const SliceMargins kDelete{0, 18, 0, 320};
 const SliceMargins kWide{0, 58, 0, 224};
 const SliceMargins kBig{0, 29, 0, 328};
 
-const ButtonLook kStart{Face::Primary, Glyph::Play, QStringLiteral("시작"), true};
-const ButtonLook kStop{Face::Stop, Glyph::Stop, QStringLiteral("정지"), true};
+const ButtonLook kStart{Face::Primary, Glyph::Play, KitText::startLabel(), true};
+const ButtonLook kStop{Face::Stop, Glyph::Stop, KitText::stopLabel(), true};
 
 } // namespace
 
@@ -172,13 +198,19 @@ QList<StripSpec> downloadWindowStrips() {
         same(139, {96, 24}, kMove, rect(28, 219, 13, 15), with(Glyph::Up, {})),
         same(134, {96, 24}, kMove, rect(43, 219, 13, 15), with(Glyph::Down, {})),
         same(131, {96, 24}, kMove, rect(58, 219, 13, 15), with(Glyph::ToBottom, {})),
-        same(133, {336, 23}, kDelete, rect(74, 219, 48, 16), with(Glyph::None, "삭제")),
-        same(132, {336, 23}, kDelete, rect(126, 219, 48, 16), with(Glyph::None, "완료삭제")),
-        same(136, {300, 21}, kWide, rect(312, 94, 43, 14), with(Glyph::None, "환경설정")),
-        same(178, {404, 21}, kWide, rect(252, 94, 57, 14), with(Glyph::None, "폴더열기")),
-        same(183, {268, 53}, kBig, rect(234, 219, 38, 36), with(Glyph::File, "파일열기", true)),
+        same(133, {336, 23}, kDelete, rect(74, 219, 48, 16),
+             with(Glyph::None, KitText::deleteLabel())),
+        same(132, {336, 23}, kDelete, rect(126, 219, 48, 16),
+             with(Glyph::None, KitText::deleteCompletedLabel())),
+        same(136, {300, 21}, kWide, rect(312, 94, 43, 14),
+             with(Glyph::None, KitText::settingsLabel())),
+        same(178, {404, 21}, kWide, rect(252, 94, 57, 14),
+             with(Glyph::None, KitText::openFolderLabel())),
+        same(183, {268, 53}, kBig, rect(234, 219, 38, 36),
+             with(Glyph::File, KitText::openFileLabel(), true)),
         {137, {268, 53}, kBig, rect(276, 219, 38, 36), kStart, kStop},
-        same(179, {264, 53}, kBig, rect(318, 219, 37, 36), with(Glyph::Power, "종료", true)),
+        same(179, {264, 53}, kBig, rect(318, 219, 37, 36),
+             with(Glyph::Power, KitText::exitLabel(), true)),
     };
 }
 
@@ -194,9 +226,12 @@ QList<StripSpec> uploadWindowStrips() {
         same(151, {96, 24}, kMove, rect(28, 219, 13, 15), with(Glyph::Up, {})),
         same(145, {96, 24}, kMove, rect(43, 219, 13, 15), with(Glyph::Down, {})),
         same(155, {96, 24}, kMove, rect(58, 219, 13, 15), with(Glyph::ToBottom, {})),
-        same(150, {336, 23}, kDelete, rect(74, 219, 48, 16), with(Glyph::None, "삭제")),
-        same(153, {336, 23}, kDelete, rect(126, 219, 48, 16), with(Glyph::None, "완료삭제")),
-        same(156, {300, 21}, kWide, rect(312, 94, 43, 14), with(Glyph::None, "환경설정")),
+        same(150, {336, 23}, kDelete, rect(74, 219, 48, 16),
+             with(Glyph::None, KitText::deleteLabel())),
+        same(153, {336, 23}, kDelete, rect(126, 219, 48, 16),
+             with(Glyph::None, KitText::deleteCompletedLabel())),
+        same(156, {300, 21}, kWide, rect(312, 94, 43, 14),
+             with(Glyph::None, KitText::settingsLabel())),
         {154, {268, 52}, {0, 21, 0, 300}, rect(318, 219, 37, 36), kStart, kStop},
     };
 }
@@ -207,11 +242,11 @@ QList<StripSpec> configStrips(int save, int cancel, int browse) {
     const SliceMargins wide{0, 76, 0, 304};
     return {
         same(save, {304, 24}, wide, rect(100, 243, 43, 16),
-             {Face::Primary, Glyph::None, QStringLiteral("저장"), false}),
+             {Face::Primary, Glyph::None, KitText::saveLabel(), false}),
         same(cancel, {304, 24}, wide, rect(158, 243, 43, 16),
-             {Face::Secondary, Glyph::None, QStringLiteral("취소"), false}),
+             {Face::Secondary, Glyph::None, KitText::cancelLabel(), false}),
         same(browse, {252, 21}, {0, 63, 0, 252}, rect(228, 52, 36, 14),
-             {Face::Secondary, Glyph::Folder, QStringLiteral("찾기"), false}),
+             {Face::Secondary, Glyph::Folder, KitText::browseLabel(), false}),
     };
 }
 

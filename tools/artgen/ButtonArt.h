@@ -32,8 +32,13 @@ struct StripSpec {
 // reproduce the drawn faces pixel for pixel. Parts of a cell the button never shows stay
 // magenta.
 QImage composeStrip(const StripSpec& layout, const QImage& windowPicture);
+// The strip's twin at twice every size, drawn at that size: the faces alone on transparency
+// (PNG alpha takes the key colour's place), so the window picture shows around them. The
+// kit cuts it with the margins doubled.
+QImage composeTwinStrip(const StripSpec& layout);
 
-// The face of one cell at the button's size.
+// The face of one cell at the button's size, over `background` (the button's own units;
+// a background of device pixel ratio 2 gives the face drawn at twice the pixels).
 QImage drawButtonFace(const QImage& background, const ButtonLook& look, bool pressed);
 
 QList<StripSpec> downloadWindowStrips();

@@ -2,6 +2,7 @@
 
 #include "ArtStyle.h"
 #include "DialogUnits.h"
+#include "KitTexts.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -18,9 +19,17 @@ const QSize kConfigSize(toPixels(303), toPixels(273));
 void paintWindowBase(QPainter& p, const QSize& size, int bandHeight) {
     p.fillRect(QRect(QPoint(0, 0), size), kBody);
     paintTitleBand(p, QRect(0, 0, size.width(), bandHeight));
-    p.setPen(kBorder);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(0, 0, size.width() - 1, size.height() - 1));
+    // The outline as four bands: the outermost pixel at any scale.
+    const int w = size.width(), h = size.height();
+    for (const QRect& edge :
+         {QRect(0, 0, w, 1), QRect(0, h - 1, w, 1), QRect(0, 0, 1, h), QRect(w - 1, 0, 1, h)})
+        p.fillRect(edge, kBorder);
+}
+
+QImage canvas(const QSize& size, int scale) {
+    QImage image(size * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    return image;
 }
 
 void label(QPainter& p, const QRect& r, const QString& text, int flags, int size = 12,
@@ -70,22 +79,22 @@ void paintStatusArea(QPainter& p, bool download) {
     const QRect speed = rect(248, 49, 36, 8);
     const QRect remaining = rect(320, 49, 34, 8);
     label(p, QRect(speed.left() - 42, speed.top() - 2, 38, speed.height() + 4),
-          QStringLiteral("속도"), Qt::AlignRight | Qt::AlignVCenter, 11);
+          KitText::speedCaption(), Qt::AlignRight | Qt::AlignVCenter, 11);
     label(p, QRect(remaining.left() - 54, remaining.top() - 2, 50, remaining.height() + 4),
-          QStringLiteral("남은시간"), Qt::AlignRight | Qt::AlignVCenter, 11);
+          KitText::remainingCaption(), Qt::AlignRight | Qt::AlignVCenter, 11);
     const QRect fileBar = rect(50, 65, 304, 12);
     const QRect totalBar = rect(50, 80, 304, 12);
     label(p, QRect(20, fileBar.top(), fileBar.left() - 24, fileBar.height()),
-          QStringLiteral("현재파일"), Qt::AlignLeft | Qt::AlignVCenter, 11, kInk, true);
+          KitText::fileBarCaption(), Qt::AlignLeft | Qt::AlignVCenter, 11, kInk, true);
     label(p, QRect(20, totalBar.top(), totalBar.left() - 24, totalBar.height()),
-          QStringLiteral("전체"), Qt::AlignLeft | Qt::AlignVCenter, 11, kInk, true);
+          KitText::totalBarCaption(), Qt::AlignLeft | Qt::AlignVCenter, 11, kInk, true);
     frameAround(p, fileBar.adjusted(1, 1, -1, -1), QColor(232, 232, 232));
     frameAround(p, totalBar.adjusted(1, 1, -1, -1), QColor(232, 232, 232));
     if (download) {
         const QRect folder = rect(52, 97, 195, 11);
         paintCard(p, QRectF(folder.adjusted(-4, -2, 2, 2)), kFolderField, kFrame, 3);
         label(p, QRect(20, folder.top(), folder.left() - 24, folder.height()),
-              QStringLiteral("저장폴더"), Qt::AlignLeft | Qt::AlignVCenter, 11, kInk, true);
+              KitText::folderCaption(), Qt::AlignLeft | Qt::AlignVCenter, 11, kInk, true);
     } else {
         label(p, QRect(20, rect(0, 94, 1, 14).top(), 300, rect(0, 94, 1, 14).height()),
               QStringLiteral("업로드할 파일은 웹페이지에서 추가합니다"),
@@ -113,8 +122,8 @@ void paintListAndBanner(QPainter& p, bool download) {
           Qt::AlignRight | Qt::AlignVCenter, 10, QColor(0x8a, 0x9b, 0xab));
 }
 
-QImage drawMainSkin(bool download) {
-    QImage image(kMainSize, QImage::Format_RGB32);
+QImage drawMainSkin(bool download, int scale) {
+    QImage image = canvas(kMainSize, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing);
     paintWindowBase(p, kMainSize, 56);
@@ -126,16 +135,16 @@ QImage drawMainSkin(bool download) {
 
 } // namespace
 
-QImage drawDownloadSkin() {
-    return drawMainSkin(true);
+QImage drawDownloadSkin(int scale) {
+    return drawMainSkin(true, scale);
 }
 
-QImage drawUploadSkin() {
-    return drawMainSkin(false);
+QImage drawUploadSkin(int scale) {
+    return drawMainSkin(false, scale);
 }
 
-QImage drawConfigSkin() {
-    QImage image(kConfigSize, QImage::Format_RGB32);
+QImage drawConfigSkin(int scale) {
+    QImage image = canvas(kConfigSize, scale);
     QPainter p(&image);
     paintWindowBase(p, kConfigSize, 46);
     paintGlyph(p, QRectF(16, 13, 20, 20), Glyph::Gear, Qt::white);

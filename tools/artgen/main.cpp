@@ -1,5 +1,7 @@
 // Draws every picture of the two clients from code: the numbered button strips, the window
-// and tray icons, the three skin pictures, and the resource list that compiles them in.
+// and tray icons, the three skin pictures, and the resource list that compiles them in. Each
+// is drawn twice: at its own size, and afresh at twice the size beside it ("NAME@2x.png",
+// never an enlargement of the first), for scaled screens.
 // Usage: vaultry-artgen <res folder>
 #include "ButtonArt.h"
 #include "IconTheme.h"
@@ -18,6 +20,14 @@ bool saveBitmap(const QImage& image, const QString& path) {
     return image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
 }
 
+bool savePng(const QImage& image, const QString& path) {
+    return image.save(path, "PNG");
+}
+
+QString twinName(const QString& name) {
+    return name.left(name.lastIndexOf(QLatin1Char('.'))) + QStringLiteral("@2x.png");
+}
+
 struct Output {
     QDir root;
     QStringList download;
@@ -29,13 +39,20 @@ struct Output {
         for (const StripSpec& layout : layouts) {
             const QString name = QStringLiteral("%1.bmp").arg(layout.id);
             ok &= saveBitmap(composeStrip(layout, picture), root.filePath(folder + "/" + name));
-            listed << name;
+            ok &= savePng(composeTwinStrip(layout), root.filePath(folder + "/" + twinName(name)));
+            listed << name << twinName(name);
         }
     }
-    void icon(const QString& folder, int id, const QImage& image, QStringList& listed) {
+    void icon(const QString& folder, int id, const QImage& image, const QImage& twin,
+              QStringList& listed) {
         const QString name = QStringLiteral("%1.png").arg(id);
-        ok &= image.save(root.filePath(folder + "/" + name), "PNG");
-        listed << name;
+        ok &= savePng(image, root.filePath(folder + "/" + name));
+        ok &= savePng(twin, root.filePath(folder + "/" + twinName(name)));
+        listed << name << twinName(name);
+    }
+    void skin(const QString& name, const QImage& picture, const QImage& twin) {
+        ok &= saveBitmap(picture, root.filePath(QStringLiteral("images/") + name));
+        ok &= savePng(twin, root.filePath(QStringLiteral("images/") + twinName(name)));
     }
 };
 
@@ -75,19 +92,19 @@ int main(int argc, char** argv) {
     const QImage downloadSkin = drawDownloadSkin();
     const QImage uploadSkin = drawUploadSkin();
     const QImage configSkin = drawConfigSkin();
-    out.ok &= saveBitmap(downloadSkin, out.root.filePath("images/download_bg.bmp"));
-    out.ok &= saveBitmap(uploadSkin, out.root.filePath("images/upload_bg.bmp"));
-    out.ok &= saveBitmap(configSkin, out.root.filePath("images/config_bg.bmp"));
+    out.skin(QStringLiteral("download_bg.bmp"), downloadSkin, drawDownloadSkin(2));
+    out.skin(QStringLiteral("upload_bg.bmp"), uploadSkin, drawUploadSkin(2));
+    out.skin(QStringLiteral("config_bg.bmp"), configSkin, drawConfigSkin(2));
 
     out.strips("download", downloadWindowStrips(), downloadSkin, out.download);
     out.strips("download", downloadConfigStrips(), configSkin, out.download);
     out.strips("upload", uploadWindowStrips(), uploadSkin, out.upload);
     out.strips("upload", uploadConfigStrips(), configSkin, out.upload);
 
-    out.icon("download", 128, drawAppIcon(true, 64), out.download);
-    out.icon("download", 146, drawTrayIcon(true, 32), out.download);
-    out.icon("upload", 128, drawAppIcon(false, 64), out.upload);
-    out.icon("upload", 141, drawTrayIcon(false, 32), out.upload);
+    out.icon("download", 128, drawAppIcon(true, 64), drawAppIcon(true, 128), out.download);
+    out.icon("download", 146, drawTrayIcon(true, 32), drawTrayIcon(true, 64), out.download);
+    out.icon("upload", 128, drawAppIcon(false, 64), drawAppIcon(false, 128), out.upload);
+    out.icon("upload", 141, drawTrayIcon(false, 32), drawTrayIcon(false, 64), out.upload);
 
     out.ok &= writeIconTheme(out.root);
     out.ok &= writeQrc(out.root, out.download, out.upload);

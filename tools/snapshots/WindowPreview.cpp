@@ -5,7 +5,6 @@
 #include "CPic_Progress.h"
 #include "DialogUnits.h"
 #include "KitFont.h"
-#include "SkinPath.h"
 #include "TransferTable.h"
 
 #include <QCheckBox>
@@ -15,7 +14,7 @@
 WindowPreview::WindowPreview(const ClientProfile& profile, TransferTable* table)
     : profile_(profile) {
     const bool download = &profile == &ClientProfile::download();
-    skin_.load(skinPath(download ? "images/download_bg.bmp" : "images/upload_bg.bmp"));
+    skin_.load(download ? "images/download_bg.bmp" : "images/upload_bg.bmp");
     setFixedSize(skin_.isNull() ? QSize(557, 488) : skin_.size());
     setFont(gulimFont(11));
     QPalette light = palette();
@@ -109,5 +108,5 @@ void WindowPreview::addBar(int x, int y, int w, int h, quint32 position, const Q
 void WindowPreview::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    p.drawPixmap(0, 0, skin_);
+    skin_.draw(p, QPoint(0, 0));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClientProfile.h"
+#include "DensityArt.h"
 
 #include <QWidget>
 
@@ -27,6 +28,6 @@ private:
     void addBar(int x, int y, int w, int h, quint32 position, const QString& caption);
 
     const ClientProfile& profile_;
-    QPixmap skin_;
+    SkinPicture skin_;
     CFileList* list_ = nullptr;
 };

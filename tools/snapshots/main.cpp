@@ -1,6 +1,7 @@
-// Renders each kit widget and the settings dialog offscreen into PNG files, so the look can
-// be judged without a desktop. Usage: vaultry-snapshots [output folder]
-// (default: build/snapshots beside the bin folder).
+// Renders each kit widget, the settings dialog and both clients' windows offscreen into PNG
+// files, so the look can be judged without a desktop: once for each screen scale the windows
+// meet on laptops (1, 1.5 and 2), into the folders x1, x1.5 and x2.
+// Usage: vaultry-snapshots [output folder] (default: build/snapshots beside the bin folder).
 #include "CButtontoImage.h"
 #include "CFileList.h"
 #include "CPic_Progress.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -54,16 +56,25 @@ bool save(QWidget& widget, const QDir& out, const QString& name) {
     return ok;
 }
 
-// The title-bar buttons and the small buttons under the list, four times enlarged.
+// The title-bar buttons and the small buttons under the list, four times enlarged (each
+// screen pixel a 4 x 4 block, so the art's own pixels can be judged).
 bool zoomed(QWidget& window, const QDir& out, const QString& name) {
     const QImage shot = window.grab().toImage();
-    const QRect parts[] = {QRect(486, 18, 64, 26), QRect(14, 322, 260, 40)};
-    QImage sheet(4 * 260, 4 * (26 + 40) + 8, QImage::Format_RGB32);
+    const qreal ratio = shot.devicePixelRatio();
+    const auto device = [ratio](const QRect& r) {
+        return QRect(qRound(r.x() * ratio), qRound(r.y() * ratio), qRound(r.width() * ratio),
+                     qRound(r.height() * ratio));
+    };
+    const QRect parts[] = {device(QRect(486, 18, 64, 26)), device(QRect(14, 322, 260, 40))};
+    QImage sheet(4 * parts[1].width(), 4 * (parts[0].height() + parts[1].height()) + 8,
+                 QImage::Format_RGB32);
     sheet.fill(Qt::white);
     QPainter p(&sheet);
     int y = 0;
     for (const QRect& part : parts) {
-        p.drawImage(QPoint(0, y), shot.copy(part).scaled(part.size() * 4));
+        QImage piece = shot.copy(part);
+        piece.setDevicePixelRatio(1);
+        p.drawImage(QPoint(0, y), piece.scaled(part.size() * 4));
         y += part.height() * 4 + 8;
     }
     p.end();
@@ -99,7 +110,10 @@ bool buttonSheet(const QDir& out, const ClientProfile& profile) {
     QApplication::processEvents();
     const QList<CButtontoImage*> buttons = window.findChildren<CButtontoImage*>();
     const int cell = 100;
-    QImage sheet(cell * 4 + 60, 70 * int(buttons.size()) + 10, QImage::Format_RGB32);
+    const qreal ratio = qApp->devicePixelRatio();
+    const QSize size(cell * 4 + 60, 70 * int(buttons.size()) + 10);
+    QImage sheet(size * ratio, QImage::Format_RGB32);
+    sheet.setDevicePixelRatio(ratio);
     sheet.fill(QColor(0xee, 0xf3, 0xf7));
     QPainter p(&sheet);
     int y = 10;
@@ -176,9 +190,9 @@ bool dialogs(const QDir& out) {
     return ok;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// One scale's pictures, in a process of its own: the scale is fixed when the application
+// starts.
+int shootAtScale(int argc, char** argv, const QString& target) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Settings of its own, so the pictures never show (or touch) the user's settings.
     QTemporaryDir settings;
@@ -189,8 +203,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     SettingsStore::EnsureDefaults();
     SettingsStore::WriteText(SettingKey::DefaultFolder, "/home/user/Documents/Willowmere");
-    const QString target = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                    : QApplication::applicationDirPath() + "/../snapshots";
     QDir out(target);
     if (!out.mkpath(".")) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(target));
@@ -205,5 +217,35 @@ int main(int argc, char** argv) {
     ok &= dialogs(out);
     ok &= downloadClientShots(out);
     ok &= uploadClientShots(out);
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QStringList args = [&] {
+        QStringList list;
+        for (int i = 1; i < argc; ++i)
+            list << QString::fromLocal8Bit(argv[i]);
+        return list;
+    }();
+    if (args.size() == 2 && args[0] == QLatin1String("--one-scale"))
+        return shootAtScale(argc, argv, args[1]);
+    QCoreApplication app(argc, argv);
+    const QString target =
+        !args.isEmpty() ? args[0] : QCoreApplication::applicationDirPath() + "/../snapshots";
+    bool ok = true;
+    for (const char* scale : {"1", "1.5", "2"}) {
+        QProcess shots;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(scale));
+        shots.setProcessEnvironment(env);
+        shots.setProcessChannelMode(QProcess::ForwardedChannels);
+        shots.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--one-scale"),
+                     QDir(target).filePath(QStringLiteral("x") + QString::fromLatin1(scale))});
+        ok &= shots.waitForFinished(-1) && shots.exitStatus() == QProcess::NormalExit &&
+              shots.exitCode() == 0;
+    }
     return ok ? 0 : 1;
 }

@@ -3,12 +3,34 @@
 #include "DesktopSeams.h"
 #include "ModalSeam.h"
 
+#include <QApplication>
 #include <QChildEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QWebEngineView>
 #include <memory>
 
 namespace {
+
+// The banner is something to look at and click, never a place the keyboard gets stuck in:
+// Tab passes over it, and a Tab that reaches it (after a click in the page) goes on to the
+// window's next control, as it would from any other control.
+void passFocusOn(QWidget* from, bool backward) {
+    QWidget* window = from ? from->window() : nullptr;
+    if (!window)
+        return;
+    QKeyEvent tab(QEvent::KeyPress, backward ? Qt::Key_Backtab : Qt::Key_Tab,
+                  backward ? Qt::ShiftModifier : Qt::NoModifier);
+    QApplication::sendEvent(window, &tab);
+}
+
+bool isTabKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
 
 // A page that exists only to catch the address of a window a banner page asked for, and
 // hands it to the member's browser.
@@ -115,6 +137,28 @@ bool CCustomControlSite::eventFilter(QObject* watched, QEvent* event) {
         watch(static_cast<QChildEvent*>(event)->child());
     if (event->type() == QEvent::ContextMenu)
         return true;
+    if (watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        // The engine gives the widgets it makes Tab focus once they are built: taken away as
+        // soon as they are polished, a click still gives the page the keyboard.
+        if ((event->type() == QEvent::Polish || event->type() == QEvent::Show) &&
+            (widget->focusPolicy() & Qt::TabFocus))
+            widget->setFocusPolicy(Qt::ClickFocus);
+        if (isTabKey(event)) {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            passFocusOn(widget, key->key() == Qt::Key_Backtab ||
+                                    key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+        if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+                QMetaObject::invokeMethod(
+                    widget,
+                    [widget, reason] { passFocusOn(widget, reason == Qt::BacktabFocusReason); },
+                    Qt::QueuedConnection);
+        }
+    }
     if (IsSwallowedKey(event))
         return true;
     return QWebEnginePage::eventFilter(watched, event);

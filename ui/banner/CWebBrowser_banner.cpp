@@ -3,12 +3,31 @@
 #include "CCustomControlSite.h"
 #include "CCustomOccManager.h"
 
+#include "KitTexts.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
+namespace {
+
+// For a screen reader the banner is one named region; the page's own content lies inside it.
+QAccessibleInterface* bannerFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("CWebBrowser_banner") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Section);
+    return nullptr;
+}
+
+} // namespace
+
 CWebBrowser_banner::CWebBrowser_banner(QWidget* parent) : QWidget(parent) {
-    setFocusPolicy(Qt::NoFocus); // the view takes the focus once it exists
+    static const bool accessible = (QAccessible::installFactory(bannerFactory), true);
+    Q_UNUSED(accessible);
+    setAccessibleName(KitText::banner());
+    // Tab never stops here; a click gives the page the keyboard (see the site's filter).
+    setFocusPolicy(Qt::NoFocus);
 }
 
 CWebBrowser_banner::~CWebBrowser_banner() = default;
@@ -46,6 +65,7 @@ void CWebBrowser_banner::createView() {
     if (view_)
         return;
     view_ = new QWebEngineView(this);
+    view_->setFocusPolicy(Qt::ClickFocus);
     view_->setGeometry(rect());
     site_ = CCustomOccManager::instance()->CreateSite(view_);
     if (!pendingUrl_.isEmpty())

@@ -65,17 +65,21 @@ void CBellcove_uploadDlg::buildControls() {
     createBars(FileBar, TotalBar);
 
     // The buttons and their picture strips.
-    imageButton(ExitButton, 133, rect(354, 16, 9, 9), 0, 16, 16, 16);
-    imageButton(HideButton, 132, rect(343, 16, 9, 9), 0, 16, 16, 16);
-    imageButton(MinimiseButton, 134, rect(332, 16, 9, 9), 0, 16, 16, 16);
-    imageButton(MoveUpButton, 151, rect(28, 219, 13, 15), 0, 18, 0, 80);
-    imageButton(MoveDownButton, 145, rect(43, 219, 13, 15), 0, 18, 0, 80);
-    imageButton(MoveTopButton, 146, rect(13, 219, 13, 16), 0, 18, 0, 80);
-    imageButton(MoveBottomButton, 155, rect(58, 219, 13, 15), 0, 18, 0, 80);
-    imageButton(DeleteSelectedButton, 150, rect(74, 219, 48, 16), 0, 18, 0, 320);
-    imageButton(DeleteCompletedButton, 153, rect(126, 219, 48, 16), 0, 18, 0, 320);
-    imageButton(SettingsButton, 156, rect(312, 94, 43, 14), 0, 58, 0, 224);
-    setStartStopButton(imageButton(StartStopButton, 154, rect(318, 219, 37, 36), 0, 21, 0, 300));
+    imageButton(ExitButton, 133, rect(354, 16, 9, 9), 0, 16, 16, 16, KitText::close());
+    imageButton(HideButton, 132, rect(343, 16, 9, 9), 0, 16, 16, 16, KitText::hide());
+    imageButton(MinimiseButton, 134, rect(332, 16, 9, 9), 0, 16, 16, 16, KitText::minimise());
+    imageButton(MoveUpButton, 151, rect(28, 219, 13, 15), 0, 18, 0, 80, KitText::moveUp());
+    imageButton(MoveDownButton, 145, rect(43, 219, 13, 15), 0, 18, 0, 80, KitText::moveDown());
+    imageButton(MoveTopButton, 146, rect(13, 219, 13, 16), 0, 18, 0, 80, KitText::moveToTop());
+    imageButton(MoveBottomButton, 155, rect(58, 219, 13, 15), 0, 18, 0, 80,
+                KitText::moveToBottom());
+    imageButton(DeleteSelectedButton, 150, rect(74, 219, 48, 16), 0, 18, 0, 320,
+                KitText::deleteSelected());
+    imageButton(DeleteCompletedButton, 153, rect(126, 219, 48, 16), 0, 18, 0, 320,
+                KitText::deleteCompleted());
+    imageButton(SettingsButton, 156, rect(312, 94, 43, 14), 0, 58, 0, 224, KitText::settings());
+    setStartStopButton(imageButton(StartStopButton, 154, rect(318, 219, 37, 36), 0, 21, 0, 300,
+                                   KitText::start(), KitText::stop()));
 
     createList(List, &engine_->table());
 
@@ -89,6 +93,7 @@ void CBellcove_uploadDlg::buildControls() {
     banner->setObjectName(ControlName(Banner));
     banner->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/upload.html"));
 #endif
+    orderTabs();
 }
 
 // ---- page control -------------------------------------------------------------------------
