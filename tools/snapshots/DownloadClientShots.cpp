@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <cstdio>
 
 namespace {
@@ -61,6 +62,16 @@ bool downloadClientShots(const QDir& out) {
     window.showRunning(true);
     window.list()->selectRow(0);
     bool ok = shoot(window, out, QStringLiteral("download_client_running.png"));
+
+    // The keyboard has moved to the start/stop button: the focus is drawn.
+    window.activateWindow();
+    QApplication::processEvents();
+    if (QWidget* before = window.findChild<QWidget*>(QStringLiteral("id1046"))) {
+        before->setFocus();
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(before, &tab);
+    }
+    ok &= shoot(window, out, QStringLiteral("download_client_keyboard.png"));
 
     CFileOverCheck duplicate(QStringLiteral("여름휴가_2024.mp4"));
     ok &= shoot(duplicate, out, QStringLiteral("download_duplicate_dialog.png"));

@@ -123,7 +123,8 @@ bool buttonSheet(const QDir& out, const ClientProfile& profile) {
             button->alternateState = state >= 2 ? 1 : 0;
             button->setFocus();
             button->setDown(state % 2 == 1);
-            p.drawPixmap(60 + state * cell, y, button->grab());
+            // Cut from the window, so the picture behind the art shows as it does there.
+            p.drawPixmap(60 + state * cell, y, window.grab(button->geometry()));
         }
         button->setDown(false);
         button->alternateState = 0;
