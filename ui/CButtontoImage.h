@@ -39,7 +39,7 @@ public:
     void setAlternateState(int state);
 
     // What a screen reader says for the button, and for its alternate state where that
-    // shows another label ("시작" / "정지").
+    // shows another label ("시작" / "중지").
     void setTexts(const ControlText& normal, const ControlText& alternate = {});
 
     bool isLoaded() const { return loaded_ >= 1; }

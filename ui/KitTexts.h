@@ -18,7 +18,7 @@ inline QString startLabel() {
     return QStringLiteral("시작");
 }
 inline QString stopLabel() {
-    return QStringLiteral("정지");
+    return QStringLiteral("중지");
 }
 inline QString exitLabel() {
     return QStringLiteral("종료");

@@ -228,7 +228,7 @@ private slots:
         // The start/stop button says what its face shows.
         QCOMPARE(faceOf(&download, "id1016")->text(QAccessible::Name), QString("시작"));
         download.showRunning(true);
-        QCOMPARE(faceOf(&download, "id1016")->text(QAccessible::Name), QString("정지"));
+        QCOMPARE(faceOf(&download, "id1016")->text(QAccessible::Name), QString("중지"));
         download.showRunning(false);
         // Bars: the position in the range, and the caption as the value's text.
         download.showFileProgress(372, "37%/100%(372/1,000 Byte)");
