@@ -51,7 +51,10 @@ QString GroupDigits(qint64 value) {
 
 qint64 ProgressPercent(qint64 done, qint64 total) {
     const qint64 hundredth = total / 100;
-    const qint64 percent = done / (hundredth > 1 ? hundredth : 1);
+    // Below 100 bytes there is no hundredth to divide by: the share itself is exact, where
+    // dividing by 1 made a whole 3-byte file "3%" (and a list that small never "done").
+    const qint64 percent =
+        hundredth > 0 ? done / hundredth : (total > 0 ? done * 100 / total : done);
     // Dividing by a truncated hundredth overshoots for small totals (3,072 of 3,072 bytes
     // gave 102%); a file that is not past its end never shows more than 100%.
     return done <= total && percent > 100 ? 100 : percent;

@@ -156,6 +156,9 @@ private slots:
         QCOMPARE(ProgressCaption(50, 99), QString("50%/100%(50/99 Byte)")); // total/100 = 0 -> 1
         QCOMPARE(ProgressCaption(3072, 3072), QString("100%/100%(3,072/3,072 Byte)"));
         QCOMPARE(ProgressPercent(3050, 3072), 100); // 3050 / 30 would be 101
+        // Below 100 bytes the share is exact: a whole 3-byte file used to read "3%".
+        QCOMPARE(ProgressCaption(3, 3), QString("100%/100%(3/3 Byte)"));
+        QCOMPARE(ProgressPercent(1, 4), 25);
         const qint64 big = Q_INT64_C(6000000000);
         QCOMPARE(ProgressCaption(big / 2, big),
                  QString("50%/100%(3,000,000,000/6,000,000,000 Byte)"));
