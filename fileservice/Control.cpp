@@ -74,11 +74,14 @@ public:
         // One byte more than a command may hold, so that a longer one is recognised.
         std::unique_ptr<char[]> buf(new char[kBlockSize + 1]);
         // Until its first known command a connection is a stranger, and gets a short time in
-        // total; after that it may stay idle as long as the clients keep sign-on connections.
+        // total. A listing or a notice goes on in lock-step, so its client is never silent
+        // for more than moments. Only a member's sign-on connection may stay idle long: the
+        // download client keeps it open while the program runs.
         const auto identifyBy = Clock::now() + std::chrono::seconds(opt_.identifyTimeoutSec);
         QString end = QStringLiteral("closed by client");
         for (;;) {
-            int waitMs = opt_.controlIdleTimeoutSec * 1000;
+            int waitMs =
+                (signedOn_ ? opt_.controlIdleTimeoutSec : opt_.listingIdleTimeoutSec) * 1000;
             if (!identified_)
                 waitMs =
                     int(std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -86,8 +89,13 @@ public:
                                                  .count()));
             const int w = WaitReadable(c_.fd, waitMs);
             if (w == 0) {
-                end = identified_ ? QStringLiteral("idle time-out, closed")
-                                  : QStringLiteral("no known command in time, closed");
+                end = !identified_ ? QStringLiteral("no known command in time, closed")
+                      : signedOn_  ? QStringLiteral("idle time-out, closed")
+                                   : QStringLiteral("idle without a sign-on, closed");
+                break;
+            }
+            if (c_.evicted()) {
+                end = QStringLiteral("closed to make room for a newer connection");
                 break;
             }
             if (w < 0 || s_.stopping()) {
@@ -95,8 +103,12 @@ public:
                 break;
             }
             const ssize_t n = ::recv(c_.fd, buf.get(), kBlockSize + 1, 0);
-            if (n == 0)
+            if (n == 0) {
+                if (c_.evicted())
+                    end = QStringLiteral("closed to make room for a newer connection");
                 break;
+            }
+            c_.touch();
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -105,7 +117,8 @@ public:
             }
             if (n > kBlockSize) {
                 bool overflow = false;
-                const int64_t more = Drain(c_.fd, 100, 64 << 20, overflow);
+                const int64_t more =
+                    Drain(c_.fd, 100, opt_.identifyTimeoutSec * 1000, 64 << 20, overflow);
                 s_.log(QStringLiteral("%1 command too long (%2 bytes or more), dropped")
                            .arg(c_.tag)
                            .arg(n + more));
@@ -157,7 +170,7 @@ private:
         case State::SignOnMember: {
             state_ = State::Idle;
             QByteArray reply;
-            s_.checkMember(cmd, reply);
+            signedOn_ |= s_.checkMember(cmd, reply) == Service::MemberCheck::Member;
             what = QStringLiteral("member ") + Shown(cmd);
             return reply;
         }
@@ -291,6 +304,7 @@ private:
     const Options& opt_;
     State state_ = State::Idle;
     bool identified_ = false;
+    bool signedOn_ = false; // a member signed on here: the long idle limit
     int commands_ = 0;
     int entries_ = 0;
     std::map<QByteArray, int> cursors_;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -76,6 +77,62 @@ void stallUntilClosed(Service& s, const Connection& c) {
     }
 }
 
+enum class SendEnd { Done, Failed, Idle, Evicted };
+struct SendOutcome {
+    SendEnd end = SendEnd::Done;
+    int64_t sent = 0;
+    QString why; // for the log, when not Done
+};
+
+// The file's bytes from `offset`, at most `limit` of them. A client that takes nothing for the
+// idle limit is dropped: its connection would otherwise hold a place on the port for good.
+SendOutcome sendFileBytes(Service& s, const Connection& c, int file, int64_t offset,
+                          int64_t limit) {
+    const int idleMs = s.options().idleTimeoutSec * 1000;
+    SendOutcome out;
+    off_t pos = offset;
+    const int flags = ::fcntl(c.fd, F_GETFL);
+    ::fcntl(c.fd, F_SETFL, flags | O_NONBLOCK);
+    while (out.sent < limit && !s.stopping()) {
+        const size_t chunk = static_cast<size_t>(std::min<int64_t>(limit - out.sent, 4 << 20));
+        const ssize_t r = ::sendfile(c.fd, file, &pos, chunk);
+        if (r > 0) {
+            out.sent += r;
+            c.touch();
+            continue;
+        }
+        if (r == 0)
+            break; // the file became shorter
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            out.end = c.evicted() ? SendEnd::Evicted : SendEnd::Failed;
+            out.why = c.evicted() ? QStringLiteral("closed to make room for a newer connection")
+                                  : QStringLiteral("send failed (%1)")
+                                        .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            break;
+        }
+        pollfd p{c.fd, POLLOUT, 0};
+        const int w = ::poll(&p, 1, idleMs);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w == 0) {
+            out.end = SendEnd::Idle;
+            out.why = QStringLiteral("the client took nothing for %1 s (idle time-out)")
+                          .arg(s.options().idleTimeoutSec);
+            break;
+        }
+        if (w < 0) {
+            out.end = SendEnd::Failed;
+            out.why = QStringLiteral("send failed (%1)")
+                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            break;
+        }
+    }
+    ::fcntl(c.fd, F_SETFL, flags);
+    return out;
+}
+
 void resetClose(int fd) {
     linger l{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
@@ -126,30 +183,16 @@ void ServeDownload(Service& s, const Connection& c) {
     if (stall)
         limit = std::min(limit, o.stallAfter);
 
-    SetSocketTimeouts(c.fd, o.idleTimeoutSec);
-    off_t pos = offset;
-    int64_t sent = 0;
-    bool failed = false;
-    while (sent < limit && !s.stopping()) {
-        const size_t chunk = static_cast<size_t>(std::min<int64_t>(limit - sent, 1 << 30));
-        const ssize_t r = ::sendfile(c.fd, file, &pos, chunk);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0) {
-            failed = r < 0;
-            break; // error, or the file became shorter
-        }
-        sent += r;
-    }
+    const SendOutcome outcome = sendFileBytes(s, c, file, offset, limit);
     ::close(file);
     const QString what = QStringLiteral("%1 \"%2\" (%3 bytes) from offset %4: sent %5 bytes")
                              .arg(c.tag, e.relative)
                              .arg(size)
                              .arg(offset)
-                             .arg(sent);
-    if (failed) {
-        s.log(what + QStringLiteral(", send failed (%1), closed")
-                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+                             .arg(outcome.sent);
+    const int64_t sent = outcome.sent;
+    if (outcome.end != SendEnd::Done) {
+        s.log(what + QStringLiteral(", %1, closed").arg(outcome.why));
         return;
     }
     if (stall) {
@@ -211,16 +254,6 @@ private:
     bool tookOver_ = false;
 };
 
-// Compares tokens in time that does not depend on where they differ.
-bool sameToken(const QByteArray& a, const QByteArray& b) {
-    if (a.size() != b.size())
-        return false;
-    unsigned char diff = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return diff == 0;
-}
-
 } // namespace
 
 void ServeUpload(Service& s, const Connection& c) {
@@ -237,7 +270,7 @@ void ServeUpload(Service& s, const Connection& c) {
     s.log(QStringLiteral("%1 header token1=%2 token2=%3 size=%4")
               .arg(c.tag, Shown(v[0]), Shown(v[1]), Shown(v[2])));
     const UploadFile* f = s.uploads().byToken(v[0]);
-    if (!f || !sameToken(f->token2, v[1])) {
+    if (!f || !SameToken(f->token2, v[1])) {
         s.log(QStringLiteral("%1 unknown upload tokens, closed").arg(c.tag));
         return;
     }
@@ -304,14 +337,18 @@ void ServeUpload(Service& s, const Connection& c) {
             break;
         }
         const ssize_t r = ::recv(c.fd, buf.get(), size_t(readSize), 0);
-        if (r == 0)
+        if (r == 0) {
+            if (c.evicted())
+                end = QStringLiteral("closed to make room for a newer connection");
             break;
+        }
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             end = QStringLiteral("receive error");
             break;
         }
+        c.touch();
         received += r;
         // Bytes beyond the announced size are not stored: a client cannot fill the disk.
         const int64_t keep = std::max<int64_t>(0, std::min<int64_t>(r, size - pos));

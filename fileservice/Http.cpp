@@ -158,7 +158,7 @@ const char* HttpReason(int status) {
     }
 }
 
-void SendHttpResponse(int fd, int status, const QByteArray& type, const QByteArray& body,
+bool SendHttpResponse(int fd, int status, const QByteArray& type, const QByteArray& body,
                       bool headOnly, const QByteArray& extraHeaders) {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + HttpReason(status) + "\r\n";
     out += "Content-Type: " + type + "\r\n";
@@ -168,6 +168,8 @@ void SendHttpResponse(int fd, int status, const QByteArray& type, const QByteArr
     out += "Connection: close\r\n\r\n";
     if (!headOnly)
         out += body;
-    SendWhole(fd, out.constData(), out.size());
-    FinishSending(fd, 2000);
+    const bool sent = SendWhole(fd, out.constData(), out.size());
+    if (sent)
+        FinishSending(fd, 2000);
+    return sent;
 }

@@ -35,8 +35,9 @@ inline constexpr int kMaxHttpHead = 16384;
 HttpRead ReadHttpRequest(int fd, int timeoutMs, int maxBody, HttpRequest& out);
 
 // Sends a whole response (Content-Length, no caching, Connection: close) and ends the
-// connection gracefully. A HEAD answer has the head only.
-void SendHttpResponse(int fd, int status, const QByteArray& type, const QByteArray& body,
+// connection gracefully. A HEAD answer has the head only. False when the peer did not take it
+// (every send waits at most the socket's send time-out for room).
+bool SendHttpResponse(int fd, int status, const QByteArray& type, const QByteArray& body,
                       bool headOnly, const QByteArray& extraHeaders = QByteArray());
 
 const char* HttpReason(int status);

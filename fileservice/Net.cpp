@@ -1,5 +1,6 @@
 #include "Net.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -60,11 +61,21 @@ bool SendWhole(int fd, const char* data, size_t len) {
     return true;
 }
 
-int64_t Drain(int fd, int quietMs, int64_t maxBytes, bool& overflow) {
+int64_t Drain(int fd, int quietMs, int totalMs, int64_t maxBytes, bool& overflow) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(totalMs);
     char buf[16384];
     int64_t total = 0;
     overflow = false;
-    while (WaitReadable(fd, quietMs) == 1) {
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            overflow = true;
+            break;
+        }
+        if (WaitReadable(fd, int(std::min<int64_t>(quietMs, left))) != 1)
+            break;
         const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
         if (r < 0 && errno == EINTR)
             continue;
@@ -82,7 +93,7 @@ int64_t Drain(int fd, int quietMs, int64_t maxBytes, bool& overflow) {
 void FinishSending(int fd, int timeoutMs) {
     ::shutdown(fd, SHUT_WR);
     bool overflow = false;
-    Drain(fd, timeoutMs, 1 << 20, overflow);
+    Drain(fd, timeoutMs, timeoutMs, 1 << 20, overflow);
 }
 
 void SetSocketTimeouts(int fd, int seconds) {

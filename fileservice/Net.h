@@ -20,12 +20,14 @@ ReadStatus ReadFull(int fd, char* buf, size_t len, int timeoutMs, size_t& got);
 // Sends all bytes (normally one send call does it). False on error.
 bool SendWhole(int fd, const char* data, size_t len);
 
-// Reads and discards what arrives until nothing has come for quietMs, at most maxBytes.
-// Returns the number of bytes discarded; sets overflow when maxBytes was reached.
-int64_t Drain(int fd, int quietMs, int64_t maxBytes, bool& overflow);
+// Reads and discards what arrives until nothing has come for quietMs, at most maxBytes, and
+// for no longer than totalMs in all (a peer dripping bytes buys nothing). Returns the number
+// of bytes discarded; sets overflow when maxBytes was reached or the time was up.
+int64_t Drain(int fd, int quietMs, int totalMs, int64_t maxBytes, bool& overflow);
 
-// Graceful end of a connection that sent data: half-close, then wait (bounded) for the peer
-// to close too, so that unread bytes on our side never turn the close into a reset.
+// Graceful end of a connection that sent data: half-close, then wait (at most timeoutMs in
+// all) for the peer to close too, so that unread bytes on our side never turn the close into
+// a reset.
 void FinishSending(int fd, int timeoutMs);
 
 // Send and receive time-outs on a socket.

@@ -46,13 +46,17 @@ General:
                            connection until its first known command, a data connection for
                            all its header blocks, a web request for its head and body
                            (default 10)
-  --idle-timeout SEC       silence allowed once a data connection is identified, and for a
+  --idle-timeout SEC       silence allowed once a data connection is identified (a download
+                           the client does not read, an upload that sends nothing), and for a
                            blocked send (default 60)
   --control-idle-timeout SEC
-                           close an identified control connection idle this long
-                           (default 3600)
-  --max-connections N      connections served at once on every port; more are accepted and
-                           closed at once
+                           close a control connection that signed a member on and is idle
+                           this long (default 3600)
+  --listing-idle-timeout SEC
+                           close any other control connection (a listing, a sign-off, a
+                           completion notice) idle this long (default 5)
+  --max-connections N      connections served at once on every port; a newcomer to a full
+                           port closes the port's longest-idle connection
   --max-control-connections N, --max-download-connections N,
   --max-upload-connections N, --max-web-connections N
                            the same for one port (defaults 128, 64, 64, 32)
@@ -222,6 +226,9 @@ int ParseOptions(const QStringList& args, Options& o) {
         } else if (name == QLatin1String("--control-idle-timeout")) {
             if (!toInt(v, o.controlIdleTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --control-idle-timeout \"%1\"").arg(v));
+        } else if (name == QLatin1String("--listing-idle-timeout")) {
+            if (!toInt(v, o.listingIdleTimeoutSec, 1, kMaxTimeoutSec))
+                return fail(QStringLiteral("bad --listing-idle-timeout \"%1\"").arg(v));
         } else if (name == QLatin1String("--identify-timeout")) {
             if (!toInt(v, o.identifyTimeoutSec, 1, kMaxTimeoutSec))
                 return fail(QStringLiteral("bad --identify-timeout \"%1\"").arg(v));

@@ -45,7 +45,8 @@ struct Options {
     std::vector<std::pair<QString, QString>> webPages; // url path -> file
 
     int idleTimeoutSec = 60;          // an identified connection's silence, stalled sends
-    int controlIdleTimeoutSec = 3600; // an identified control connection with no command
+    int controlIdleTimeoutSec = 3600; // a signed-on control connection with no command
+    int listingIdleTimeoutSec = 5;    // any other identified control connection
     int identifyTimeoutSec = 10;      // a new connection's time to identify itself (in total)
     // Connections served at once, per port (control, download, upload, web).
     int maxConnections[kPortKinds] = {128, 64, 64, 32};

@@ -41,6 +41,22 @@ bool ownHost(const QByteArray& host, const QString& bind) {
     return name == bind.toLatin1() || name == "localhost";
 }
 
+// "Authorization: Bearer <token>", given once, naming the service's registration token.
+bool carriesToken(const HttpRequest& r, const QByteArray& token, QString& why) {
+    if (r.headerCount("authorization") == 0) {
+        why = QStringLiteral("no registration token");
+        return false;
+    }
+    const QByteArray value = r.header("authorization");
+    const QByteArray scheme = "bearer ";
+    if (r.headerCount("authorization") != 1 || !value.toLower().startsWith(scheme) ||
+        token.isEmpty() || !SameToken(value.mid(scheme.size()).trimmed().toLower(), token)) {
+        why = QStringLiteral("not this service's registration token");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseRegistration(const QByteArray& body, Registration& out, QString& reason) {
@@ -120,6 +136,17 @@ WebAnswer RegisterUploadList(Service& s, const Connection& c, const HttpRequest&
     using namespace RegistrationLimits;
     if (!PeerIsLoopback(c.fd))
         return refuse(403, QStringLiteral("registration is taken from this machine only"));
+    // Any account on this machine reaches this port, but only the member's can read the
+    // token in the service's state folder. Nothing of the request is looked at before the
+    // token is: one answer, whatever the body asks for, so that another account learns
+    // nothing about the member's files, nor fills the member's room for lists.
+    QString why;
+    if (!carriesToken(r, s.registrationToken(), why)) {
+        WebAnswer answer = refuse(403, QStringLiteral("registration needs this service's "
+                                                      "registration token"));
+        answer.note = why;
+        return answer;
+    }
     const QByteArray host = r.header("host");
     if (r.headerCount("host") > 1 || (!host.isEmpty() && !ownHost(host, s.options().bind)))
         return refuse(403, QStringLiteral("the request is not addressed to this service"));
@@ -137,8 +164,7 @@ WebAnswer RegisterUploadList(Service& s, const Connection& c, const HttpRequest&
         return refuse(400, reason);
     if (!s.isMember(reg.member))
         return refuse(422, QStringLiteral("no member \"%1\"").arg(reg.member));
-    // One answer whatever the reason: any account on this machine may ask, and must not learn
-    // from the service which paths exist or how large they are. The log says why.
+    // One answer whatever the reason: the member sees which file, the log says why.
     auto unusable = [](const QString& path, const QString& why) {
         WebAnswer answer = refuse(422, QStringLiteral("not a file that can be registered "
                                                       "(missing, not a regular file, or of "
@@ -163,7 +189,9 @@ WebAnswer RegisterUploadList(Service& s, const Connection& c, const HttpRequest&
     }
     const QString key = s.uploads().registerList(reg.member, paths);
     if (key.isEmpty())
-        return refuse(503, QStringLiteral("no room for more registered files"));
+        return refuse(
+            503,
+            QStringLiteral("no room for more registered files for member \"%1\"").arg(reg.member));
     QJsonObject answer;
     answer.insert(QLatin1String("key"), key);
     return {201, "application/json", QJsonDocument(answer).toJson(QJsonDocument::Compact) + '\n',

@@ -17,8 +17,10 @@ struct Connection;
 //   {"member": "kim", "files": [{"path": "/home/kim/a.txt", "size": 5000}, ...]}
 //   -> 201 {"key": "L..."}
 //
-// Only loopback peers, only application/json, only this service's own host and origin (a
-// page elsewhere cannot post here behind the member's back), at most kMaxBody bytes.
+// Only requests that carry the service's registration token ("Authorization: Bearer <hex>",
+// read by the page control from the service's state folder), only loopback peers, only
+// application/json, only this service's own host and origin (a page elsewhere cannot post
+// here behind the member's back), at most kMaxBody bytes.
 
 struct RegistrationFile {
     QString path;

@@ -16,9 +16,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-Service::Service(Options options, QByteArray secret)
-    : opt_(std::move(options)), catalogue_(opt_.root, secret), uploads_(secret),
-      store_(opt_.store) {
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void Connection::touch() const {
+    activity->lastMs = SteadyMs();
+}
+
+Service::Service(Options options, QByteArray secret, QByteArray registrationToken)
+    : opt_(std::move(options)), registrationToken_(std::move(registrationToken)),
+      catalogue_(opt_.root, secret), uploads_(secret), store_(opt_.store) {
     for (const UploadListSpec& list : opt_.uploadLists)
         uploads_.add(list.key, list.paths);
 }
@@ -46,8 +56,9 @@ void Service::requestStop() {
     }
     stopCv_.notify_all();
     std::lock_guard<std::mutex> lock(activeMutex_);
-    for (int fd : activeFds_)
-        ::shutdown(fd, SHUT_RDWR);
+    for (const auto& port : active_)
+        for (const auto& entry : port)
+            ::shutdown(entry.first, SHUT_RDWR);
 }
 
 bool Service::sleepMs(int64_t ms) {
@@ -56,24 +67,50 @@ bool Service::sleepMs(int64_t ms) {
                              [this] { return stopping_.load(); });
 }
 
-bool Service::addActive(int fd, PortKind port) {
+Service::Admission Service::admit(const Connection& c, QString& evictedTag,
+                                  int64_t& evictedIdleMs) {
     std::lock_guard<std::mutex> lock(activeMutex_);
-    int& count = active_[int(port)];
-    if (count >= opt_.maxConnections[int(port)])
-        return false;
-    activeFds_.insert(fd);
-    ++count;
+    auto& port = active_[int(c.port)];
+    const int cap = opt_.maxConnections[int(c.port)];
+    Admission admission = Admission::Admitted;
+    if (int(port.size()) - evicting_[int(c.port)] >= cap) {
+        // Those closed earlier count against the cap again until they have ended: a
+        // stream of newcomers cannot make the threads grow beyond twice the cap.
+        if (int(port.size()) >= 2 * cap)
+            return Admission::Refused;
+        auto victim = port.end();
+        for (auto it = port.begin(); it != port.end(); ++it) {
+            if (it->second.activity->evicted.load())
+                continue;
+            if (victim == port.end() ||
+                it->second.activity->lastMs.load() < victim->second.activity->lastMs.load())
+                victim = it;
+        }
+        if (victim == port.end())
+            return Admission::Refused;
+        victim->second.activity->evicted = true;
+        ++evicting_[int(c.port)];
+        evictedTag = victim->second.tag;
+        evictedIdleMs = SteadyMs() - victim->second.activity->lastMs.load();
+        // Wakes its thread, whatever it waits for; the socket is closed when the thread ends.
+        ::shutdown(victim->first, SHUT_RDWR);
+        admission = Admission::AdmittedByEviction;
+    }
+    c.touch();
+    port.emplace(c.fd, Active{c.tag, c.activity});
     ++activeTotal_;
     if (stopping_)
-        ::shutdown(fd, SHUT_RDWR);
-    return true;
+        ::shutdown(c.fd, SHUT_RDWR);
+    return admission;
 }
 
-void Service::removeActive(int fd, PortKind port) {
+void Service::removeActive(const Connection& c) {
     std::lock_guard<std::mutex> lock(activeMutex_);
-    activeFds_.erase(fd);
-    ::close(fd);
-    --active_[int(port)];
+    if (active_[int(c.port)].erase(c.fd) == 0)
+        return;
+    if (c.evicted())
+        --evicting_[int(c.port)];
+    ::close(c.fd);
     --activeTotal_;
     idleCv_.notify_all();
 }
@@ -142,6 +179,15 @@ QString Shown(const QByteArray& wire, int maxChars) {
         ++chars;
     }
     return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+bool SameToken(const QByteArray& a, const QByteArray& b) {
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
 }
 
 QByteArray Fingerprint(const QString& path, int64_t size) {

@@ -1,5 +1,7 @@
 #include "State.h"
 
+#include "StateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,10 +39,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 } // namespace
 
 QString ServiceState::defaultFolder() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::home().filePath(QStringLiteral(".local/state"));
-    return QDir(base).filePath(QStringLiteral("vaultry-fileservice"));
+    return StateFolder::defaultFolder();
 }
 
 QString ServiceState::secretPath() const {
@@ -49,7 +48,14 @@ QString ServiceState::secretPath() const {
 
 bool ServiceState::open(const QString& folder, QString& error) {
     folder_ = QDir(folder).absolutePath();
-    return makeFolder(error) && loadSecret(error);
+    QByteArray token;
+    if (!makeFolder(error) ||
+        !loadOrCreate(secretPath(), QStringLiteral("the secret"), secret_, error) ||
+        !loadOrCreate(StateFolder::registrationTokenPath(folder_),
+                      QStringLiteral("the registration token"), token, error))
+        return false;
+    token_ = token.toHex();
+    return true;
 }
 
 bool ServiceState::makeFolder(QString& error) {
@@ -81,16 +87,17 @@ bool ServiceState::makeFolder(QString& error) {
     return true;
 }
 
-bool ServiceState::loadSecret(QString& error) {
-    const QByteArray path = QFile::encodeName(secretPath());
-    int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+bool ServiceState::loadOrCreate(const QString& filePath, const QString& what, QByteArray& bytes,
+                                QString& error) {
+    const QByteArray path = QFile::encodeName(filePath);
+    int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        if (!createSecret(error))
+        if (!create(filePath, error))
             return false;
-        fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     }
     if (fd < 0) {
-        error = QStringLiteral("cannot read the secret %1: %2").arg(secretPath(), errnoText());
+        error = QStringLiteral("cannot read %1 %2: %3").arg(what, filePath, errnoText());
         return false;
     }
     struct stat st {};
@@ -100,8 +107,7 @@ bool ServiceState::loadSecret(QString& error) {
         got = ::read(fd, text, sizeof text);
     ::close(fd);
     if (got < 0) {
-        error =
-            QStringLiteral("the secret %1 is not a private file of this user").arg(secretPath());
+        error = QStringLiteral("%1 %2 is not a private file of this user").arg(what, filePath);
         return false;
     }
     if ((st.st_mode & 077) != 0)
@@ -109,43 +115,43 @@ bool ServiceState::loadSecret(QString& error) {
     QByteArray hex(text, int(got));
     if (hex.endsWith('\n'))
         hex.chop(1);
-    const QByteArray secret = QByteArray::fromHex(hex);
-    if (hex.size() != 2 * kSecretBytes || secret.size() != kSecretBytes ||
-        secret.toHex() != hex.toLower()) {
-        error = QStringLiteral("the secret %1 is damaged; remove it to make a new one (keys and "
+    const QByteArray decoded = QByteArray::fromHex(hex);
+    if (hex.size() != 2 * kSecretBytes || decoded.size() != kSecretBytes ||
+        decoded.toHex() != hex.toLower()) {
+        error = QStringLiteral("%1 %2 is damaged; remove it to make a new one (keys and "
                                "tokens handed out before will no longer be valid)")
-                    .arg(secretPath());
+                    .arg(what, filePath);
         return false;
     }
-    secret_ = secret;
+    bytes = decoded;
     return true;
 }
 
 // Written under a temporary name and linked into place, so that two services starting at once
-// on the same folder agree on one secret: the second link fails and that service reads the
+// on the same folder agree on one value: the second link fails and that service reads the
 // first one's.
-bool ServiceState::createSecret(QString& error) {
-    QByteArray secret(kSecretBytes, '\0');
-    QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(secret.data()),
-                                         reinterpret_cast<quint32*>(secret.data() + kSecretBytes));
-    const QByteArray temp =
-        QFile::encodeName(QDir(folder_).filePath(QStringLiteral(".secret-%1").arg(::getpid())));
+bool ServiceState::create(const QString& filePath, QString& error) {
+    QByteArray random(kSecretBytes, '\0');
+    QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(random.data()),
+                                         reinterpret_cast<quint32*>(random.data() + kSecretBytes));
+    const QByteArray temp = QFile::encodeName(QDir(folder_).filePath(
+        QStringLiteral(".new-%1-%2").arg(::getpid()).arg(QFileInfo(filePath).fileName())));
     const int fd =
         ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        error = QStringLiteral("cannot write the secret in %1: %2").arg(folder_, errnoText());
+        error = QStringLiteral("cannot write %1: %2").arg(filePath, errnoText());
         return false;
     }
-    const bool written = writeAll(fd, secret.toHex() + '\n') && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, random.toHex() + '\n') && ::fsync(fd) == 0;
     ::close(fd);
     const bool linked =
-        written && (::link(temp.constData(), QFile::encodeName(secretPath()).constData()) == 0 ||
-                    errno == EEXIST);
+        written &&
+        (::link(temp.constData(), QFile::encodeName(filePath).constData()) == 0 || errno == EEXIST);
     const int linkErrno = errno;
     ::unlink(temp.constData());
     if (!linked) {
         errno = linkErrno;
-        error = QStringLiteral("cannot write the secret %1: %2").arg(secretPath(), errnoText());
+        error = QStringLiteral("cannot write %1: %2").arg(filePath, errnoText());
         return false;
     }
     return true;

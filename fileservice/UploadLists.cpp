@@ -22,9 +22,10 @@ QString UploadLists::registerList(const QString& member, const QStringList& path
         QString::fromLatin1(
             QByteArray(reinterpret_cast<const char*>(random), sizeof random).toHex());
     std::lock_guard<std::mutex> lock(mutex_);
-    if (registeredFiles_ + paths.size() > kMaxRegisteredFiles)
+    int& registered = registeredFiles_[member];
+    if (registered + paths.size() > kMaxRegisteredFilesPerMember)
         return QString();
-    registeredFiles_ += int(paths.size());
+    registered += int(paths.size());
     append(key, member, paths);
     return key;
 }

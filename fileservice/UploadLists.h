@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -25,13 +26,14 @@ struct UploadFile {
 // serialised by one mutex.
 class UploadLists {
 public:
-    static constexpr int kMaxRegisteredFiles = 20000;
+    // Per member: one member's lists never take another's room.
+    static constexpr int kMaxRegisteredFilesPerMember = 20000;
 
     explicit UploadLists(QByteArray secret);
 
     void add(const QString& key, const QStringList& paths);
-    // A new list under a fresh random key; empty when the registered files would exceed
-    // kMaxRegisteredFiles.
+    // A new list under a fresh random key; empty when the member's registered files would
+    // exceed kMaxRegisteredFilesPerMember.
     QString registerList(const QString& member, const QStringList& paths);
 
     std::vector<const UploadFile*> list(const QByteArray& keyWire) const;
@@ -45,5 +47,5 @@ private:
     mutable std::mutex mutex_;
     std::deque<UploadFile> files_;
     int lastNumber_ = 1000;
-    int registeredFiles_ = 0;
+    std::map<QString, int> registeredFiles_; // per member
 };

@@ -79,6 +79,12 @@ void refuseUnread(Service& s, const Connection& c, HttpRead read, const HttpRequ
     SendHttpResponse(c.fd, status, kText, what.toUtf8() + '\n', false);
 }
 
+// A peer that asked for a page and does not take it is not waited for beyond the idle limit.
+void notTaken(Service& s, const Connection& c, const QString& method, const QString& path) {
+    s.log(QStringLiteral("%1 %2 %3: the answer was not taken in time, closed")
+              .arg(c.tag, method, path));
+}
+
 bool servePageFile(Service& s, const Connection& c, const HttpRequest& r, bool head) {
     const QString path = QString::fromUtf8(r.path);
     for (const auto& page : s.options().webPages) {
@@ -88,7 +94,8 @@ bool servePageFile(Service& s, const Connection& c, const HttpRequest& r, bool h
         const QString method = QString::fromLatin1(r.method);
         if (f.open(QIODevice::ReadOnly) && f.size() <= kMaxPageFile) {
             s.log(QStringLiteral("%1 %2 %3 200 (%4)").arg(c.tag, method, path, page.second));
-            SendHttpResponse(c.fd, 200, contentType(page.second), f.readAll(), head);
+            if (!SendHttpResponse(c.fd, 200, contentType(page.second), f.readAll(), head))
+                notTaken(s, c, method, path);
         } else {
             s.log(QStringLiteral("%1 %2 %3 404 (cannot read %4)")
                       .arg(c.tag, method, path, page.second));
@@ -119,7 +126,8 @@ void serveGet(Service& s, const Connection& c, const HttpRequest& r, bool head) 
         return;
     }
     s.log(QStringLiteral("%1 %2 %3 200").arg(c.tag, method, QString::fromUtf8(r.path)));
-    SendHttpResponse(c.fd, 200, type, body, head);
+    if (!SendHttpResponse(c.fd, 200, type, body, head))
+        notTaken(s, c, method, QString::fromUtf8(r.path));
 }
 
 } // namespace

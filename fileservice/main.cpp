@@ -112,7 +112,7 @@ void* runJob(void* arg) {
         ServeWeb(s, job->connection);
         break;
     }
-    s.removeActive(job->connection.fd, job->connection.port);
+    s.removeActive(job->connection);
     return nullptr;
 }
 
@@ -121,16 +121,30 @@ void acceptOne(Service& s, const Listener& l) {
     if (fd < 0)
         return; // EAGAIN, or the client already went away
     const int id = s.nextConnectionId();
-    const QString tag = QStringLiteral("%1#%2").arg(QLatin1String(l.tag)).arg(id);
-    if (!s.addActive(fd, l.kind)) {
-        s.log(QStringLiteral("%1 connect %2: connection limit (%3) reached on the %4 port, closed")
-                  .arg(tag, PeerName(fd))
-                  .arg(s.options().maxConnections[int(l.kind)])
-                  .arg(QLatin1String(l.what)));
+    auto* job = new Job{&s, Connection{fd, id, l.kind, PeerName(fd),
+                                       QStringLiteral("%1#%2").arg(QLatin1String(l.tag)).arg(id)}};
+    const Connection& c = job->connection;
+    QString evicted;
+    int64_t evictedIdleMs = 0;
+    const QString limit = QStringLiteral("connection limit (%1) reached on the %2 port")
+                              .arg(s.options().maxConnections[int(l.kind)])
+                              .arg(QLatin1String(l.what));
+    switch (s.admit(c, evicted, evictedIdleMs)) {
+    case Service::Admission::Refused:
+        s.log(QStringLiteral("%1 connect %2: %3, closed").arg(c.tag, c.peer, limit));
+        delete job;
         ::close(fd);
         return;
+    case Service::Admission::AdmittedByEviction:
+        s.log(QStringLiteral("%1 connect %2: %3, %4 closed to make room (idle %5 ms)")
+                  .arg(c.tag, c.peer, limit, evicted)
+                  .arg(evictedIdleMs));
+        break;
+    case Service::Admission::Admitted:
+        break;
     }
-    auto* job = new Job{&s, Connection{fd, id, l.kind, PeerName(fd), tag}};
+    // No send waits forever on a peer that does not read.
+    SetSocketTimeouts(fd, s.options().idleTimeoutSec);
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
@@ -139,9 +153,9 @@ void acceptOne(Service& s, const Listener& l) {
     const int rc = pthread_create(&thread, &attr, runJob, job);
     pthread_attr_destroy(&attr);
     if (rc != 0) {
-        s.log(QStringLiteral("%1 cannot start a thread, closed").arg(tag));
+        s.log(QStringLiteral("%1 cannot start a thread, closed").arg(c.tag));
+        s.removeActive(c);
         delete job;
-        s.removeActive(fd, l.kind);
     }
 }
 
@@ -241,7 +255,7 @@ int main(int argc, char** argv) {
         return fatal(stateError);
     }
 
-    Service service(opt, state.secret());
+    Service service(opt, state.secret(), state.registrationToken());
     if (opt.demo) {
         QStringList entries;
         for (const ListedFile& f : service.catalogue().list())

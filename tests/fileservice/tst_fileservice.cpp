@@ -3,6 +3,7 @@
 
 #include "FileServiceProcess.h"
 #include "RawSocket.h"
+#include "ServiceProbe.h"
 #include "TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -27,10 +28,7 @@
 
 namespace {
 
-constexpr int kControl = 7510;
-constexpr int kDownload = 7301;
-constexpr int kUpload = 7312;
-constexpr int kWeb = 7580;
+using namespace ServiceProbe;
 
 // The banner pages the clients show, as they have always been served.
 constexpr const char* kDownloadBannerSha256 =
@@ -46,24 +44,6 @@ QByteArray cp(const QString& text) {
 QString fromCp(const QByteArray& bytes) {
     QStringDecoder d("windows-949");
     return d.decode(bytes);
-}
-
-QByteArray pattern(qint64 size, int seed) {
-    QByteArray b(size, '\0');
-    for (qint64 i = 0; i < size; ++i)
-        b[i] = char((i * 31 + seed * 7 + (i >> 8)) & 0xff);
-    return b;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // JSON written with single quotes, which reads better here; FILE and SECOND stand for paths.
@@ -109,37 +89,16 @@ private:
             QStringLiteral("--state"), state, QStringLiteral("--member"), QStringLiteral("kim")};
     }
 
-    struct HttpReply {
-        int status = 0;
-        QByteArray head;
-        QByteArray body;
-    };
-
-    // One HTTP request on a fresh web connection; headers are whole lines with "\r\n".
     HttpReply http(const QByteArray& method, const QByteArray& path,
                    const QByteArray& headers = QByteArray(), const QByteArray& body = QByteArray(),
                    bool withLength = true) {
-        HttpReply reply;
-        RawSocket w;
-        if (!w.connect(addr, kWeb))
-            return reply;
-        QByteArray request =
-            method + ' ' + path + " HTTP/1.1\r\nHost: " + addr.toLatin1() + ":7580\r\n" + headers;
-        if (withLength && (!body.isEmpty() || method == "POST"))
-            request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-        w.send(request + "\r\n" + body);
-        const QByteArray all = w.receiveAll(3000);
-        const int split = all.indexOf("\r\n\r\n");
-        reply.head = all.left(split);
-        reply.body = split >= 0 ? all.mid(split + 4) : QByteArray();
-        if (all.startsWith("HTTP/1.1 "))
-            reply.status = all.mid(9, 3).toInt();
-        return reply;
+        return ServiceProbe::http(addr, method, path, headers, body, withLength);
     }
 
+    // A registration as the page control sends it, with the service's token.
     HttpReply registerList(const QByteArray& json,
                            const QByteArray& headers = "Content-Type: application/json\r\n") {
-        return http("POST", "/api/upload-lists", headers, json);
+        return http("POST", "/api/upload-lists", tokenHeader(state) + headers, json);
     }
 
     // The upload records of a list key, each fingerprinted as the client does.
@@ -299,12 +258,26 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 0);
         const QByteArray help = p.readAllStandardOutput();
-        for (const char* flag :
-             {"--cut-after", "--cut-connections", "--delay-ms", "--refuse-data", "--hang",
-              "--garbage-entries", "--download-reply", "--overshoot", "--stall-after",
-              "--hostile-name", "--hostile-folder", "--state", "--server-number",
-              "--identify-timeout", "--max-connections", "--max-control-connections",
-              "--max-download-connections", "--max-upload-connections", "--max-web-connections"})
+        for (const char* flag : {"--cut-after",
+                                 "--cut-connections",
+                                 "--delay-ms",
+                                 "--refuse-data",
+                                 "--hang",
+                                 "--garbage-entries",
+                                 "--download-reply",
+                                 "--overshoot",
+                                 "--stall-after",
+                                 "--hostile-name",
+                                 "--hostile-folder",
+                                 "--state",
+                                 "--server-number",
+                                 "--identify-timeout",
+                                 "--listing-idle-timeout",
+                                 "--max-connections",
+                                 "--max-control-connections",
+                                 "--max-download-connections",
+                                 "--max-upload-connections",
+                                 "--max-web-connections"})
             QVERIFY2(help.contains(flag), flag);
     }
 
@@ -1130,16 +1103,15 @@ private slots:
             QVERIFY(h.connect(addr, kControl));
             QCOMPARE(h.exchange("@Connect_start"), QByteArray("Ok"));
         }
-        RawSocket extra;
-        QVERIFY(extra.connect(addr, kControl));
-        QVERIFY(extra.waitClosed(2000));
-        held[0].close();
-        QVERIFY(s.waitForLog(QStringLiteral("closed by client"), 2000));
-        QThread::msleep(200);
+        // A fourth is served: the longest-idle one makes room.
         RawSocket next;
         QVERIFY(next.connect(addr, kControl));
         QCOMPARE(next.exchange("@Connect_start"), QByteArray("Ok"));
-        QVERIFY(s.log().contains(QStringLiteral("connection limit (3) reached")));
+        QVERIFY(held[0].waitClosed(2000));
+        QVERIFY(s.waitForLog(QStringLiteral("connection limit (3) reached on the control port, "
+                                            "ctl#1 closed to make room"),
+                             2000));
+        QCOMPARE(held[1].exchange("kim").left(4), QByteArray("kim|"));
     }
 
     // ---------------------------------------------------------------------------------
@@ -1200,14 +1172,18 @@ private slots:
         const QList<QByteArray> recordA = uploadRecords("k").value(0);
         QVERIFY(keyA.size() >= 25);
         QCOMPARE(recordA.size(), 6);
-        // The state folder is private, and so is the secret in it.
+        // The state folder is private, and so are the secret and the registration token in it.
         QCOMPARE(QFileInfo(stateA).permissions() & 0x0077, QFileDevice::Permissions());
         const QStringList files = QDir(stateA).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(files, QStringList{"secret"});
-        const QFileInfo secret(stateA + "/secret");
-        QCOMPARE(secret.permissions() &
-                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
-                 QFileDevice::Permissions());
+        QCOMPARE(files, (QStringList{"registration-token", "secret"}));
+        for (const QString& file : files)
+            QCOMPARE(
+                QFileInfo(stateA + "/" + file).permissions() &
+                    ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                QFileDevice::Permissions());
+        const QByteArray tokenA = readFile(stateA + "/registration-token");
+        QCOMPARE(tokenA.size(), 65);
+        QVERIFY(tokenA != readFile(stateA + "/secret"));
         QCOMPARE(QFileInfo(stateA).permissions() &
                      ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                        QFile::WriteUser | QFile::ExeUser),
@@ -1236,6 +1212,7 @@ private slots:
         s.stop();
         QVERIFY(s.start(args(stateA)));
         QCOMPARE(readFile(stateA + "/secret"), secretBytes);
+        QCOMPARE(readFile(stateA + "/registration-token"), tokenA);
         QCOMPARE(download("txt", keyA, 1000, 0), pattern(1000, 1));
         QCOMPARE(uploadRecords("k").value(0), recordA);
         s.stop();
@@ -1419,22 +1396,20 @@ private slots:
                                    << "1"));
         const QByteArray key = entryReply("sub/b.bin").split('|').value(2);
         QTRY_COMPARE(s.log().count(QStringLiteral("closed by client")), 1);
-        // The control port full of idle sign-on connections...
-        RawSocket held[2];
+        // The control port full of idle sign-on connections, and more coming...
+        RawSocket held[3];
         for (RawSocket& h : held) {
             QVERIFY(h.connect(addr, kControl));
             QCOMPARE(h.exchange("@Connect_start"), QByteArray("Ok"));
         }
-        RawSocket extra;
-        QVERIFY(extra.connect(addr, kControl));
-        QVERIFY(extra.waitClosed(2000));
+        QVERIFY(held[0].waitClosed(2000));
         QVERIFY(
             s.waitForLog(QStringLiteral("connection limit (2) reached on the control port"), 2000));
-        // ... keeps no one from the data and web ports.
+        // ... takes no place from the data and web ports.
         QCOMPARE(download("bin", key, 300000, 0), pattern(300000, 2));
         QCOMPARE(http("GET", "/app/download.html").status, 200);
         // The web port's own cap: one slow request holds it (once the page request above has
-        // ended), and the next is turned away while the control port still answers.
+        // ended), and the next one takes its place while the control port still answers.
         RawSocket slow;
         // (No QTRY here: it evaluates its condition once more after success, and every
         // evaluation opens a connection.)
@@ -1447,12 +1422,9 @@ private slots:
                 QTest::qWait(50);
         }
         QVERIFY(holding);
-        RawSocket refused;
-        QVERIFY(refused.connect(addr, kWeb));
-        QVERIFY(refused.waitClosed(2000));
+        QCOMPARE(http("GET", "/app/upload.html").status, 200);
+        QVERIFY(slow.waitClosed(2000));
         QVERIFY(s.waitForLog(QStringLiteral("connection limit (1) reached on the web port"), 2000));
-        held[0].close();
-        QTRY_COMPARE(s.log().count(QStringLiteral("closed by client")), 2);
         QCOMPARE(entryReply("a.txt").split('|').size(), 5);
     }
 
@@ -1600,9 +1572,10 @@ private slots:
              "Content-Type: application/json\r\nTransfer-Encoding: chunked\r\n"},
         };
         for (const Refusal& r : refusals) {
-            const HttpReply reply =
-                r.status == 411 ? http("POST", "/api/upload-lists", r.headers, r.body, false)
-                                : registerList(r.body, r.headers);
+            const HttpReply reply = r.status == 411
+                                        ? http("POST", "/api/upload-lists",
+                                               tokenHeader(state) + r.headers, r.body, false)
+                                        : registerList(r.body, r.headers);
             QVERIFY2(reply.status == r.status, qPrintable(QStringLiteral("%1: %2 %3")
                                                               .arg(QLatin1String(r.why))
                                                               .arg(reply.status)
@@ -1619,10 +1592,12 @@ private slots:
             QVERIFY(w.receiveAll(3000).startsWith("HTTP/1.1 413"));
         }
         // Another host name (a page of another site resolving to this machine).
-        QCOMPARE(http("POST", "/api/upload-lists",
-                      "Content-Type: application/json\r\nHost: evil.example\r\n", body)
-                     .status,
-                 403);
+        QCOMPARE(
+            http("POST", "/api/upload-lists",
+                 tokenHeader(state) + "Content-Type: application/json\r\nHost: evil.example\r\n",
+                 body)
+                .status,
+            403);
         QCOMPARE(http("GET", "/api/upload-lists").status, 405);
         QCOMPARE(s.log().count(QStringLiteral("POST /api/upload-lists 201")), 2);
         // Only the two lists were made: their files are numbered 1001 to 1004.

@@ -124,8 +124,9 @@ private slots:
         QVERIFY(PageFlow::writeFile(root_ + "/notes.txt", plain));
         QVERIFY(PageFlow::writeFile(root_ + "/left-alone.bin", "not ticked"));
         service_ = std::make_unique<FileServiceProcess>(TestEnvironment::address());
-        QVERIFY(service_->start({"--root", root_, "--store", store_, "--member", "kim", "--state",
-                                 TestEnvironment::scratch("state")}));
+        // The service's default state folder (under this test's home): the page control reads
+        // the registration token from there.
+        QVERIFY(service_->start({"--root", root_, "--store", store_, "--member", "kim"}));
 
         QVERIFY(openPage());
         QVERIFY(page_->tick(QString::fromUtf8("사진/여름 바다.jpg")));

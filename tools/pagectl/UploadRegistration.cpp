@@ -1,5 +1,7 @@
 #include "UploadRegistration.h"
 
+#include "StateFolder.h"
+
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -15,6 +17,8 @@ namespace {
 constexpr qint64 kMaxAnswerBytes = 64 * 1024;
 constexpr int kMaxKeyLength = 128;
 constexpr int kMaxShownText = 300;
+
+QString g_stateFolder;
 
 QByteArray requestBody(const QString& member, const QStringList& paths) {
     QJsonArray files;
@@ -51,6 +55,14 @@ QString shownText(const QByteArray& body) {
 
 } // namespace
 
+void SetServiceStateFolder(const QString& folder) {
+    g_stateFolder = folder;
+}
+
+QString ServiceStateFolder() {
+    return g_stateFolder.isEmpty() ? StateFolder::defaultFolder() : g_stateFolder;
+}
+
 RegistrationOutcome RegisterUploadList(const QString& homepage, const QString& member,
                                        const QStringList& paths) {
     RegistrationOutcome outcome;
@@ -65,6 +77,9 @@ RegistrationOutcome RegisterUploadList(const QString& homepage, const QString& m
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    const QByteArray token = StateFolder::readRegistrationToken(ServiceStateFolder());
+    if (!token.isEmpty())
+        request.setRawHeader(QByteArrayLiteral("Authorization"), "Bearer " + token);
     // A redirect would carry the member's list somewhere else: it is shown as the answer.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);

@@ -1,7 +1,7 @@
 // vaultry-pagectl: the page control for browsers, and what the service's web page does
 // through its control window, for trying the clients without the page.
 //
-//   vaultry-pagectl page LINK
+//   vaultry-pagectl page [--state DIR] LINK
 //   vaultry-pagectl serve [--download-command TEXT]... [--upload-command TEXT]... [--once]
 //   vaultry-pagectl send --class NAME --tag N TEXT
 //   vaultry-pagectl allow KEY PATH...
@@ -11,7 +11,9 @@
 // the file chooser, so it runs a QApplication (VAULTRY_MODAL_LOG answers the boxes and
 // VAULTRY_CHOSEN_FILES the chooser, FileChooser.h). It exits 0 when the work was handed over
 // or the member cancelled the chooser, 1 when a box told why not or there is no display, 2 on
-// a usage error. --help and --version answer on standard output.
+// a usage error. --help and --version answer on standard output. An upload list is registered
+// with the token the file service keeps in its state folder: the service's default folder, or
+// DIR for a service started with --state DIR.
 //
 // Texts are given in UTF-8 and travel as code page 949 bytes with a terminating NUL.
 // send exits 0 when the window answered, 1 when no window of that class exists, 2 on any
@@ -25,6 +27,7 @@
 #include "ProgramStart.h"
 #include "TextCodec.h"
 #include "UploadChoices.h"
+#include "UploadRegistration.h"
 #include "WindowBus.h"
 
 #include <QApplication>
@@ -40,7 +43,7 @@ constexpr int kExitDelivered = 0;
 constexpr int kExitNoWindow = 1;
 constexpr int kExitError = 2;
 
-const char kUsage[] = "usage: vaultry-pagectl page LINK\n"
+const char kUsage[] = "usage: vaultry-pagectl page [--state DIR] LINK\n"
                       "       vaultry-pagectl serve [--download-command TEXT]... "
                       "[--upload-command TEXT]... [--once]\n"
                       "       vaultry-pagectl send --class NAME --tag N TEXT\n"
@@ -164,7 +167,11 @@ int page(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vaultry-pagectl"));
     QApplication::setQuitOnLastWindowClosed(false);
     SetUpDesktopApplication(DesktopId::PageControl);
-    const QStringList args = QCoreApplication::arguments().mid(2);
+    QStringList args = QCoreApplication::arguments().mid(2);
+    if (args.size() == 3 && args[0] == QLatin1String("--state") && !args[1].isEmpty()) {
+        SetServiceStateFolder(args[1]);
+        args = args.mid(2);
+    }
     if (args.size() != 1) {
         usage();
         return kExitError;
@@ -179,8 +186,11 @@ int main(int argc, char** argv) {
         QStringLiteral("vaultry-pagectl"),
         QStringLiteral(
             "The page control for browsers and scripts.\n\n"
-            "  page LINK     carry out a vastrelle-page:// link of the service's web page\n"
-            "                (file chooser, download or upload hand-off)\n"
+            "  page [--state DIR] LINK\n"
+            "                carry out a vastrelle-page:// link of the service's web page\n"
+            "                (file chooser, download or upload hand-off); an upload list is\n"
+            "                registered with the token in the file service's state folder\n"
+            "                (its default, or DIR)\n"
             "  serve [--download-command TEXT]... [--upload-command TEXT]... [--once]\n"
             "                answer the clients' announcements with manager commands\n"
             "  send --class NAME --tag N TEXT\n"
