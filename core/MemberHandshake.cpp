@@ -83,12 +83,14 @@ std::optional<QString> CheckTimeWindow(const MemberInfo& member, const LocalHour
 
 SignOnResult SignOn(ServerLink& link, const QByteArray& memberId) {
     link.Exchange("@Connect_start");
+    bool answered = !link.lost();
     const QByteArray reply = link.Exchange(memberId);
+    answered = answered && !link.lost();
     if (reply == "No_member")
-        return {MemberCheck::NoMember, {}};
+        return {MemberCheck::NoMember, {}, answered};
     if (reply == "Over_user")
-        return {MemberCheck::OverUser, {}};
-    return {MemberCheck::Member, ParseMemberReply(reply)};
+        return {MemberCheck::OverUser, {}, answered};
+    return {MemberCheck::Member, ParseMemberReply(reply), answered};
 }
 
 void SignOff(ServerLink& link, const QByteArray& memberId) {

@@ -21,7 +21,8 @@ enum class MemberCheck { NoMember, OverUser, Member };
 
 struct SignOnResult {
     MemberCheck check = MemberCheck::Member;
-    MemberInfo member; // filled when check is Member
+    MemberInfo member;    // filled when check is Member
+    bool answered = true; // false when an exchange got no reply (failed, refused or cut)
 };
 
 // Local calendar hour, from an injectable clock so the time rules can be tested at their edges.

@@ -23,7 +23,8 @@ ServerLink::~ServerLink() {
 
 ServerLink::ServerLink(ServerLink&& other) noexcept
     : limits_(other.limits_), cancel_(other.cancel_), socket_(std::exchange(other.socket_, -1)),
-      connected_(std::exchange(other.connected_, false)), failed_(other.failed_) {}
+      connected_(std::exchange(other.connected_, false)), failed_(other.failed_),
+      closedByPeer_(other.closedByPeer_) {}
 
 ServerLink& ServerLink::operator=(ServerLink&& other) noexcept {
     if (this != &other) {
@@ -33,6 +34,7 @@ ServerLink& ServerLink::operator=(ServerLink&& other) noexcept {
         socket_ = std::exchange(other.socket_, -1);
         connected_ = std::exchange(other.connected_, false);
         failed_ = other.failed_;
+        closedByPeer_ = other.closedByPeer_;
     }
     return *this;
 }
@@ -130,6 +132,7 @@ bool ServerLink::sendAll(const QByteArray& command) {
 
 QByteArray ServerLink::Exchange(const QByteArray& command) {
     failed_ = true;
+    closedByPeer_ = false;
     if (command.size() > kBufferSize || socket_ < 0)
         return {};
     // An empty command puts nothing on the wire, so no reply can come: waiting for one would
@@ -153,6 +156,7 @@ QByteArray ServerLink::Exchange(const QByteArray& command) {
         return {};
     }
     failed_ = false;
+    closedByPeer_ = n == 0;
     buffer[n] = '\0';
     // Read as a terminator-ended text: anything after a zero byte is dropped.
     return QByteArray(buffer, qsizetype(qstrnlen(buffer, size_t(n))));

@@ -46,6 +46,10 @@ public:
     // The last Exchange ended without a reply: error, time-out, cancel, closed link or a
     // refused command (a peer that closed cleanly is not a failure).
     bool failed() const { return failed_; }
+    // The last Exchange got no reply: it failed, or the peer closed the connection instead of
+    // answering (a server that refuses or cuts a connection). A command that needs no reply
+    // (the empty one) is not lost.
+    bool lost() const { return failed_ || closedByPeer_; }
 
     void setLimits(const Limits& limits) { limits_ = limits; }
     // Waits give up within about 100 ms once `*cancel` is set (the program is ending).
@@ -62,6 +66,7 @@ private:
     int socket_ = -1;
     bool connected_ = false;
     bool failed_ = false;
+    bool closedByPeer_ = false;
 };
 
 // How the links of one engine behave: their limits, and the flag that tells them the program

@@ -70,6 +70,11 @@ public:
     ControlSession(Service& s, const Connection& c) : s_(s), c_(c), opt_(s.options()) {}
 
     void run() {
+        if (opt_.closeAfter == 0) {
+            s_.log(QStringLiteral("%1 connect %2: closed at once (fault switch)")
+                       .arg(c_.tag, c_.peer));
+            return;
+        }
         s_.log(QStringLiteral("%1 connect %2").arg(c_.tag, c_.peer));
         // One byte more than a command may hold, so that a longer one is recognised.
         std::unique_ptr<char[]> buf(new char[kBlockSize + 1]);
@@ -141,6 +146,10 @@ private:
         ++commands_;
         QString what;
         const QByteArray reply = answer(command, what);
+        if (opt_.closeAfter >= 0 && commands_ > opt_.closeAfter) {
+            s_.log(QStringLiteral("%1 %2 -> (closed: fault switch)").arg(c_.tag, what));
+            return false;
+        }
         const bool hang = opt_.hangAfter >= 0 && commands_ > opt_.hangAfter;
         if (hang) {
             s_.log(QStringLiteral("%1 %2 -> (hang: no reply)").arg(c_.tag, what));

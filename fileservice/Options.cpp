@@ -77,6 +77,9 @@ Fault switches (for tests):
   --hang                   read control commands but never reply
   --hang-after N           reply to the first N commands of each control connection, then
                            read but never reply
+  --close-after N          reply to the first N commands of each control connection, then
+                           close it (0: close every control connection at once, as a full
+                           service that refuses it would)
   --garbage-entries        answer every download entry with garbage (rotating: binary noise,
                            "||||", a bare word, bad address and size, a 20480-byte reply)
   --download-reply TEXT    reply TEXT to "@Download" instead of "Ok"
@@ -272,6 +275,9 @@ int ParseOptions(const QStringList& args, Options& o) {
         } else if (name == QLatin1String("--hang-after")) {
             if (!toInt(v, o.hangAfter, 0))
                 return fail(QStringLiteral("bad --hang-after \"%1\"").arg(v));
+        } else if (name == QLatin1String("--close-after")) {
+            if (!toInt(v, o.closeAfter, 0))
+                return fail(QStringLiteral("bad --close-after \"%1\"").arg(v));
         } else if (name == QLatin1String("--download-reply")) {
             o.downloadReply = v;
         } else if (name == QLatin1String("--upload-reply")) {

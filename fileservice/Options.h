@@ -61,7 +61,8 @@ struct Options {
     int delayMs = 0;
     int64_t uploadReadRate = 0; // bytes per second the upload data port reads; 0 unlimited
     RefuseData refuseData = RefuseData::None;
-    int hangAfter = -1; // -1 off; N: answer the first N commands of each connection, then hang
+    int hangAfter = -1;  // -1 off; N: answer the first N commands of each connection, then hang
+    int closeAfter = -1; // -1 off; N: answer the first N commands of each connection, then close
     bool garbageEntries = false;
     QString downloadReply = QStringLiteral("Ok");
     QString uploadReply = QStringLiteral("Ok");

@@ -9,6 +9,9 @@ SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& set
     outcome.connectFailed = !outcome.link.ConnectToFileServer();
     // Without a connection every exchange gives "", which reads as a general member.
     outcome.result = SignOn(outcome.link, memberId);
+    // A server that closes the connection instead of answering (it refused or cut it) is as
+    // far out of reach as one that takes no connection, and the member is told so.
+    outcome.connectFailed = outcome.connectFailed || !outcome.result.answered;
     return outcome;
 }
 
@@ -33,6 +36,10 @@ ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& se
     link.apply(settings);
     outcome.connectFailed = !link.ConnectToFileServer();
     const QByteArray accepted = link.Exchange("@Download");
+    if (link.lost()) {
+        outcome.connectFailed = true;
+        return outcome;
+    }
     link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
     if (accepted != "Ok")
         return outcome;
@@ -47,7 +54,7 @@ ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& se
         if (known.contains(next.head))
             continue;
         const QByteArray reply = link.Exchange(next.head);
-        if (link.failed()) {
+        if (link.lost()) {
             ++outcome.unlisted;
             continue;
         }

@@ -12,16 +12,16 @@
 // own and reports what happened; the engine shows it on the window's thread.
 
 struct SignOnOutcome {
-    bool connectFailed = false;
+    bool connectFailed = false; // no connection, or it was closed instead of answered
     SignOnResult result;
     ServerLink link; // the sign-on connection, kept open by the engine until the program ends
 };
 SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings);
 
 struct ListingOutcome {
-    bool connectFailed = false;
+    bool connectFailed = false; // no connection, or "@Download" was not answered
     QList<FileRecord> records;
-    int unlisted = 0; // entries the server never answered (time-out or lost connection)
+    int unlisted = 0; // entries the server never answered (time-out, cut or lost connection)
 };
 // "@Download", the server choice, then the entries of `fileList` in order: each entry once,
 // skipping those in `known` and those the server has no file for.

@@ -263,6 +263,7 @@ private slots:
                                  "--delay-ms",
                                  "--refuse-data",
                                  "--hang",
+                                 "--close-after",
                                  "--garbage-entries",
                                  "--download-reply",
                                  "--overshoot",

@@ -39,6 +39,11 @@ MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId, const LinkSet
     }
     const SignOnResult result = SignOn(link, memberId);
     link.Close();
+    // A connection closed instead of answered (refused or cut) is as good as none.
+    if (!result.answered) {
+        outcome.connectFailed = true;
+        return outcome;
+    }
     outcome.check = result.check;
     switch (result.check) {
     case MemberCheck::NoMember:
@@ -64,11 +69,15 @@ UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteAr
         return outcome;
     }
     const QByteArray accepted = link.Exchange("@Upload");
+    if (link.lost()) {
+        outcome.connectFailed = true;
+        return outcome;
+    }
     link.Exchange(serverNumber.isEmpty() ? QByteArray("@Server0") : "@Server" + serverNumber);
     const QSet<QString> chosen = UploadChoices::chosen(listKey);
     for (int taken = 0; accepted == "Ok" && taken < capacity; ++taken) {
         const QByteArray reply = link.Exchange(listKey);
-        if (link.failed()) {
+        if (link.lost()) {
             outcome.cutShort = true;
             break;
         }
@@ -84,7 +93,7 @@ UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteAr
         if (fd >= 0)
             ::close(fd);
         const QByteArray numbered = link.Exchange(fingerprint);
-        if (link.failed()) {
+        if (link.lost()) {
             outcome.cutShort = true;
             break;
         }
@@ -92,8 +101,7 @@ UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteAr
         if (!listed.usable)
             continue;
         struct stat shown {};
-        const bool found =
-            ::stat(QFile::encodeName(record.shownPath()).constData(), &shown) == 0;
+        const bool found = ::stat(QFile::encodeName(record.shownPath()).constData(), &shown) == 0;
         outcome.rows.append({record, found ? qint64(shown.st_size) : 0});
     }
     return outcome;

@@ -11,7 +11,7 @@
 // own and reports what happened; the engine shows it on the window's thread.
 
 struct MemberCheckOutcome {
-    bool connectFailed = false;
+    bool connectFailed = false; // no connection, or it was closed instead of answered
     MemberCheck check = MemberCheck::Member;
     QByteArray memberId; // the id the server named (the request's when it named none)
 };
@@ -24,8 +24,8 @@ struct ListedRow {
     qint64 shownSize = 0; // the size on disk of the listing's own path
 };
 struct UploadListingOutcome {
-    bool connectFailed = false;
-    bool cutShort = false; // the server stopped answering before the list ended
+    bool connectFailed = false; // no connection, or "@Upload" was not answered
+    bool cutShort = false;      // the server stopped answering (or cut) before the list ended
     QList<ListedRow> rows;
 };
 // "@Upload", the server choice, then the list key again and again, with a fingerprint after
