@@ -1,3 +1,4 @@
+#include "BannerSupport.h"
 #include "CCustomControlSite.h"
 #include "CCustomOccManager.h"
 #include "CWebBrowser_banner.h"
@@ -16,9 +17,7 @@
 
 namespace {
 
-// A fresh machine's first start of the web engine is far slower than later ones (caches made,
-// libraries paged in); a page normally loads in well under a second.
-constexpr int kPageLoadMs = 60000;
+using namespace BannerTest;
 
 // Every box a page asks for is recorded here instead of being shown, through the seam every
 // box of the windows goes through.
@@ -32,14 +31,6 @@ int recordBox(QDialog& dialog) {
                        box->standardButtons()});
     return QMessageBox::Ok;
 }
-
-class RecordingShell : public ShellSeam {
-public:
-    QStringList urls;
-    void openUrl(const QString& url) override { urls << url; }
-    void openFolder(const QString&, const QString&) override {}
-    void openFile(const QString&) override {}
-};
 
 // A page that tries to leave the service's site in every way a page can.
 // (A plain literal: the code generator reads "//" inside raw strings as a comment.)
@@ -101,19 +92,6 @@ class TestBanner : public QObject {
         return path;
     }
 
-    // Runs a script in the page and waits for its answer.
-    static QVariant evaluate(QWebEngineView* view, const QString& script) {
-        QVariant result;
-        bool done = false;
-        view->page()->runJavaScript(script, [&](const QVariant& v) {
-            result = v;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, 10000))
-            qWarning("no answer to: %s", qPrintable(script));
-        return result;
-    }
-
     // The engine drops input that comes before its view of the page is ready, which a loaded
     // machine makes visible; a harmless key is sent until the page has seen one, and then the
     // page's record starts afresh.
@@ -159,23 +137,21 @@ private slots:
         QWebEngineView* view = banner->view();
         QTRY_COMPARE_WITH_TIMEOUT(view->title(), QString("ready"), kPageLoadMs);
         shell_.urls.clear();
-        // A script that moves the banner elsewhere, a window the page opens and a link to
-        // another site: none of them is shown in the banner; what a page may open goes to the
-        // member's browser.
+        QSignalSpy refused(banner->site(), &CCustomControlSite::outsideNavigationRefused);
+        // A script that moves the banner elsewhere, a window the page opens and a link the
+        // script clicks: none of them is shown in the banner, and with no click of the member
+        // none goes to the member's browser either.
         evaluate(view, "byScript()");
         evaluate(view, "byWindow()");
         evaluate(view, "click('away')");
-        QTRY_VERIFY_WITH_TIMEOUT(shell_.urls.contains("http://127.0.0.1:9/elsewhere.html"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(shell_.urls.contains("http://127.0.0.1:9/popup.html"), 10000);
-        for (const QString& opened : shell_.urls)
-            QVERIFY2(opened.startsWith("http://127.0.0.1:9/"), qPrintable(opened));
+        QTRY_VERIFY_WITH_TIMEOUT(refused.size() >= 3, 10000);
+        QCOMPARE(shell_.urls, QStringList());
         QCOMPARE(view->url().path(), QString("/app/leaving.html"));
         QCOMPARE(evaluate(view, "document.title").toString(), QString("ready"));
-        const int opened = int(shell_.urls.size());
         // A link within the site is followed in the banner.
         evaluate(view, "click('home')");
         QTRY_COMPARE_WITH_TIMEOUT(view->url().path(), QString("/app/input.html"), 10000);
-        QCOMPARE(shell_.urls.size(), opened);
+        QCOMPARE(shell_.urls, QStringList());
 
         CCustomControlSite* site = banner->site();
         QVERIFY(site->mayShow(QUrl(url("/anything"))));

@@ -7,6 +7,7 @@
 #include <QChildEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWebEngineView>
 #include <memory>
 
@@ -32,19 +33,26 @@ bool isTabKey(const QEvent* event) {
            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
 }
 
+bool isWeb(const QUrl& url) {
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
 // A page that exists only to catch the address of a window a banner page asked for, and
-// hands it to the member's browser.
+// hands it to the member's browser if the click it was opened for is still unused.
 class ExternalWindow : public QWebEnginePage {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    ExternalWindow(QWebEngineProfile* profile, CCustomControlSite* site)
+        : QWebEnginePage(profile, site), site_(site) {}
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
-            ShellSeam::current().openUrl(url.toString());
+        site_->openOutside(url);
         deleteLater();
         return false;
     }
+
+private:
+    CCustomControlSite* site_;
 };
 
 } // namespace
@@ -79,19 +87,44 @@ bool CCustomControlSite::mayShow(const QUrl& url) const {
                home_.port(home_.scheme() == QLatin1String("https") ? 443 : 80);
 }
 
+bool CCustomControlSite::clickUnused() const {
+    return lastClick_.isValid() && !lastClick_.hasExpired(kClickGraceMs);
+}
+
+bool CCustomControlSite::openOutside(const QUrl& url) {
+    if (!isWeb(url) || !clickUnused()) {
+        emit outsideNavigationRefused(url);
+        return false;
+    }
+    lastClick_.invalidate();
+    ShellSeam::current().openUrl(url.toString());
+    return true;
+}
+
 bool CCustomControlSite::acceptNavigationRequest(const QUrl& url, NavigationType type,
                                                  bool isMainFrame) {
-    if (mayShow(url))
+    if (!isMainFrame) {
+        // A frame inside the page, whatever its site: it never takes the banner anywhere.
+        return (isWeb(url) || url.scheme() == QLatin1String("about")) &&
+               QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+    if (mayShow(url)) {
+        // A click that led somewhere on the site has had its navigation.
+        lastClick_.invalidate();
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    // Only what the member clicked goes to the browser, and only web addresses; scripts and
-    // redirects that try to leave the site are simply refused.
-    if (type == NavigationTypeLinkClicked &&
-        (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
-        ShellSeam::current().openUrl(url.toString());
+    }
+    // The banner's own page never leaves the site; what the member clicked goes to the
+    // browser instead, redirects and scripts go nowhere.
+    openOutside(url);
     return false;
 }
 
 QWebEnginePage* CCustomControlSite::createWindow(WebWindowType) {
+    // A script's window.open with no click gets no window at all.
+    if (!clickUnused()) {
+        emit outsideNavigationRefused(QUrl());
+        return nullptr;
+    }
     return new ExternalWindow(profile(), this);
 }
 
@@ -132,9 +165,25 @@ void CCustomControlSite::watch(QObject* object) {
         object->installEventFilter(this); // installing twice keeps one filter
 }
 
+bool CCustomControlSite::IsMemberActivation(const QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto button = static_cast<const QMouseEvent*>(event)->button();
+        return button == Qt::LeftButton || button == Qt::MiddleButton;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    return false;
+}
+
 bool CCustomControlSite::eventFilter(QObject* watched, QEvent* event) {
     if (watched == view_ && event->type() == QEvent::ChildAdded)
         watch(static_cast<QChildEvent*>(event)->child());
+    // A script's clicks stay inside the engine; what reaches the view's widgets is the
+    // member's own.
+    if (IsMemberActivation(event))
+        lastClick_.start();
     if (event->type() == QEvent::ContextMenu)
         return true;
     if (watched->isWidgetType()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QString>
 #include <QUrl>
@@ -10,7 +11,12 @@ class QWebEngineView;
 // How one banner behaves towards its page: no context menu, no refresh, open, print or
 // new-window keys, no Backspace, the page's script dialogs shown as the host's own box, and
 // the banner kept on the service's own site: a page cannot take it (and its scripts) to
-// another origin; links elsewhere open in the member's browser.
+// another origin. Frames of other sites inside the page (advertising networks serve them so)
+// load where they are. An address elsewhere that the page asks for, by a link or a new window,
+// goes to the member's browser only when it follows a real click (or Enter) in the banner, and
+// one per click: the engine reports a script's navigation as a link click, so the kind of
+// navigation proves nothing, and a script left alone must not send the member's browser
+// anywhere.
 //
 // Of what a browser's host is usually asked (context menu, keys, message boxes, help, border,
 // menus and toolbars, an external object, drop targets, address translation), only the first
@@ -36,10 +42,17 @@ public:
 
     QWebEngineView* view() const { return view_; }
 
+    // How long after a click an address elsewhere may still be opened for it: the page's
+    // handler of the click and the engine's navigation take moments, not seconds.
+    static constexpr int kClickGraceMs = 5000;
+
     // The one site the banner may show: scheme, host and port of `home`.
     void setHomeOrigin(const QUrl& home);
     // Whether a page of `url` may be shown in the banner.
     bool mayShow(const QUrl& url) const;
+    // Opens a web address elsewhere in the member's browser if a click in the banner is still
+    // unused (and uses it up); otherwise refuses it. True when it was opened.
+    bool openOutside(const QUrl& url);
 
     // The host's box for a page message; it runs like every other box of the windows.
     static QMessageBox* CreateMessageBox(const HostMessage& message);
@@ -47,6 +60,11 @@ public:
 
     // True for the keys the banner never passes on to the page.
     static bool IsSwallowedKey(const QEvent* event);
+
+signals:
+    // The page asked for an address elsewhere (or a new window, url empty) with no click to
+    // answer for it: nothing was opened.
+    void outsideNavigationRefused(const QUrl& url);
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
@@ -64,7 +82,11 @@ protected:
 private:
     void ShowMessage(const QString& text);
     void watch(QObject* object);
+    // The member's own action in the banner: a click, or Enter on a focused link.
+    static bool IsMemberActivation(const QEvent* event);
+    bool clickUnused() const;
 
     QWebEngineView* view_ = nullptr;
     QUrl home_;
+    QElapsedTimer lastClick_; // invalid while no click is unused
 };
