@@ -10,20 +10,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-int64_t SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
 void Connection::touch() const {
-    activity->lastMs = SteadyMs();
+    activity->lastNs = SteadyNs();
 }
 
 Service::Service(Options options, QByteArray secret, QByteArray registrationToken)
@@ -79,11 +80,13 @@ Service::Admission Service::admit(const Connection& c, QString& evictedTag,
         if (int(port.size()) >= 2 * cap)
             return Admission::Refused;
         auto victim = port.end();
+        auto idleSince = [](const Active& a) {
+            return std::make_pair(a.activity->lastNs.load(), a.id);
+        };
         for (auto it = port.begin(); it != port.end(); ++it) {
             if (it->second.activity->evicted.load())
                 continue;
-            if (victim == port.end() ||
-                it->second.activity->lastMs.load() < victim->second.activity->lastMs.load())
+            if (victim == port.end() || idleSince(it->second) < idleSince(victim->second))
                 victim = it;
         }
         if (victim == port.end())
@@ -91,13 +94,13 @@ Service::Admission Service::admit(const Connection& c, QString& evictedTag,
         victim->second.activity->evicted = true;
         ++evicting_[int(c.port)];
         evictedTag = victim->second.tag;
-        evictedIdleMs = SteadyMs() - victim->second.activity->lastMs.load();
+        evictedIdleMs = (SteadyNs() - victim->second.activity->lastNs.load()) / 1000000;
         // Wakes its thread, whatever it waits for; the socket is closed when the thread ends.
         ::shutdown(victim->first, SHUT_RDWR);
         admission = Admission::AdmittedByEviction;
     }
     c.touch();
-    port.emplace(c.fd, Active{c.tag, c.activity});
+    port.emplace(c.fd, Active{c.id, c.tag, c.activity});
     ++activeTotal_;
     if (stopping_)
         ::shutdown(c.fd, SHUT_RDWR);

@@ -24,7 +24,7 @@ inline constexpr int kMaxOffsetReply = 12; // upload resume offset reply, bytes
 // When a connection last moved bytes, shared between its thread and the service, which
 // closes the longest-idle connection of a full port to make room for a new one.
 struct ConnectionActivity {
-    std::atomic<int64_t> lastMs{0}; // steady clock
+    std::atomic<int64_t> lastNs{0}; // steady clock
     std::atomic<bool> evicted{false};
 };
 
@@ -43,7 +43,7 @@ struct Connection {
     bool evicted() const { return activity->evicted.load(); }
 };
 
-int64_t SteadyMs();
+int64_t SteadyNs();
 
 // Everything the connection threads share. Options are read-only once serving starts.
 class Service {
@@ -100,6 +100,7 @@ private:
     std::mutex stopMutex_;
     std::condition_variable stopCv_;
     struct Active {
+        int id = 0; // the older of two equally idle connections goes first
         QString tag;
         std::shared_ptr<ConnectionActivity> activity;
     };
