@@ -11,8 +11,13 @@ FaceDrag::FaceDrag(QWidget* window) : QObject(window), window_(window) {
 bool FaceDrag::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_)
         return false;
+    // Every event of the window passes here: only mouse events may be read as such.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease)
+        return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
+    switch (type) {
     case QEvent::MouseButtonPress:
         if (mouse->button() != Qt::LeftButton)
             return false;
