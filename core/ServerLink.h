@@ -43,6 +43,8 @@ public:
 
     void Close();
     bool connected() const { return connected_; }
+    // The link's own socket, -1 when it has none.
+    int socketDescriptor() const { return socket_; }
     // The last Exchange ended without a reply: error, time-out, cancel, closed link or a
     // refused command (a peer that closed cleanly is not a failure).
     bool failed() const { return failed_; }

@@ -9,6 +9,8 @@
 #include <QtTest>
 #include <thread>
 
+#include <sys/stat.h>
+
 using Reply = ScriptedPeer::Reply;
 
 class TestServerLink : public QObject {
@@ -65,8 +67,22 @@ private slots:
         closing.Close();
     }
 
-    static int openDescriptors() {
-        return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+    // The socket behind a descriptor, 0 when it is none. Socket inodes are not reused while
+    // the process runs, so a closed one cannot come back under another descriptor.
+    static ino_t socketInode(int fd) {
+        struct stat info {};
+        return fd >= 0 && ::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode) ? info.st_ino : 0;
+    }
+    // Whether any descriptor of this process still holds that socket.
+    static bool stillOpen(ino_t socket) {
+        const QDir fds("/proc/self/fd");
+        for (const QString& fd : fds.entryList(QDir::Files | QDir::System)) {
+            struct stat info {};
+            if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &info) == 0 &&
+                S_ISSOCK(info.st_mode) && info.st_ino == socket)
+                return true;
+        }
+        return false;
     }
 
     void failedConnectAndResolving() {
@@ -86,29 +102,43 @@ private slots:
 
     void linksOwnTheirSockets() {
         ScriptedPeer peer(address_, 7510, [](const QByteArray& c) { return answer("re:" + c); });
-        const int before = openDescriptors();
+        // Each link's own socket is followed (other threads open and close theirs meanwhile).
         // Destroyed links close their sockets; a new connect closes the old one first.
         for (int i = 0; i < 20; ++i) {
-            ServerLink link;
-            QVERIFY(link.Connect(address_));
+            ino_t socket = 0;
+            {
+                ServerLink link;
+                QVERIFY(link.Connect(address_));
+                socket = socketInode(link.socketDescriptor());
+                QVERIFY(stillOpen(socket));
+            }
+            QVERIFY(!stillOpen(socket));
         }
-        QTRY_COMPARE(openDescriptors(), before); // the peer in this process closes its ends too
         ServerLink kept;
-        for (int i = 0; i < 20; ++i)
+        ino_t previous = 0;
+        for (int i = 0; i < 20; ++i) {
             QVERIFY(kept.Connect(address_));
-        QTRY_COMPARE(openDescriptors(), before + 2); // ours and the peer's end
+            const ino_t socket = socketInode(kept.socketDescriptor());
+            QVERIFY(stillOpen(socket));
+            QVERIFY(i == 0 || !stillOpen(previous));
+            previous = socket;
+        }
         // Moving hands the connection over: it keeps working, and is closed once.
         ServerLink taker(std::move(kept));
         QVERIFY(!kept.connected());
+        QCOMPARE(kept.socketDescriptor(), -1);
+        QCOMPARE(socketInode(taker.socketDescriptor()), previous);
         QCOMPARE(taker.Exchange("moved"), QByteArray("re:moved"));
         QVERIFY(!taker.failed());
         ServerLink other;
         QVERIFY(other.Connect(address_));
+        const ino_t replaced = socketInode(other.socketDescriptor());
         other = std::move(taker);
-        QTRY_COMPARE(openDescriptors(), before + 2);
+        QVERIFY(!stillOpen(replaced));
+        QCOMPARE(socketInode(other.socketDescriptor()), previous);
         QCOMPARE(other.Exchange("again"), QByteArray("re:again"));
         other.Close();
-        QTRY_COMPARE(openDescriptors(), before);
+        QVERIFY(!stillOpen(previous));
     }
 
     void cancelEndsAWaitPromptly() {
