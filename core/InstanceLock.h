@@ -3,10 +3,11 @@
 #include <QLockFile>
 #include <QString>
 #include <memory>
+#include <vector>
 
 // A named single-instance marker held for the life of the process, kept in the private
-// runtime folder (the one the window bus uses, so both programs agree). A lock left behind by
-// a process that died is taken over, never trusted.
+// runtime folders (the ones the window bus uses, so both programs agree). A lock left behind
+// by a process that died is taken over, never trusted.
 class InstanceLock {
 public:
     explicit InstanceLock(const QString& name);
@@ -21,7 +22,10 @@ public:
     bool tryAgain();
 
 private:
-    std::unique_ptr<QLockFile> lock_;
+    void take();
+
+    QString name_;
+    std::vector<std::unique_ptr<QLockFile>> locks_;
     bool acquired_ = false;
     bool unavailable_ = false;
 };

@@ -68,3 +68,18 @@ QString PrivateRuntimeDir() {
     const QString fallback = cacheFolder(cache);
     return MakePrivateFolder(fallback) ? fallback : QString();
 }
+
+QStringList PrivateRuntimeDirs() {
+    const QString inUse = PrivateRuntimeDir();
+    if (inUse.isEmpty())
+        return {};
+    QStringList dirs{inUse};
+    for (const QString& other : PrivateRuntimeDirCandidates()) {
+        struct stat info {};
+        // Only a folder that is there already: looking must not make one.
+        if (other != inUse && ::lstat(QFile::encodeName(other).constData(), &info) == 0 &&
+            MakePrivateFolder(other))
+            dirs.append(other);
+    }
+    return dirs;
+}

@@ -19,3 +19,10 @@ bool MakePrivateFolder(const QString& dir);
 
 // The folders tried, in order, for a message that says why none could be had.
 QStringList PrivateRuntimeDirCandidates();
+
+// Every private folder where a program of this user may keep its lock and endpoints: the one
+// in use (PrivateRuntimeDir) first, then each other candidate that exists and can be trusted.
+// A program that started while the runtime folder could not be used lives in the cache
+// folder; one that starts after the runtime folder came back must still find it there.
+// Empty when no folder can be had.
+QStringList PrivateRuntimeDirs();

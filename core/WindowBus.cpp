@@ -92,14 +92,18 @@ bool wouldBlock(int error) {
 
 } // namespace
 
-// The address of an endpoint in the private folder. A local socket address holds at most 107
-// bytes of path; a longer one is reached through a descriptor of the folder
-// ("/proc/self/fd/N/<endpoint>"), which the kernel resolves like the path itself.
+// The address of an endpoint in a private folder: a window's own in the folder in use, another
+// one's wherever it lives. A local socket address holds at most 107 bytes of path; a longer
+// one is reached through a descriptor of the folder ("/proc/self/fd/N/<endpoint>"), which the
+// kernel resolves like the path itself.
 class WindowBus::Address {
 public:
-    explicit Address(const QString& endpoint) {
-        const QString dir = PrivateRuntimeDir();
-        if (dir.isEmpty() || !validEndpoint(endpoint))
+    enum Whose { Own, Peer };
+    Address(const QString& endpoint, Whose whose) {
+        if (!validEndpoint(endpoint))
+            return;
+        const QString dir = whose == Own ? PrivateRuntimeDir() : folderHolding(endpoint);
+        if (dir.isEmpty())
             return;
         path_ = QFile::encodeName(QDir(dir).filePath(endpoint));
         if (fits(path_))
@@ -123,6 +127,15 @@ public:
     socklen_t size() const { return sizeof address_; }
 
 private:
+    static QString folderHolding(const QString& endpoint) {
+        for (const QString& dir : PrivateRuntimeDirs()) {
+            struct stat info {};
+            if (::lstat(QFile::encodeName(QDir(dir).filePath(endpoint)).constData(), &info) == 0)
+                return dir;
+        }
+        return {};
+    }
+
     bool fits(const QByteArray& path) {
         std::memset(&address_, 0, sizeof address_);
         address_.sun_family = AF_UNIX;
@@ -191,7 +204,7 @@ struct WindowBus::Incoming {
 
 WindowBus::WindowBus(const QString& className, QObject* parent)
     : QObject(parent), endpoint_(QStringLiteral("%1.%2").arg(className).arg(::getpid())) {
-    const Address address(endpoint_);
+    const Address address(endpoint_, Address::Own);
     if (className.isEmpty() || !address.valid())
         return;
     Registry& r = registry();
@@ -390,22 +403,25 @@ short WindowBus::waitServing(int fd, short events, int timeoutMs) {
     return fds[0].revents;
 }
 
+// Every private folder is looked in: a window that started while the runtime folder could not
+// be used lives in the cache folder.
 QString WindowBus::findWindow(const QString& className) {
-    const QString dir = PrivateRuntimeDir();
-    if (dir.isEmpty() || className.isEmpty())
+    if (className.isEmpty())
         return {};
-    const QStringList names = QDir(dir).entryList({className + QStringLiteral(".*")},
-                                                  QDir::System | QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        bool numeric = false;
-        const qint64 pid = name.mid(className.size() + 1).toLongLong(&numeric);
-        if (!numeric || !name.startsWith(className + QLatin1Char('.')))
-            continue;
-        if (!processAlive(pid)) {
-            QFile::remove(QDir(dir).filePath(name));
-            continue;
+    for (const QString& dir : PrivateRuntimeDirs()) {
+        const QStringList names = QDir(dir).entryList({className + QStringLiteral(".*")},
+                                                      QDir::System | QDir::Files, QDir::Name);
+        for (const QString& name : names) {
+            bool numeric = false;
+            const qint64 pid = name.mid(className.size() + 1).toLongLong(&numeric);
+            if (!numeric || !name.startsWith(className + QLatin1Char('.')))
+                continue;
+            if (!processAlive(pid)) {
+                QFile::remove(QDir(dir).filePath(name));
+                continue;
+            }
+            return name;
         }
-        return name;
     }
     return {};
 }
@@ -413,7 +429,7 @@ QString WindowBus::findWindow(const QString& className) {
 std::optional<qint64> WindowBus::send(const QString& endpoint, quint32 tag, const QString& sender,
                                       const QByteArray& data, int timeoutMs) {
     const QByteArray senderBytes = sender.toUtf8();
-    const Address address(endpoint);
+    const Address address(endpoint, Address::Peer);
     if (data.size() > kMaxData || senderBytes.size() > kBusMaxSender || !address.valid())
         return std::nullopt;
     if (nestedSends >= kMaxNestedSends)

@@ -147,6 +147,38 @@ private slots:
         QVERIFY(InstanceLock("squat lock").acquired());
     }
 
+    // A client that started while the runtime folder was squatted lives in the cache folder.
+    // Once the squat is gone, later starts use the runtime folder and still find it there:
+    // its lock refuses them, its window is found and reached.
+    void squatRemovedLaterStillOneInstance() {
+        const QString scratch = TestEnvironment::scratch("split");
+        const QString runtime = scratch + "/run";
+        makeDir(runtime + "/vaultry", 0777);
+        ::chmod(QFile::encodeName(runtime).constData(), 0700);
+        FolderEnvironment environment(runtime, scratch + "/cache");
+        QProcess* first = startPeer("Test_split", "split lock");
+        QVERIFY(first);
+        QCOMPARE(first->readLine().trimmed(), QByteArray("ready 1 0"));
+        QVERIFY(QDir(runtime + "/vaultry").removeRecursively());
+        QCOMPARE(PrivateRuntimeDir(), runtime + "/vaultry");
+
+        QProcess* second = startPeer("Test_split_second", "split lock");
+        QVERIFY(second);
+        QCOMPARE(second->readLine().trimmed(), QByteArray("ready 0 0"));
+        InstanceLock here("split lock");
+        QVERIFY(!here.acquired());
+        QVERIFY(!here.unavailable());
+        const QString endpoint = WindowBus::findWindow("Test_split");
+        QVERIFY(QFileInfo::exists(scratch + "/cache/vaultry-runtime/" + endpoint));
+        QCOMPARE(WindowBus::send(endpoint, 4, "", "hello"), std::optional<qint64>(4005));
+        const QString secondEndpoint = WindowBus::findWindow("Test_split_second");
+        QVERIFY(QFileInfo::exists(runtime + "/vaultry/" + secondEndpoint));
+
+        quitPeer(second, secondEndpoint);
+        quitPeer(first, endpoint);
+        QVERIFY(InstanceLock("split lock").acquired());
+    }
+
     // A local socket address holds 107 bytes of path; endpoints in a deeper folder are still
     // reached.
     void deepFolderStillCarriesTheBus() {
