@@ -63,6 +63,9 @@ int TransferEngineBase::nextPendingRow() const {
 }
 
 void TransferEngineBase::startNext() {
+    // An answer that arrives after the end began (a box closed by it) starts nothing.
+    if (ending())
+        return;
     if (!workers_->empty()) {
         // A stopped worker is finishing its last chunk; the start follows its end.
         startWhenIdle_ = true;
@@ -409,9 +412,15 @@ bool TransferEngineBase::exitProgram() {
         return true;
     if (!confirmExit())
         return false;
+    endWithoutAsking();
+    return true;
+}
+
+void TransferEngineBase::endWithoutAsking() {
+    if (ending())
+        return;
     beginEnding();
     finishProgram();
-    return true;
 }
 
 bool TransferEngineBase::confirmExit() {

@@ -66,6 +66,10 @@ public:
     // The exit routine: asks when files are unfinished, then ends everything that runs and
     // the program (finishProgram). False when the member chose to stay.
     bool exitProgram();
+    // The same end without the question, for the end of the session, when nobody is there
+    // to answer: unfinished files keep what they have (a download its bytes on disk, an
+    // upload what the server holds) and resume on the next start.
+    void endWithoutAsking();
 
     // The list commands: rows and records go together, and totals are counted afresh. The
     // current index stays where it is when marked rows are deleted, and falls by one per

@@ -6,6 +6,7 @@
 #include "LaunchLink.h"
 #include "ListEndPicture.h"
 #include "ModalSeam.h"
+#include "ProcessSignals.h"
 #include "Protocol.h"
 #include "RuntimeDir.h"
 #include "SettingsStore.h"
@@ -26,6 +27,11 @@ int runWindow(const QByteArray& request) {
     // Not QDialog::exec(): hiding the window to the tray must not end the program, which
     // lives until the exit procedure ends the window's run.
     QObject::connect(&window, &CVaultry_downloadDlg::ended, qApp, &QCoreApplication::quit);
+    // From here on the end of the session runs the exit. Before, its signals end the start-up
+    // at once: the next start takes over a dead process's lock and removes its endpoint.
+    SessionEndSignals sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEndSignals::endRequested, &window,
+                     &CSkinnedMainWindow::endSession);
     SavePictureAtListEnd(window);
     window.show();
     QApplication::exec();

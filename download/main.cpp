@@ -1,5 +1,6 @@
 #include "DesktopApplication.h"
 #include "DownloadStartup.h"
+#include "ProcessSignals.h"
 #include "ProgramStart.h"
 
 #ifdef VAULTRY_HAVE_BANNER
@@ -9,6 +10,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    IgnoreFileSizeSignal(); // before anything can write a file
     const ProgramInfo info{
         QStringLiteral("Vaultry_DOWN"),
         QStringLiteral("The Vaultry download client. The service's web page starts it through a "

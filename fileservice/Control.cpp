@@ -150,7 +150,8 @@ private:
             s_.log(QStringLiteral("%1 %2 -> (closed: fault switch)").arg(c_.tag, what));
             return false;
         }
-        const bool hang = opt_.hangAfter >= 0 && commands_ > opt_.hangAfter;
+        const bool hang = (opt_.hangAfter >= 0 && commands_ > opt_.hangAfter) ||
+                          (!opt_.hangOn.isEmpty() && command == opt_.hangOn);
         if (hang) {
             s_.log(QStringLiteral("%1 %2 -> (hang: no reply)").arg(c_.tag, what));
             return true;

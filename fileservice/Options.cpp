@@ -80,6 +80,8 @@ Fault switches (for tests):
   --close-after N          reply to the first N commands of each control connection, then
                            close it (0: close every control connection at once, as a full
                            service that refuses it would)
+  --hang-on TEXT           read the control command TEXT but never reply to it (e.g.
+                           @Connect_end: a sign-off that hangs)
   --garbage-entries        answer every download entry with garbage (rotating: binary noise,
                            "||||", a bare word, bad address and size, a 20480-byte reply)
   --download-reply TEXT    reply TEXT to "@Download" instead of "Ok"
@@ -278,6 +280,8 @@ int ParseOptions(const QStringList& args, Options& o) {
         } else if (name == QLatin1String("--close-after")) {
             if (!toInt(v, o.closeAfter, 0))
                 return fail(QStringLiteral("bad --close-after \"%1\"").arg(v));
+        } else if (name == QLatin1String("--hang-on")) {
+            o.hangOn = v.toUtf8();
         } else if (name == QLatin1String("--download-reply")) {
             o.downloadReply = v;
         } else if (name == QLatin1String("--upload-reply")) {

@@ -63,6 +63,7 @@ struct Options {
     RefuseData refuseData = RefuseData::None;
     int hangAfter = -1;  // -1 off; N: answer the first N commands of each connection, then hang
     int closeAfter = -1; // -1 off; N: answer the first N commands of each connection, then close
+    QByteArray hangOn;   // a control command that is never answered ("" off)
     bool garbageEntries = false;
     QString downloadReply = QStringLiteral("Ok");
     QString uploadReply = QStringLiteral("Ok");

@@ -337,6 +337,12 @@ void CSkinnedMainWindow::removeTrayIcon() {
         tray_->RemoveIcon();
 }
 
+void CSkinnedMainWindow::endSession() {
+    ModalSeam::endSession();
+    removeTrayIcon();
+    transferEngine().endWithoutAsking();
+}
+
 void CSkinnedMainWindow::quit() {
     ended_ = true;
     hide();

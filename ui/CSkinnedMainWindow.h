@@ -63,6 +63,11 @@ public:
     // A command of the window's tables (buttons, check boxes, tray menu).
     virtual void onCommand(int id) = 0;
 
+    // The member's session ends (a signal of SessionEndSignals): nobody will answer a box
+    // now. Open boxes close, later ones are not shown, the tray icon goes, and the exit runs
+    // without its question; its waits are bounded.
+    void endSession();
+
 signals:
     // The run is over: the program ends.
     void ended();

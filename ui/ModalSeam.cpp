@@ -3,22 +3,29 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
 
 ModalSeam::Runner gRunner;
+bool gSessionEnded = false;
+QList<QPointer<QDialog>> gOpen; // innermost last
+
+void logBox(QDialog& dialog, const QString& logPath) {
+    QFile log(logPath);
+    if (!log.open(QIODevice::Append))
+        return;
+    QString text = dialog.windowTitle() + QLatin1Char('|');
+    if (auto* box = qobject_cast<QMessageBox*>(&dialog))
+        text += box->text();
+    else
+        text += dialog.objectName();
+    log.write(text.replace(QLatin1Char('\n'), QLatin1String("\\n")).toUtf8() + '\n');
+}
 
 int answerUnattended(QDialog& dialog, const QString& logPath) {
-    QFile log(logPath);
-    if (log.open(QIODevice::Append)) {
-        QString text = dialog.windowTitle() + QLatin1Char('|');
-        if (auto* box = qobject_cast<QMessageBox*>(&dialog))
-            text += box->text();
-        else
-            text += dialog.objectName();
-        log.write(text.replace(QLatin1Char('\n'), QLatin1String("\\n")).toUtf8() + '\n');
-    }
+    logBox(dialog, logPath);
     // A file or folder chooser has no default answer that is safe to take unseen: it is
     // cancelled, and the caller keeps what it had.
     if (qobject_cast<QFileDialog*>(&dialog))
@@ -39,12 +46,33 @@ void ModalSeam::install(Runner runner) {
 }
 
 int ModalSeam::run(QDialog& dialog) {
+    const QString log = qEnvironmentVariable("VAULTRY_MODAL_LOG");
+    if (gSessionEnded) {
+        if (!log.isEmpty())
+            logBox(dialog, log);
+        return 0;
+    }
     if (gRunner)
         return gRunner(dialog);
-    const QString log = qEnvironmentVariable("VAULTRY_MODAL_LOG");
     if (!log.isEmpty())
         return answerUnattended(dialog, log);
-    return dialog.exec();
+    gOpen.append(&dialog);
+    const int answer = dialog.exec();
+    gOpen.removeAll(&dialog);
+    return gSessionEnded ? 0 : answer;
+}
+
+void ModalSeam::endSession() {
+    gSessionEnded = true;
+    // Innermost first: each returns from its exec() once the loops unwind to it.
+    for (qsizetype i = gOpen.size(); i-- > 0;) {
+        if (QDialog* dialog = gOpen.at(i))
+            dialog->done(QDialog::Rejected);
+    }
+}
+
+bool ModalSeam::sessionEnded() {
+    return gSessionEnded;
 }
 
 QMessageBox::StandardButton ModalSeam::message(QWidget* owner, const QString& text,

@@ -16,6 +16,12 @@ using Runner = std::function<int(QDialog&)>;
 void install(Runner runner); // an empty runner restores the default
 int run(QDialog& dialog);
 
+// The session is ending (logout): nobody will answer. The boxes and dialogs open now are
+// closed, and every later one is answered at once with 0 (no button, rejected) without being
+// shown; VAULTRY_MODAL_LOG still gets its line. For the rest of the process.
+void endSession();
+bool sessionEnded();
+
 // The windows' message boxes: text, caption, icon and buttons; returns the button pressed.
 QMessageBox::StandardButton message(QWidget* owner, const QString& text, const QString& caption,
                                     QMessageBox::Icon icon,

@@ -4,6 +4,7 @@
 #include "InstanceLock.h"
 #include "ListEndPicture.h"
 #include "ModalSeam.h"
+#include "ProcessSignals.h"
 #include "Protocol.h"
 #include "RuntimeDir.h"
 #include "SettingsStore.h"
@@ -38,6 +39,11 @@ int RunUploadClient() {
     // Not QDialog::exec(): hiding the window to the tray must not end the program, which
     // lives until the exit routine ends the window's run.
     QObject::connect(&window, &CBellcove_uploadDlg::ended, qApp, &QCoreApplication::quit);
+    // From here on the end of the session runs the exit. Before, its signals end the start-up
+    // at once: the next start takes over a dead process's lock and removes its endpoint.
+    SessionEndSignals sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEndSignals::endRequested, &window,
+                     &CSkinnedMainWindow::endSession);
     SavePictureAtListEnd(window);
     window.show();
     QApplication::exec();

@@ -1,4 +1,5 @@
 #include "DesktopApplication.h"
+#include "ProcessSignals.h"
 #include "ProgramStart.h"
 #include "UploadStartup.h"
 
@@ -9,6 +10,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    IgnoreFileSizeSignal(); // before anything can write a file
     const ProgramInfo info{
         QStringLiteral("Vaultry_UPLOAD"),
         QStringLiteral("The Vaultry upload client. The service's web page starts it while its "

@@ -108,6 +108,8 @@ QString DownloadEngine::chooseBatchRoot() {
 
 void DownloadEngine::listFiles(const Request& request, bool mayStart) {
     const QString root = chooseBatchRoot();
+    if (ending())
+        return; // the folder question was open when the program's end began
     host_.restoreAndShow();
     auto finishListing = [this, mayStart] {
         refreshAfterListing();
