@@ -95,10 +95,11 @@ int serve(const QStringList& args) {
     if (!control.isRegistered())
         return fail(QStringLiteral("cannot register VAULtry_AX_EXE on the window bus"));
     int code = kExitDelivered;
-    QObject::connect(&control, &PageControl::served, qApp, [&code](bool ok) {
-        code = ok ? kExitDelivered : kExitError;
-        QCoreApplication::exit(code);
-    });
+    QObject::connect(&control, &PageControl::served, QCoreApplication::instance(),
+                     [&code](bool ok) {
+                         code = ok ? kExitDelivered : kExitError;
+                         QCoreApplication::exit(code);
+                     });
     LogLine(QStringLiteral("ready %1").arg(control.endpoint()));
     QCoreApplication::exec();
     return code;
