@@ -7,8 +7,14 @@
 #include <QThread>
 #include <QtGlobal>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 FileServiceProcess::FileServiceProcess(QString bindAddress) : address_(std::move(bindAddress)) {
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    // A test that dies (a sanitizer's finding, a crash) takes its service along: one left
+    // behind would hold the test's address and fail every later run of that test.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     logPath_ = dir_.filePath(QStringLiteral("fileservice.log"));
 }
 
