@@ -9,6 +9,8 @@ scripts/build.sh
 (cd build && cpack -G DEB)
 export QT_QPA_PLATFORM=offscreen
 (cd build && ctest -j2 --output-on-failure --timeout 600)
+# The clients' tests again in a sanitizer build of their own (build-asan/).
+scripts/test-asan.sh
 # Then every fuzz target for a short while from its seeds (a clang build of its own in
 # build-fuzz/, which installs clang first); a crash or a broken property fails the run.
 fuzz/run.sh 10
