@@ -62,19 +62,6 @@ public:
     std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
     int askDuplicate(const QString&) override { return 1; }
     void offerSaveFolderDialog() override {}
-    void startEngineTimer(int id, int ms) override {
-        QTimer*& t = timers_[id];
-        if (!t) {
-            t = new QTimer(this);
-            t->setSingleShot(true);
-            connect(t, &QTimer::timeout, this, [this, id] { engine->onTimer(id); });
-        }
-        t->start(ms);
-    }
-    void stopEngineTimer(int id) override {
-        if (timers_.contains(id))
-            timers_[id]->stop();
-    }
     void moveToTopLeft() override {}
     void restoreAndShow() override {}
     void showWindow() override {}
@@ -82,9 +69,6 @@ public:
     void removeTrayIcon() override {}
     void raiseTopmost() override {}
     void quit() override {}
-
-private:
-    QHash<int, QTimer*> timers_;
 };
 
 // Runs one request through the engine. Returns seconds until the last record's bytes were all

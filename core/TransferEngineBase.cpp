@@ -10,8 +10,13 @@
 
 TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup)
     : transferHost_(host), rows_(table),
+      clock_(setup.clock ? std::move(setup.clock) : std::make_shared<QtEngineClock>()),
       workers_(setup.workers ? std::move(setup.workers) : std::make_unique<WorkerThreads>(this)),
-      controlLimits_(setup.control), dataLimits_(setup.data) {}
+      controlLimits_(setup.control), dataLimits_(setup.data) {
+    displayTimer_ =
+        clock_->makeTimer(QString::fromLatin1(kDisplayTimer), [this] { displayTick(); });
+    retryTimer_ = clock_->makeTimer(QString::fromLatin1(kRetryTimer), [this] { retryTick(); });
+}
 
 TransferEngineBase::~TransferEngineBase() {
     // The host may be half gone by now: only the threads are told to end.
@@ -29,7 +34,7 @@ void TransferEngineBase::setRunning(bool running) {
         startWhenIdle_ = false;
         // Whatever stops the list (the member, a refusal, its end) also takes back a retry
         // that a failed attempt had asked for; a failed attempt asks for it after this.
-        transferHost_.stopEngineTimer(kRetryTimer);
+        retryTimer_->stop();
     }
     transferHost_.showRunning(running);
 }
@@ -96,7 +101,7 @@ void TransferEngineBase::startNext() {
     beginFile(row);
     showCurrentLines();
     showFileBar(record.done, record.size);
-    transferHost_.startEngineTimer(kPollTimer, 500);
+    displayTimer_->start(500);
 }
 
 void TransferEngineBase::startWorker(std::shared_ptr<TransferProgress> progress,
@@ -128,7 +133,7 @@ void TransferEngineBase::copyProgressIntoRow(int row) {
 }
 
 void TransferEngineBase::workerEnded() {
-    transferHost_.stopEngineTimer(kPollTimer);
+    displayTimer_->stop();
     const bool startWaited = startWhenIdle_;
     startWhenIdle_ = false;
     settleEndedWorker();
@@ -169,7 +174,7 @@ void TransferEngineBase::settleEndedWorker() {
         setRunning(false);
         if (retryCounter_ < 3) {
             ++retryCounter_;
-            transferHost_.startEngineTimer(kRetryTimer, 1000);
+            startRetryTimer();
         } else {
             retryCounter_ = 0;
             onRetriesUsedUp(row);
@@ -195,22 +200,15 @@ bool TransferEngineBase::showsListDone(qint64 completed, qint64 total) const {
     return ProgressPercent(completed, total) >= 100;
 }
 
-void TransferEngineBase::onTimer(int id) {
-    if (id == kRetryTimer) {
-        transferHost_.stopEngineTimer(kRetryTimer);
-        // The retry restarts an idle queue only; a start the user pressed meanwhile stands.
-        if (!running_)
-            toggle();
-        return;
-    }
-    if (id == kPollTimer)
-        pollTick();
+void TransferEngineBase::retryTick() {
+    // The retry restarts an idle queue only; a start the user pressed meanwhile stands.
+    if (!running_)
+        toggle();
 }
 
 // The display tick: the running file's bar, the total, its state text, rate and remaining
 // time. It decides nothing; the worker's end moves the list on.
-void TransferEngineBase::pollTick() {
-    transferHost_.stopEngineTimer(kPollTimer);
+void TransferEngineBase::displayTick() {
     if (workers_->empty() || !progress_)
         return;
     const int row = rowOfLastWorker();
@@ -235,7 +233,7 @@ void TransferEngineBase::pollTick() {
                 transferHost_.showRemaining(FormatTime(*shown.remainingSeconds));
         }
     }
-    transferHost_.startEngineTimer(kPollTimer, 250);
+    displayTimer_->start(250);
 }
 
 // ---- list commands --------------------------------------------------------------------------
@@ -403,8 +401,8 @@ void TransferEngineBase::beginEnding() {
     waitingExchanges_.clear();
     requestInProgress_ = false;
     queuedRequests_.clear();
-    transferHost_.stopEngineTimer(kPollTimer);
-    transferHost_.stopEngineTimer(kRetryTimer);
+    displayTimer_->stop();
+    retryTimer_->stop();
 }
 
 bool TransferEngineBase::exitProgram() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataJob.h"
+#include "EngineClock.h"
 #include "RateDisplay.h"
 #include "ServerLink.h"
 #include "TransferHost.h"
@@ -25,6 +26,7 @@ struct DataLimits {
 // What an engine is built with; the defaults are the programs' own.
 struct EngineSetup {
     std::unique_ptr<WorkerRunner> workers; // threads of their own when none is given
+    std::shared_ptr<EngineClock> clock;    // QTimer when none is given
     ServerLink::Limits control;            // the control exchanges
     DataLimits data;
 };
@@ -40,9 +42,10 @@ class TransferEngineBase : public QObject {
     Q_OBJECT
 public:
     static constexpr int kNoIndex = -1000;
-    static constexpr int kPollTimer = 1;
-    static constexpr int kRetryTimer = 104;
-    static constexpr int kExitWaitMs = 2000; // for a worker at the program's end
+    // The engine's two timers, by the names its clock is given.
+    static constexpr const char* kDisplayTimer = "display"; // 500 ms after a start, then 250
+    static constexpr const char* kRetryTimer = "retry";     // 1 s after a failed attempt
+    static constexpr int kExitWaitMs = 2000;                // for a worker at the program's end
 
     // The result code every client's worker uses for a failed attempt (retried) and a stop.
     static constexpr int kFailedAttempt = 1;
@@ -62,7 +65,6 @@ public:
 
     // The start/stop button, the automatic start and the retry timer.
     void toggle();
-    void onTimer(int id);
     // The exit routine: asks when files are unfinished, then ends everything that runs and
     // the program (finishProgram). False when the member chose to stay.
     bool exitProgram();
@@ -196,14 +198,21 @@ protected:
     qint64 completedBytes_ = 0;
     int retryCounter_ = 0; // kept across files; reset when a file completes or is given up
     RateDisplay rate_;     // kept for the life of the process
+    // Starts the retry: toggle() one second from now, when the list is idle then.
+    void startRetryTimer() { retryTimer_->start(1000); }
 
 private:
+    std::shared_ptr<EngineClock> clock_;
+    std::unique_ptr<EngineTimer> displayTimer_;
+    std::unique_ptr<EngineTimer> retryTimer_;
+
     void workerEnded();
     void settleEndedWorker();
     void fileCompleted(int row);
     void copyProgressIntoRow(int row);
     int rowOfLastWorker() const;
-    void pollTick();
+    void displayTick();
+    void retryTick();
     void runNextExchange();
 
     std::unique_ptr<WorkerRunner> workers_;

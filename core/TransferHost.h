@@ -23,9 +23,6 @@ public:
     virtual void message(const QString& text, const QString& caption, Icon icon) = 0;
     virtual bool askYesNo(const QString& text, const QString& caption) = 0;
 
-    virtual void startEngineTimer(int id, int milliseconds) = 0;
-    virtual void stopEngineTimer(int id) = 0;
-
     virtual void restoreAndShow() = 0; // restore if minimised, show, focus
     virtual void showWindow() = 0;
     virtual void hideToTray() = 0; // the tray icon stays

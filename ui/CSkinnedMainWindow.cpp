@@ -283,21 +283,6 @@ bool CSkinnedMainWindow::askYesNo(const QString& text, const QString& caption) {
                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void CSkinnedMainWindow::startEngineTimer(int id, int milliseconds) {
-    QTimer*& timer = timers_[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, id] { transferEngine().onTimer(id); });
-    }
-    timer->start(milliseconds);
-}
-
-void CSkinnedMainWindow::stopEngineTimer(int id) {
-    if (QTimer* timer = timers_.value(id))
-        timer->stop();
-}
-
 void CSkinnedMainWindow::restoreAndShow() {
     if (isMinimized())
         showNormal();

@@ -21,11 +21,10 @@ class CPic_Progress;
 class CTrayicon;
 class QCheckBox;
 class QLabel;
-class QTimer;
 
 // What the two main windows share: a frameless skinned face dragged by any free point, the
-// status lines, the two bars, the start/stop button, the tray icon, the engine's timers and
-// message boxes, and the rule that closing only hides. The program lives until the window's
+// status lines, the two bars, the start/stop button, the tray icon and the engine's message
+// boxes, and the rule that closing only hides. The program lives until the window's
 // run ends (ended()); hiding the window never ends it.
 class CSkinnedMainWindow : public QDialog, public virtual TransferHost {
     Q_OBJECT
@@ -47,8 +46,6 @@ public:
     void showRunning(bool running) override;
     void message(const QString& text, const QString& caption, Icon icon) override;
     bool askYesNo(const QString& text, const QString& caption) override;
-    void startEngineTimer(int id, int milliseconds) override;
-    void stopEngineTimer(int id) override;
     void restoreAndShow() override;
     void showWindow() override;
     void hideToTray() override;
@@ -78,7 +75,7 @@ public slots:
     void reject() override {} // the dialog's cancel does nothing: the program keeps running
 
 protected:
-    // The window's engine: its timers, its list and the shared commands act on it.
+    // The window's engine: its list and the shared commands act on it.
     virtual TransferEngineBase& transferEngine() = 0;
     virtual void loadSettingsIntoWindow() = 0;
 
@@ -136,7 +133,6 @@ private:
     CPic_Progress* totalBar_ = nullptr;
     CButtontoImage* startStop_ = nullptr;
     CTrayicon* tray_ = nullptr;
-    QHash<int, QTimer*> timers_;
     bool ended_ = false;
     CFileList* list_ = nullptr;
     std::unique_ptr<CUser_button> userButton_;

@@ -232,7 +232,7 @@ void DownloadEngine::onRetriesUsedUp(int row) {
         return;
     }
     markFailed(row);
-    host_.startEngineTimer(kRetryTimer, 1000);
+    startRetryTimer();
 }
 
 void DownloadEngine::onOtherResult(int row, int result) {

@@ -4,6 +4,7 @@
 #include "FileServiceProcess.h"
 #include "RecordingHost.h"
 #include "SettingsStore.h"
+#include "TestClock.h"
 #include "TestEnvironment.h"
 #include "TextCodec.h"
 
@@ -17,6 +18,7 @@
 // loopback address.
 struct EngineFixture {
     RecordingHost host;
+    std::shared_ptr<TestClock> clock = std::make_shared<TestClock>(); // shortened delays
     std::unique_ptr<DownloadEngine> engine;
     FileServiceProcess service{TestEnvironment::address()};
     QString source;   // the service's catalogue
@@ -36,8 +38,9 @@ struct EngineFixture {
     }
 
     void makeEngine(EngineSetup setup = {}) {
+        if (!setup.clock)
+            setup.clock = clock;
         engine = std::make_unique<DownloadEngine>(host, std::move(setup));
-        host.onTimer = [this](int id) { engine->onTimer(id); };
         engine->loadSettings();
     }
 

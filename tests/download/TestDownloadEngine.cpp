@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(f.host.remaining.last(), QString("전송완료"));
         QCOMPARE(f.host.totalCaption, ProgressCaption(3 * 1024 * 1024 + 17 + 4097 + 777,
                                                       3 * 1024 * 1024 + 17 + 4097 + 777));
-        QVERIFY(f.host.timerRequests.contains(qMakePair(1, 500)));
+        QVERIFY(f.clock->starts.contains({TransferEngineBase::kDisplayTimer, 500}));
         // Pressing start with nothing pending runs the completion actions at once.
         f.host.messages.clear();
         f.engine->toggle();
@@ -311,7 +311,7 @@ private slots:
             files[names.last()] = f.addFile(names.last(), 1000 + 37 * i);
         }
         QVERIFY(f.startService());
-        f.host.timerScale = 1000.0;
+        f.clock->scale = 1000.0;
         SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
         int completions = 0;
         QStringList completedRows;

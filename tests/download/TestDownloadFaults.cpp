@@ -17,7 +17,7 @@ private slots:
         f.process(EngineFixture::request({"first.bin"}));
         QVERIFY(f.finished());
         QCOMPARE(f.saved("first.bin"), first);
-        QVERIFY(f.host.timerRequests.contains(qMakePair(104, 1000)));
+        QVERIFY(f.clock->starts.contains({TransferEngineBase::kRetryTimer, 1000}));
         QVERIFY(f.service.log().contains("offset=\"2000\""));
     }
 
@@ -34,10 +34,8 @@ private slots:
         QVERIFY(!g.host.hasMessage("모든 파일이 전송완료되었습니다."));
         QCOMPARE(g.stateText(0), QString("오류"));
         QCOMPARE(g.saved("second.bin"), g.readFile(QDir(g.source).filePath("second.bin")));
-        int retries = 0;
-        for (const auto& request : g.host.timerRequests)
-            retries += request.first == 104 ? 1 : 0;
-        QCOMPARE(retries, 4); // three retries and the move to the next file
+        QCOMPARE(g.clock->startsOf(TransferEngineBase::kRetryTimer),
+                 4); // three retries and the move to the next file
         // The completion actions put the failed file back to waiting.
         QCOMPARE(int(g.engine->table().record(0).state), int(FileRecord::Waiting));
         QCOMPARE(g.engine->currentIndex(), 0);
@@ -53,7 +51,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(h.stateText(0), QString("오류"), 30000);
         QVERIFY(!h.engine->isRunning());
         QVERIFY(!h.engine->isBusy());
-        QCOMPARE(h.host.timerCount(104), 3); // the three retries, and no move to a next file
+        QCOMPARE(h.clock->startsOf(TransferEngineBase::kRetryTimer),
+                 3); // the three retries, and no move to a next file
         QVERIFY(h.host.messages.isEmpty());
     }
 
@@ -126,7 +125,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(g.host.folderTitles.size(), 1, 10000);
         QTRY_VERIFY(!g.engine->isBusy());
         QCOMPARE(g.host.folderTitles.size(), 1);
-        QCOMPARE(g.host.timerCount(104), 0);
+        QCOMPARE(g.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
         QCOMPARE(int(g.engine->table().record(0).state), int(FileRecord::Transferring));
     }
 
@@ -166,7 +165,7 @@ private slots:
             f.process(EngineFixture::request({"exact.bin"}));
             QVERIFY(f.finished());
             QCOMPARE(f.saved("exact.bin"), source); // never longer than announced
-            QCOMPARE(f.host.timerCount(104), 0);
+            QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
             QCOMPARE(f.service.log().count("header ext="), 1);
             f.service.stop();
         }
@@ -181,7 +180,7 @@ private slots:
         g.process(EngineFixture::request({"slow.bin"}));
         QVERIFY(g.finished());
         QCOMPARE(g.saved("slow.bin"), stalled);
-        QVERIFY(g.host.timerRequests.contains(qMakePair(104, 1000)));
+        QVERIFY(g.clock->starts.contains({TransferEngineBase::kRetryTimer, 1000}));
     }
 
     void receiveErrorIsShownByTheWindowThread() {

@@ -59,7 +59,7 @@ private slots:
         QCOMPARE(f.stateText(1), QString("오류"));
         QCOMPARE(f.stateText(2), QString("완료"));
         QCOMPARE(f.saved("fine.bin"), fine);
-        QCOMPARE(f.host.timerCount(104), 0);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
         QVERIFY(f.host.folderTitles.isEmpty());
         QCOMPARE(read(outside + "/target.txt"), QByteArray("keep me"));
         QVERIFY(!QFileInfo::exists(outside + "/x.bin"));
@@ -100,7 +100,7 @@ private slots:
         }
         QVERIFY(!f.engine->isRunning());
         QVERIFY(f.host.folderTitles.isEmpty()); // not taken for an unwritable folder
-        QCOMPARE(f.host.timerCount(104), 0);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
         QCOMPARE(read(local), source.left(100000));
         QVERIFY(f.engine->table().record(0).pending());
         // Space again: the next start resumes at the local size and ends byte-exact.
@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(f.saved("a.bin"), a);
         QCOMPARE(f.saved("b.bin"), b);
         QCOMPARE(f.stateText(1), QString("완료"));
-        QCOMPARE(f.host.timerCount(104), 5);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 5);
     }
 };
 

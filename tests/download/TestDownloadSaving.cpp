@@ -55,7 +55,7 @@ private slots:
             QCOMPARE(f.stateText(0), QString("오류"));
             QCOMPARE(f.stateText(1), QString("완료"));
             QCOMPARE(f.saved("fine.bin"), fine);
-            QCOMPARE(f.host.timerCount(104), 0);
+            QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
             QVERIFY(f.host.folderTitles.isEmpty());
             QCOMPARE(EngineFixture::readFile(outside), secret);
             QCOMPARE(linkCount(outside), 2);

@@ -2,6 +2,7 @@
 #include "ManualWorkers.h"
 #include "RecordingHost.h"
 #include "SettingsStore.h"
+#include "TestClock.h"
 #include "TestEnvironment.h"
 #include "UploadEngine.h"
 
@@ -29,18 +30,23 @@ const QString kDiskFull = QStringLiteral("디스크 공간이 부족하여 다�
 template <class Engine, class Record> struct Bench {
     RecordingHost host;
     ManualWorkers* workers = new ManualWorkers;
-    Engine engine{host, setupWith(workers)};
+    std::shared_ptr<TestClock> clock = manualClock();
+    Engine engine{host, setupWith(workers, clock)};
 
-    static EngineSetup setupWith(ManualWorkers* runner) {
+    static std::shared_ptr<TestClock> manualClock() {
+        auto clock = std::make_shared<TestClock>();
+        clock->manual = true;
+        return clock;
+    }
+    static EngineSetup setupWith(ManualWorkers* runner, std::shared_ptr<TestClock> clock) {
         EngineSetup setup;
         setup.workers.reset(runner);
+        setup.clock = std::move(clock);
         return setup;
     }
 
     explicit Bench(int files) : Bench(QList<qint64>(files, 1000)) {}
     explicit Bench(const QList<qint64>& sizes) {
-        host.manualClock = true;
-        host.onTimer = [this](int id) { engine.onTimer(id); };
         for (int i = 0; i < sizes.size(); ++i) {
             Record record;
             record.name = "f" + QByteArray::number(i);
@@ -116,7 +122,7 @@ class TestQueue : public QObject {
             else if (step == "start" || step == "stop")
                 bench.engine.toggle();
             else if (step == "retry")
-                ok = bench.host.fire(TransferEngineBase::kRetryTimer);
+                ok = bench.clock->fire(TransferEngineBase::kRetryTimer);
             else if (step.startsWith("workers:"))
                 ok = bench.workers->started == step.mid(8).toInt();
             else if (step.startsWith("delete:"))
@@ -171,7 +177,7 @@ class TestQueue : public QObject {
         QCOMPARE(bench.messageTexts(), messages);
         QCOMPARE(bench.workers->started, workers);
         QVERIFY(!bench.engine.isRunning());
-        QVERIFY(!bench.host.armed.contains(TransferEngineBase::kRetryTimer));
+        QVERIFY(!bench.clock->armed(TransferEngineBase::kRetryTimer));
     }
 
     // Removing the completed rows lowers the current index by one for each of them, those

@@ -192,7 +192,7 @@ private slots:
             files[name] = f.addFile(name, 1000 + 37 * i);
         }
         QVERIFY(f.startService());
-        f.host.timerScale = 1000.0;
+        f.clock->scale = 1000.0;
         QStringList completedRows;
         connect(&f.engine->table(), &QAbstractItemModel::dataChanged, this,
                 [&](const QModelIndex& at) {

@@ -26,7 +26,7 @@ private slots:
         f.process(UploadFixture::command());
         const QString lost("서버와 연결되지 않아 접속이 종료되었습니다.");
         QTRY_VERIFY_WITH_TIMEOUT(f.host.hasMessage(lost), 10000);
-        QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 3);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 3);
         QCOMPARE(f.host.messages.size(), 1);
         QCOMPARE(f.host.messages[0].caption, QString("업로더 (오류)"));
         QVERIFY(f.host.messages[0].onMainThread);
@@ -34,7 +34,7 @@ private slots:
         // The next failure counts from the start again: three more silent retries.
         f.engine->toggle();
         QTRY_COMPARE_WITH_TIMEOUT(f.host.countOf(lost), 2, 10000);
-        QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 6);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 6);
     }
 
     void missingLocalFileStopsTheQueue() {
@@ -51,7 +51,7 @@ private slots:
         QCOMPARE(f.host.messages.last().caption, QString("업로더 (오류)"));
         QVERIFY(!f.host.running);
         QTRY_VERIFY(!f.engine->isBusy());
-        QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 0);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
         QCOMPARE(f.host.messages.size(), 1);
         QVERIFY(!f.service.log().contains("after.bin\" offset"));
         // Once the file is there, the same row goes first.

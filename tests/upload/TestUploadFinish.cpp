@@ -76,7 +76,7 @@ private slots:
             data.resetAtEnd = 1;
             f.process(UploadFixture::command());
             finishes(f, data, bytes, 2);
-            QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 1);
+            QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 1);
         }
         {
             UploadFixture f("silent");
@@ -88,7 +88,7 @@ private slots:
             FakeDataServer data(TestEnvironment::address());
             data.holdAtEnd = true;
             f.process(UploadFixture::command());
-            QTRY_COMPARE_WITH_TIMEOUT(f.host.timerCount(UploadEngine::kRetryTimer), 1, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.clock->startsOf(TransferEngineBase::kRetryTimer), 1, 10000);
             QVERIFY(f.stateText(0) != "완료");
             data.holdAtEnd = false; // the retry is served
             finishes(f, data, bytes, 2);

@@ -214,7 +214,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!f.engine->isBusy(), 5000);
             QCOMPARE(int(f.engine->table().record(0).state), int(UploadRecord::StopRequested));
         }
-        QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 0);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
         QVERIFY(f.host.messages.isEmpty());
         for (int fd : fillers)
             ::close(fd);
@@ -277,7 +277,7 @@ private slots:
         f.process(UploadFixture::command());
         QVERIFY(f.finished(30000));
         QCOMPARE(data.connections(), 7);
-        QCOMPARE(f.host.timerCount(UploadEngine::kRetryTimer), 5);
+        QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 5);
         QVERIFY(!f.host.hasMessage("서버와 연결되지 않아 접속이 종료되었습니다."));
     }
 

@@ -2,6 +2,7 @@
 
 #include "FileServiceProcess.h"
 #include "SettingsStore.h"
+#include "TestClock.h"
 #include "TestEnvironment.h"
 #include "UploadChoices.h"
 #include "UploadEngine.h"
@@ -17,6 +18,7 @@
 // the test's own loopback address.
 struct UploadFixture {
     UploadRecordingHost host;
+    std::shared_ptr<TestClock> clock = std::make_shared<TestClock>(); // shortened delays
     std::unique_ptr<UploadEngine> engine;
     FileServiceProcess service{TestEnvironment::address()};
     QString source; // the local files
@@ -35,8 +37,9 @@ struct UploadFixture {
     }
 
     void makeEngine(EngineSetup setup = {}) {
+        if (!setup.clock)
+            setup.clock = clock;
         engine = std::make_unique<UploadEngine>(host, std::move(setup));
-        host.onTimer = [this](int id) { engine->onTimer(id); };
     }
 
     // The member chose `paths` for list `key`, as the page control records it.
