@@ -46,3 +46,13 @@ inline constexpr const char* UpCompleteShow = "UP_Complute_show";
 inline constexpr const char* UpProgramEnd = "UP_Program_end";
 inline constexpr const char* UpSystemEnd = "UP_System_end";
 } // namespace SettingKey
+
+// What a download does with a local file of its name ("DOWN_File_over"); the stored numbers
+// are these values.
+enum class DuplicatePolicy { Overwrite = 1, Ask = 2, Resume = 3 };
+// The stored value as the download reads it: 1 and 2 as they are, anything else resumes.
+inline DuplicatePolicy DuplicatePolicyOf(int stored) {
+    return stored == int(DuplicatePolicy::Overwrite) ? DuplicatePolicy::Overwrite
+           : stored == int(DuplicatePolicy::Ask)     ? DuplicatePolicy::Ask
+                                                     : DuplicatePolicy::Resume;
+}

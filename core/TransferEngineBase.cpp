@@ -169,8 +169,9 @@ void TransferEngineBase::settleEndedWorker() {
         return;
     }
     // A stop the member asked for wins over whatever the attempt ran into after it.
-    const int result = progress_->stopRequested() ? kStoppedAttempt : progress_->result.load();
-    if (result == kFailedAttempt) {
+    const AttemptOutcome outcome =
+        progress_->stopRequested() ? AttemptOutcome::Stopped : progress_->result.load();
+    if (outcome == AttemptOutcome::Failed) {
         setRunning(false);
         if (retryCounter_ < 3) {
             ++retryCounter_;
@@ -179,8 +180,8 @@ void TransferEngineBase::settleEndedWorker() {
             retryCounter_ = 0;
             onRetriesUsedUp(row);
         }
-    } else if (result != kStoppedAttempt) {
-        onOtherResult(row, result);
+    } else if (outcome != AttemptOutcome::Stopped) {
+        onOtherOutcome(row, outcome);
     }
     // A stopped file keeps its bytes and resumes on the next start.
 }

@@ -47,10 +47,6 @@ public:
     static constexpr const char* kRetryTimer = "retry";     // 1 s after a failed attempt
     static constexpr int kExitWaitMs = 2000;                // for a worker at the program's end
 
-    // The result code every client's worker uses for a failed attempt (retried) and a stop.
-    static constexpr int kFailedAttempt = 1;
-    static constexpr int kStoppedAttempt = 3;
-
     ~TransferEngineBase() override;
 
     TransferTable& rows() { return rows_; }
@@ -89,8 +85,9 @@ protected:
     // ---- what each client says -------------------------------------------------------
     // The row to transfer next, or -1 when none is pending.
     virtual int nextPendingRow() const;
-    // Starts the worker of `row` (startWorker) with a job made from its record; the row is
-    // marked transferring already, and its lines and bar follow.
+    // Starts the worker of `row` (startWorker) with a job made from its record and a progress
+    // of the client's own type, which the client keeps; the row is marked transferring
+    // already, and its lines and bar follow.
     virtual void beginFile(int row) = 0;
     // What the ended worker left for the window to say (boxes the worker never shows).
     virtual void reportWorkerNotes() {}
@@ -101,10 +98,10 @@ protected:
     virtual void onFileCompleted(int row) { Q_UNUSED(row); }
     // The retries of `row` are used up.
     virtual void onRetriesUsedUp(int row) = 0;
-    // A result of the client's own (neither complete, failed nor stopped).
-    virtual void onOtherResult(int row, int result) {
+    // An outcome of the client's own (neither complete, failed nor stopped).
+    virtual void onOtherOutcome(int row, AttemptOutcome outcome) {
         Q_UNUSED(row);
-        Q_UNUSED(result);
+        Q_UNUSED(outcome);
     }
     // Nothing is left to transfer: the completion actions.
     virtual void runCompletion() = 0;

@@ -98,14 +98,16 @@ void Vaultry_Config::createControls() {
     connect(cancel_, &QAbstractButton::clicked, this, &Vaultry_Config::Cancel);
 
     fileOver_ = new QButtonGroup(this);
-    const auto radio = [this](int id, const QString& text, int x, int y, int w, int h, int mode) {
+    const auto radio = [this](int id, const QString& text, int x, int y, int w, int h,
+                              DuplicatePolicy mode) {
         auto* r = place<QRadioButton>(id, x, y, w, h);
         r->setText(text);
-        fileOver_->addButton(r, mode);
+        fileOver_->addButton(r, int(mode));
     };
-    radio(ids_.overwrite, QStringLiteral("항상 덮어쓰기"), 87, 72, 55, 9, 1);
-    radio(ids_.confirm, QStringLiteral("확인후 전송"), 155, 72, 49, 9, 2);
-    radio(ids_.resume, QStringLiteral("이어받기"), 216, 72, 39, 10, 3);
+    radio(ids_.overwrite, QStringLiteral("항상 덮어쓰기"), 87, 72, 55, 9,
+          DuplicatePolicy::Overwrite);
+    radio(ids_.confirm, QStringLiteral("확인후 전송"), 155, 72, 49, 9, DuplicatePolicy::Ask);
+    radio(ids_.resume, QStringLiteral("이어받기"), 216, 72, 39, 10, DuplicatePolicy::Resume);
 
     const auto box = [this](int id, const QString& text, int x, int y, int w, int h) {
         place<QCheckBox>(id, x, y, w, h)->setText(text);
@@ -171,8 +173,13 @@ QCheckBox* Vaultry_Config::check(int id) const {
 void Vaultry_Config::fillFromStore() {
     using namespace SettingKey;
     folder_->setText(SettingsStore::ReadText(DefaultFolder));
-    const int fileOver = SettingsStore::ReadInt(DownFileOver, 1);
-    fileOver_->button(fileOver == 2 || fileOver == 3 ? fileOver : 1)->setChecked(true);
+    // The dialog shows a stored value it does not know as "always overwrite".
+    const int fileOver = SettingsStore::ReadInt(DownFileOver, int(DuplicatePolicy::Overwrite));
+    fileOver_
+        ->button(fileOver == int(DuplicatePolicy::Ask) || fileOver == int(DuplicatePolicy::Resume)
+                     ? fileOver
+                     : int(DuplicatePolicy::Overwrite))
+        ->setChecked(true);
     check(ids_.downAutostart)->setChecked(SettingsStore::ReadInt(DownAutostart, 0) != 0);
     // Stored the other way round: 0 means "use the save-folder setting".
     check(ids_.folderUse)->setChecked(SettingsStore::ReadInt(DefaultFolderUse, 0) == 0);
@@ -192,10 +199,8 @@ void Vaultry_Config::Save() {
     using namespace SettingKey;
     const auto ticked = [this](int id) { return check(id)->isChecked() ? 1 : 0; };
     SettingsStore::WriteText(DefaultFolder, folder_->text());
-    const int mode = fileOver_->button(3)->isChecked()   ? 3
-                     : fileOver_->button(2)->isChecked() ? 2
-                                                         : 1;
-    SettingsStore::WriteInt(DownFileOver, mode);
+    const int checked = fileOver_->checkedId();
+    SettingsStore::WriteInt(DownFileOver, checked > 0 ? checked : int(DuplicatePolicy::Overwrite));
     SettingsStore::WriteInt(DownAutostart, ticked(ids_.downAutostart));
     SettingsStore::WriteInt(DefaultFolderUse, 1 - ticked(ids_.folderUse));
     SettingsStore::WriteInt(DownListDel, ticked(ids_.downListDel));

@@ -12,9 +12,6 @@
 
 #include <QDir>
 
-static_assert(DownloadProgress::Failed == TransferEngineBase::kFailedAttempt &&
-              DownloadProgress::Stopped == TransferEngineBase::kStoppedAttempt);
-
 using Icon = DownloadHost::Icon;
 
 DownloadEngine::DownloadEngine(DownloadHost& host, EngineSetup setup)
@@ -26,7 +23,7 @@ DownloadEngine::DownloadEngine(DownloadHost& host, EngineSetup setup)
 DownloadEngine::~DownloadEngine() = default;
 
 void DownloadEngine::loadSettings() {
-    fileOverMode_ = SettingsStore::ReadInt(SettingKey::DownFileOver, 0);
+    duplicatePolicy_ = DuplicatePolicyOf(SettingsStore::ReadInt(SettingKey::DownFileOver, 0));
 }
 
 // ---- requests -------------------------------------------------------------------------
@@ -188,15 +185,15 @@ void DownloadEngine::beginFile(int row) {
         }
     }
     job.resume = resumeIndex_ != -1;
-    job.fileOverChoice = fileOverChoice_;
-    job.fileOverMode = fileOverMode_;
+    job.duplicateAnswer = duplicateAnswer_;
+    job.duplicatePolicy = duplicatePolicy_;
     job.stallLimitMs = dataLimits().silenceMs;
-    auto progress = progressOf<DownloadProgress>(record);
-    startWorker(progress, [job, progress] { DownloadThread(job, *progress).run(); });
+    progress_ = progressOf<DownloadProgress>(record);
+    startWorker(progress_, [job, progress = progress_] { DownloadThread(job, *progress).run(); });
 }
 
 void DownloadEngine::reportWorkerNotes() {
-    if (static_cast<DownloadProgress*>(workerProgress())->receiveError.load())
+    if (progress_->receiveError.load())
         host_.message(DownloadText::receiveError(), DownloadText::errorCaption(), Icon::Error);
 }
 
@@ -204,7 +201,7 @@ void DownloadEngine::copyOwnProgress(int row) {
     // The name a renamed row's file was made under is the row's for good: retries and
     // resumes go on in it.
     FileRecord& record = table_.record(row);
-    if (const auto name = static_cast<DownloadProgress*>(workerProgress())->claimedName()) {
+    if (const auto name = progress_->claimedName()) {
         record.localName = *name;
         record.claimed = true;
     }
@@ -212,8 +209,8 @@ void DownloadEngine::copyOwnProgress(int row) {
 
 void DownloadEngine::onFileCompleted(int row) {
     Q_UNUSED(row);
-    fileOverChoice_ = 0;
-    if (!static_cast<DownloadProgress*>(workerProgress())->alreadyComplete.load())
+    duplicateAnswer_ = DuplicateAnswer::None;
+    if (!progress_->alreadyComplete.load())
         resumeIndex_ = -1;
     if (SettingsStore::ReadInt(SettingKey::DownListDel, 0) != 0)
         deleteCompletedRows();
@@ -235,26 +232,28 @@ void DownloadEngine::onRetriesUsedUp(int row) {
     startRetryTimer();
 }
 
-void DownloadEngine::onOtherResult(int row, int result) {
+void DownloadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
     FileRecord& record = table_.record(row);
-    switch (result) {
-    case DownloadProgress::CannotWrite:
+    switch (outcome) {
+    case AttemptOutcome::CannotWrite:
         setRunning(false);
         askForAnotherFolder();
         break;
-    case DownloadProgress::AskUser:
-        fileOverChoice_ = host_.askDuplicate(record.displayName());
+    case AttemptOutcome::AskUser:
+        duplicateAnswer_ = host_.askDuplicate(record.displayName()) == 2
+                               ? DuplicateAnswer::Resume
+                               : DuplicateAnswer::Overwrite;
         record.state = FileRecord::Waiting;
         startNext();
         break;
-    case DownloadProgress::NotAcceptable:
+    case AttemptOutcome::NotAcceptable:
         // The folder is writable; this path is not: the file fails and the list goes on.
         markFailed(row);
         retryCounter_ = 0;
         if (running_)
             startNext();
         break;
-    case DownloadProgress::DiskFull:
+    case AttemptOutcome::DiskFull:
         // The bytes written so far stay; the next start resumes at the local size.
         setRunning(false);
         resumeIndex_ = row;

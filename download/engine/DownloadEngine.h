@@ -48,7 +48,7 @@ protected:
     void copyOwnProgress(int row) override;
     void onFileCompleted(int row) override;
     void onRetriesUsedUp(int row) override;
-    void onOtherResult(int row, int result) override;
+    void onOtherOutcome(int row, AttemptOutcome outcome) override;
     void onRowDeleted(int row) override;
     void runCompletion() override;
     void finishProgram() override;
@@ -77,6 +77,7 @@ private:
     LocalClock clock_ = SystemLocalHour;
     ServerLink signOnLink_; // held open until the program ends
     int resumeIndex_ = -1;
-    int fileOverChoice_ = 0;
-    int fileOverMode_ = 0;
+    DuplicateAnswer duplicateAnswer_ = DuplicateAnswer::None; // for the current file
+    DuplicatePolicy duplicatePolicy_ = DuplicatePolicy::Resume;
+    std::shared_ptr<DownloadProgress> progress_; // what the running (or last) worker reports
 };

@@ -30,7 +30,7 @@ bool noSpace(int error) {
 } // namespace
 
 void DownloadThread::run() {
-    using R = DownloadProgress;
+    using R = AttemptOutcome;
     // The folder chain first, as the file's place must exist before any byte comes.
     const SaveFolder folder(job_.root, job_.subfolder);
     if (folder.status() == SaveFolder::Status::NotAcceptable) {
@@ -70,14 +70,14 @@ void DownloadThread::run() {
         return;
     }
     if (!job_.resume && !job_.makeNewName) {
-        if (job_.fileOverChoice == 0) {
-            if (job_.fileOverMode == 1) {
+        if (job_.duplicateAnswer == DuplicateAnswer::None) {
+            if (job_.duplicatePolicy == DuplicatePolicy::Overwrite) {
                 offset = 0;
-            } else if (job_.fileOverMode == 2 && offset != 0) {
+            } else if (job_.duplicatePolicy == DuplicatePolicy::Ask && offset != 0) {
                 progress_.result = R::AskUser;
                 return;
             }
-        } else if (job_.fileOverChoice == 1) {
+        } else if (job_.duplicateAnswer == DuplicateAnswer::Overwrite) {
             offset = 0;
         }
     }
@@ -133,7 +133,7 @@ int DownloadThread::createNamed(const SaveFolder& folder) {
 }
 
 void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
-    using R = DownloadProgress;
+    using R = AttemptOutcome;
     qint64 missing = job_.size - offset;
     // Receives that give up every slice, so a stop request or a stalled server is noticed
     // without a poll call in front of every read.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataJob.h"
+#include "SettingsStore.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -9,6 +10,9 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+
+// The member's answer to the duplicate-file question, for the file it was asked about.
+enum class DuplicateAnswer { None, Overwrite, Resume };
 
 // Everything one download attempt needs, fixed when it starts: the worker works from this
 // and its DownloadProgress, never from the list.
@@ -26,21 +30,12 @@ struct DownloadJob : DataJob {
     // The file was stopped by the user (or the time rule): it resumes at the local size,
     // whatever the duplicate-file setting says.
     bool resume = false;
-    int fileOverChoice = 0;   // the duplicate-file answer: 0 none, 1 overwrite, other resume
-    int fileOverMode = 0;     // the cached "DOWN_File_over": 1 overwrite, 2 ask, other resume
+    DuplicateAnswer duplicateAnswer = DuplicateAnswer::None;
+    DuplicatePolicy duplicatePolicy = DuplicatePolicy::Resume; // the cached "DOWN_File_over"
     int stallLimitMs = 60000; // a data connection silent this long is a failed attempt
 };
 
 struct DownloadProgress : TransferProgress {
-    enum Result {
-        None = 0,
-        Failed = 1,         // retried
-        CannotWrite = 2,    // the folder cannot be written: ask for another
-        Stopped = 3,        // on request; the bytes stay and the file resumes later
-        AskUser = 10,       // the local file exists and the duplicate-file question decides
-        NotAcceptable = 20, // a link or a non-file on the way: this file fails, the list goes on
-        DiskFull = 21,      // no space left: the list stops, the bytes stay
-    };
     std::atomic<bool> receiveError{false};    // shown by the window, never by the worker
     std::atomic<bool> alreadyComplete{false}; // the local file was whole before any byte came
 

@@ -57,8 +57,8 @@ template <class Engine, class Record> struct Bench {
         engine.refreshAfterListing();
     }
 
-    // Ends the running worker as `result` says (0 with `complete` for a whole file).
-    bool end(int result, bool complete = false) {
+    // Ends the running worker with `outcome`, or with its whole file.
+    bool end(AttemptOutcome outcome, bool complete = false) {
         TransferProgress* progress = engine.workerProgress();
         if (!progress || workers->running() == 0)
             return false;
@@ -66,7 +66,7 @@ template <class Engine, class Record> struct Bench {
             progress->done = engine.table().recordAt(engine.currentIndex()).size;
             progress->markComplete();
         } else {
-            progress->result = result;
+            progress->result = outcome;
         }
         return workers->endOne();
     }
@@ -106,19 +106,19 @@ class TestQueue : public QObject {
         for (const QString& step : steps) {
             bool ok = true;
             if (step == "complete")
-                ok = bench.end(0, true);
+                ok = bench.end(AttemptOutcome::None, true);
             else if (step == "fail")
-                ok = bench.end(TransferEngineBase::kFailedAttempt);
+                ok = bench.end(AttemptOutcome::Failed);
             else if (step == "stopped")
-                ok = bench.end(TransferEngineBase::kStoppedAttempt);
+                ok = bench.end(AttemptOutcome::Stopped);
             else if (step == "ask")
-                ok = bench.end(DownloadProgress::AskUser);
+                ok = bench.end(AttemptOutcome::AskUser);
             else if (step == "unacceptable")
-                ok = bench.end(DownloadProgress::NotAcceptable);
+                ok = bench.end(AttemptOutcome::NotAcceptable);
             else if (step == "diskfull")
-                ok = bench.end(DownloadProgress::DiskFull);
+                ok = bench.end(AttemptOutcome::DiskFull);
             else if (step == "cannotopen")
-                ok = bench.end(UploadProgress::CannotOpen);
+                ok = bench.end(AttemptOutcome::CannotOpen);
             else if (step == "start" || step == "stop")
                 bench.engine.toggle();
             else if (step == "retry")

@@ -10,9 +10,6 @@
 #include "UploadExchanges.h"
 #include "UploadTexts.h"
 
-static_assert(UploadProgress::Failed == TransferEngineBase::kFailedAttempt &&
-              UploadProgress::Stopped == TransferEngineBase::kStoppedAttempt);
-
 using Icon = UploadHost::Icon;
 
 namespace {
@@ -120,17 +117,16 @@ void UploadEngine::beginFile(int row) {
     job.fileNumber = record.fileNumber;
     job.offsetReplyLimitMs = dataLimits().replyMs;
     job.closeWaitMs = dataLimits().closeWaitMs;
-    auto progress = progressOf<UploadProgress>(record);
-    startWorker(progress, [job, progress] { UploadThread(job, *progress).run(); });
+    progress_ = progressOf<UploadProgress>(record);
+    startWorker(progress_, [job, progress = progress_] { UploadThread(job, *progress).run(); });
 }
 
 void UploadEngine::reportWorkerNotes() {
-    auto* progress = static_cast<UploadProgress*>(workerProgress());
     if (ending())
         return;
-    if (progress->offsetError.load())
+    if (progress_->offsetError.load())
         host_.message(UploadText::offsetError(), UploadText::errorCaption(), Icon::Error);
-    if (progress->noticeFailed.load())
+    if (progress_->noticeFailed.load())
         host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
 }
 
@@ -139,9 +135,9 @@ void UploadEngine::onRetriesUsedUp(int row) {
     host_.message(UploadText::serverLost(), UploadText::errorCaption(), Icon::Error);
 }
 
-void UploadEngine::onOtherResult(int row, int result) {
+void UploadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
     Q_UNUSED(row);
-    if (result != UploadProgress::CannotOpen)
+    if (outcome != AttemptOutcome::CannotOpen)
         return;
     // The queue waits until the member acts; the row stays pending and keeps its text.
     setRunning(false);

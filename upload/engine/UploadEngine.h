@@ -29,7 +29,7 @@ protected:
     void beginFile(int row) override;
     void reportWorkerNotes() override;
     void onRetriesUsedUp(int row) override;
-    void onOtherResult(int row, int result) override;
+    void onOtherOutcome(int row, AttemptOutcome outcome) override;
     void runCompletion() override;
     void finishProgram() override;
     void showCurrentLines() override;
@@ -43,4 +43,5 @@ private:
 
     UploadHost& host_;
     RecordTable<UploadRecord> table_;
+    std::shared_ptr<UploadProgress> progress_; // what the running (or last) worker reports
 };

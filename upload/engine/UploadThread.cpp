@@ -29,8 +29,8 @@ struct FileHandle {
 } // namespace
 
 void UploadThread::run() {
-    const int result = transfer();
-    if (result != UploadProgress::None) {
+    const AttemptOutcome result = transfer();
+    if (result != AttemptOutcome::None) {
         progress_.result = result;
         return;
     }
@@ -39,8 +39,8 @@ void UploadThread::run() {
     notifyComplete();
 }
 
-int UploadThread::transfer() {
-    using R = UploadProgress;
+AttemptOutcome UploadThread::transfer() {
+    using R = AttemptOutcome;
     // Whatever the worker is doing when it sees a stop, the attempt ends as stopped.
     auto failedOrStopped = [this] { return giveUp() ? R::Stopped : R::Failed; };
     const qint64 size = job_.size;

@@ -20,7 +20,6 @@ struct UploadJob : DataJob {
 };
 
 struct UploadProgress : TransferProgress {
-    enum Result { None = 0, Failed = 1, CannotOpen = 2, Stopped = 3 };
     // Failures the window reports: the worker never shows a box itself.
     std::atomic<bool> offsetError{false};  // reading the data server's offset failed
     std::atomic<bool> noticeFailed{false}; // the completion notice found no file server
@@ -38,7 +37,7 @@ public:
     void run();
 
 private:
-    int transfer();
+    AttemptOutcome transfer();
     void notifyComplete();
     bool giveUp() const { return job_.giveUp(progress_); }
 
