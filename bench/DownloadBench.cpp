@@ -88,7 +88,7 @@ std::pair<double, double> engineRun(const QByteArray& request, int files) {
         auto& table = engine.table();
         if (bytesDone == 0 && table.count() == files &&
             table.record(files - 1).done == table.record(files - 1).size &&
-            table.record(files - 1).state == FileRecord::Done)
+            table.record(files - 1).state == RowState::Done)
             bytesDone = double(clock.nsecsElapsed()) / 1e9;
         if (host.allDone || clock.elapsed() > 600000)
             loop.quit();

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     waitUntil(
         [&] {
             peak = std::max(peak, residentKiB());
-            return table.record(0).state == FileRecord::Done;
+            return table.record(0).state == RowState::Done;
         },
         600000);
     const double seconds = double(downloading.elapsed()) / 1000.0;

@@ -48,15 +48,22 @@ void TransferEngineBase::toggle() {
     startNext();
 }
 
+int TransferEngineBase::currentIndex() const {
+    const int row = rows_.rowOfRecord(currentId_);
+    return row >= 0 ? row : kNoIndex;
+}
+
 void TransferEngineBase::stopCurrent() {
-    if (!workers_->empty() && progress_ && progress_->requestStop()) {
-        if (const int row = rowOfLastWorker(); row >= 0)
-            rows_.recordAt(row).state = TransferRecord::StopRequested;
-    } else if (indexNamesRecord(current_) &&
-               rows_.recordAt(current_).state != TransferRecord::Done) {
-        // No worker is on it (between attempts): the row is stopped all the same.
-        rows_.recordAt(current_).state = TransferRecord::StopRequested;
+    if (!workers_->empty() && progress_) {
+        // A file its worker has found complete stays complete.
+        if (progress_->requestStop())
+            rows_.setState(rowOfLastWorker(), RowState::StopRequested);
+        return;
     }
+    // No worker is on it (between attempts): the row is stopped all the same.
+    const int current = currentIndex();
+    if (indexNamesRecord(current) && !rows_.recordAt(current).isComplete())
+        rows_.setState(current, RowState::StopRequested);
 }
 
 int TransferEngineBase::nextPendingRow() const {
@@ -80,7 +87,7 @@ void TransferEngineBase::startNext() {
     }
     const int row = nextPendingRow();
     if (row < 0) {
-        current_ = kNoIndex;
+        currentId_ = 0;
         if (requestInProgress_ || !queuedRequests_.isEmpty()) {
             // A request handed over meanwhile is still being exchanged: its files join this
             // list, and the completion actions (ending the program, shutting down) wait for it.
@@ -91,13 +98,13 @@ void TransferEngineBase::startNext() {
         runCompletion();
         return;
     }
-    current_ = row;
+    setCurrentRow(row);
     setRunning(true);
     TransferRecord& record = rows_.recordAt(row);
     // A file stopped part-way keeps what the receiving side holds.
     if (!record.started)
         record.done = 0;
-    record.state = TransferRecord::Transferring;
+    rows_.setState(row, RowState::Transferring);
     beginFile(row);
     showCurrentLines();
     showFileBar(record.done, record.size);
@@ -107,7 +114,7 @@ void TransferEngineBase::startNext() {
 void TransferEngineBase::startWorker(std::shared_ptr<TransferProgress> progress,
                                      std::function<void()> work) {
     progress_ = std::move(progress);
-    progressRecordId_ = indexNamesRecord(current_) ? rows_.recordAt(current_).id : 0;
+    progressRecordId_ = currentId_;
     workers_->start(std::move(work), [this] { workerEnded(); });
 }
 
@@ -154,16 +161,16 @@ void TransferEngineBase::settleEndedWorker() {
             startNext();
         return;
     }
-    current_ = row;
+    setCurrentRow(row);
     TransferRecord& record = rows_.recordAt(row);
     if (progress_->complete()) {
-        record.state = TransferRecord::Done;
         record.started = false;
+        rows_.setState(row, RowState::Done);
         fileCompleted(row);
+        // Only the current file moves on here: recomputing the lines would wipe the "전송완료"
+        // just shown; the next start redraws them for its own file.
+        setCurrentRow(row + 1);
         onFileCompleted(row);
-        // Only the index moves on here: recomputing the lines would wipe the "전송완료" just
-        // shown; the next start redraws them for its own file.
-        ++current_;
         if (running_)
             startNext();
         return;
@@ -193,7 +200,6 @@ void TransferEngineBase::fileCompleted(int row) {
     showTotal(completedBytes_);
     if (showsListDone(completedBytes_, totalBytes_))
         transferHost_.showRemaining(TransferText::doneCaption());
-    rows_.setText(row, TransferTable::StateColumn, TransferText::complete());
     showFileBar(rows_.recordAt(row).done, rows_.recordAt(row).size);
 }
 
@@ -219,10 +225,10 @@ void TransferEngineBase::displayTick() {
         const qint64 done = record.done;
         const bool complete = showsFileDone(record);
         if (complete) {
-            rows_.setText(row, TransferTable::StateColumn, TransferText::complete());
+            if (record.state == RowState::Transferring)
+                rows_.setState(row, RowState::Finishing);
         } else {
             showTotal(completedBytes_ + done);
-            rows_.setText(row, TransferTable::StateColumn, TransferText::transferring());
         }
         showFileBar(done, record.size);
         if (!complete) {
@@ -247,20 +253,15 @@ void TransferEngineBase::deleteRows(QList<int> rows) {
         if (!indexNamesRecord(*row))
             continue;
         rows_.removeRowAt(*row);
-        onRowDeleted(*row);
     }
     refreshAfterDelete();
 }
 
 void TransferEngineBase::deleteCompletedRows() {
-    const QList<int> removed = rows_.removeRowsWithState(TransferText::complete());
-    // The current index falls by one for every removed row, wherever it stood; below 0 the
-    // refresh takes the first unfinished row. It names the file the lines show; the next
-    // start picks the first pending row whatever it says.
-    for (int row : removed) {
-        --current_;
-        onRowDeleted(row);
-    }
+    // The current file stays current; when it went too, the refresh takes the first unfinished
+    // row. It names the file the lines show; the next start picks the first pending row
+    // whatever it says.
+    rows_.removeRowsInState(RowState::Done);
     refreshAfterListing();
 }
 
@@ -288,7 +289,7 @@ void TransferEngineBase::recountTotals() {
     for (int row = 0; row < rows_.count(); ++row) {
         const TransferRecord& r = rows_.recordAt(row);
         totalBytes_ = add(totalBytes_, r.size);
-        if (r.state == TransferRecord::Done)
+        if (r.isComplete())
             completedBytes_ = add(completedBytes_, r.size);
     }
 }
@@ -297,10 +298,10 @@ void TransferEngineBase::refreshAfterListing() {
     if (rows_.count() == 0)
         return;
     recountTotals();
-    if (current_ < 0) {
+    if (currentIndex() < 0) {
         for (int row = 0; row < rows_.count(); ++row) {
-            if (rows_.recordAt(row).state != TransferRecord::Done) {
-                current_ = row;
+            if (!rows_.recordAt(row).isComplete()) {
+                setCurrentRow(row);
                 break;
             }
         }
@@ -319,7 +320,7 @@ void TransferEngineBase::refreshAfterDelete() {
         const TransferRecord& r = rows_.recordAt(row);
         totalBytes_ += r.size;
         // A stopped file counts with the bytes it has.
-        if (r.state == TransferRecord::StopRequested || r.state == TransferRecord::Done)
+        if (r.state == RowState::StopRequested || r.isComplete())
             completedBytes_ += r.done;
     }
     if (rows_.count() == 0) {
@@ -367,7 +368,7 @@ bool TransferEngineBase::transferredSomething() const {
     if (requestsSinceCompletion_ > 0 || rows_.count() == 0)
         return false;
     for (int row = 0; row < rows_.count(); ++row) {
-        if (rows_.recordAt(row).state != TransferRecord::Done)
+        if (!rows_.recordAt(row).isComplete())
             return false;
     }
     return true;
@@ -425,7 +426,7 @@ void TransferEngineBase::endWithoutAsking() {
 bool TransferEngineBase::confirmExit() {
     bool unfinished = false;
     for (int row = 0; row < rows_.count() && !unfinished; ++row)
-        unfinished = rows_.recordAt(row).state != TransferRecord::Done;
+        unfinished = !rows_.recordAt(row).isComplete();
     return !unfinished ||
            transferHost_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption());
 }

@@ -50,7 +50,9 @@ public:
     ~TransferEngineBase() override;
 
     TransferTable& rows() { return rows_; }
-    int currentIndex() const { return current_; }
+    // The row of the file being (or last) transferred, kNoIndex when none. The engine follows
+    // the record, wherever its row moves.
+    int currentIndex() const;
     bool isRunning() const { return running_; }
     // Rows must not move: the list runs, a stopped worker is still ending, or a request is
     // being exchanged with the file server.
@@ -70,8 +72,8 @@ public:
     void endWithoutAsking();
 
     // The list commands: rows and records go together, and totals are counted afresh. The
-    // current index stays where it is when marked rows are deleted, and falls by one per
-    // removed row when the completed ones go.
+    // current file stays the current file; when its row goes, the refresh after deleting the
+    // completed rows takes the first unfinished one.
     void deleteRows(QList<int> rows);
     void deleteCompletedRows();
     // Totals, bars and lines after the list gained rows, or lost its completed ones.
@@ -113,8 +115,6 @@ protected:
     virtual void showEmptyTotal() = 0;
     // The lowest position the total bar takes while there is a list.
     virtual int totalBarMinimum() const { return 0; }
-    // A row has left the list (indexes above it fall by one).
-    virtual void onRowDeleted(int row) { Q_UNUSED(row); }
     // Whether the remaining-time line says "전송완료" once a file has completed: the
     // download client shows it when the total percentage reaches 100.
     virtual bool showsListDone(qint64 completed, qint64 total) const;
@@ -133,6 +133,8 @@ protected:
     void startNext();
     void setRunning(bool running);
     bool indexNamesRecord(int i) const { return i >= 0 && i < rows_.count(); }
+    // The current file by its row; a row past the end, or none, leaves no current file.
+    void setCurrentRow(int row) { currentId_ = rows_.idAt(row); }
 
     // Runs `work` for the current row, with `progress` as what it reports; the ended worker
     // is settled on this thread as soon as it returns.
@@ -189,7 +191,7 @@ protected:
 
     TransferHost& transferHost_;
     TransferTable& rows_;
-    int current_ = kNoIndex;
+    quint64 currentId_ = 0; // the current file's record; 0 for none
     bool running_ = false;
     qint64 totalBytes_ = 0;
     qint64 completedBytes_ = 0;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "TransferRecord.h"
+
 #include <QString>
+#include <QStringList>
 
 // Texts both clients show alike: row states, the completion message and the exit question.
 namespace TransferText {
@@ -58,4 +61,26 @@ inline QString error() {
 inline QString complete() {
     return QStringLiteral("완료");
 }
+// The transfer list's column titles, in column order.
+inline QStringList columnTitles() {
+    return {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")};
+}
 } // namespace TransferText
+
+// What the state column says for a row in `state`.
+inline QString RowStateText(RowState state) {
+    switch (state) {
+    case RowState::Waiting:
+        return TransferText::waiting();
+    case RowState::Transferring:
+    case RowState::StopRequested:
+        return TransferText::transferring();
+    case RowState::Finishing:
+    case RowState::Done:
+        return TransferText::complete();
+    case RowState::Failed:
+    case RowState::Errored:
+        return TransferText::error();
+    }
+    return {};
+}

@@ -3,7 +3,6 @@
 #include "FileIconProxyModel.h"
 #include "KitFont.h"
 #include "KitTexts.h"
-#include "TransferTable.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -53,9 +52,6 @@ void CFileList::setTable(TransferTable* table) {
 }
 
 void CFileList::InsertColumns(const ClientProfile& profile) {
-    if (table_)
-        table_->setColumnTitles(
-            {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
     const ClientProfile::Columns plan = profile.columns;
     const int client_width = contentsRect().width();
     int name = plan.name;
@@ -112,138 +108,47 @@ void CFileList::Unmark(int row) {
 }
 
 void CFileList::SwapRows(int a, int b) {
-    // The table exchanges records and texts together; the icons follow the names. Marks
-    // stay with the positions: the move operations set them afterwards.
     if (table_)
         table_->exchangeRows(a, b);
 }
 
-void CFileList::MoveUp() {
-    GetSelectedCount() <= 1 ? moveUpOne() : moveUpSeveral();
+TransferTable::Marks CFileList::marks() const {
+    TransferTable::Marks marks;
+    marks.selected = SelectedRows();
+    if (selectionModel() && selectionModel()->currentIndex().isValid())
+        marks.current = selectionModel()->currentIndex().row();
+    return marks;
+}
+
+void CFileList::move(TransferTable::Move move) {
+    if (table_ && selectionModel()) {
+        const TransferTable::Marks moved = table_->moveMarked(move, marks());
+        QItemSelection selection;
+        for (int row : moved.selected)
+            selection.select(model()->index(row, 0),
+                             model()->index(row, TransferTable::ColumnCount - 1));
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        if (moved.current >= 0)
+            selectionModel()->setCurrentIndex(model()->index(moved.current, 0),
+                                              QItemSelectionModel::NoUpdate);
+        else
+            selectionModel()->clearCurrentIndex();
+    }
     setFocus();
+}
+
+void CFileList::MoveUp() {
+    move(TransferTable::Move::Up);
 }
 
 void CFileList::MoveDown() {
-    GetSelectedCount() <= 1 ? moveDownOne() : moveDownSeveral();
-    setFocus();
+    move(TransferTable::Move::Down);
 }
 
 void CFileList::MoveToTop() {
-    GetSelectedCount() <= 1 ? moveToTopOne() : moveToTopSeveral();
-    setFocus();
+    move(TransferTable::Move::ToTop);
 }
 
 void CFileList::MoveToBottom() {
-    GetSelectedCount() <= 1 ? moveToBottomOne() : moveToBottomSeveral();
-    setFocus();
-}
-
-// One mark: the lowest marked row moves one place up; a marked first row stays.
-void CFileList::moveUpOne() {
-    for (int i = GetItemCount() - 1; i >= 0; --i) {
-        if (!IsMarked(i))
-            continue;
-        if (i >= 1) {
-            SwapRows(i, i - 1);
-            Unmark(i);
-            Mark(i - 1);
-        }
-        return;
-    }
-}
-
-// Several marks: each marked row swaps with the unmarked row above it, so a block moves up
-// as a whole. Rows already pressed against the top (or against such rows) stay, marked.
-void CFileList::moveUpSeveral() {
-    for (int i = 1; i < GetItemCount(); ++i) {
-        if (IsMarked(i) && !IsMarked(i - 1)) {
-            SwapRows(i, i - 1);
-            Unmark(i);
-            Mark(i - 1);
-        }
-    }
-}
-
-void CFileList::moveDownOne() {
-    const int count = GetItemCount();
-    for (int i = count - 1; i >= 0; --i) {
-        if (!IsMarked(i))
-            continue;
-        if (i + 1 < count) {
-            SwapRows(i, i + 1);
-            Unmark(i);
-            Mark(i + 1);
-        }
-        return;
-    }
-}
-
-void CFileList::moveDownSeveral() {
-    for (int i = GetItemCount() - 2; i >= 0; --i) {
-        if (IsMarked(i) && !IsMarked(i + 1)) {
-            SwapRows(i, i + 1);
-            Unmark(i);
-            Mark(i + 1);
-        }
-    }
-}
-
-// One mark: the marked row and the first row change places; the rows between stay.
-void CFileList::moveToTopOne() {
-    int topmost = -1;
-    for (int i = GetItemCount() - 1; i >= 1; --i) {
-        if (IsMarked(i)) {
-            Unmark(i);
-            topmost = i;
-        }
-    }
-    if (topmost < 0)
-        return;
-    SwapRows(topmost, 0);
-    Mark(0);
-}
-
-// Several marks: the marked rows gather at the top in their order; each displaced row takes
-// the old place of the row that displaced it. Marked rows already at the top stay.
-void CFileList::moveToTopSeveral() {
-    int target = 0;
-    for (int i = 0; i < GetItemCount(); ++i) {
-        if (!IsMarked(i))
-            continue;
-        if (i > target) {
-            SwapRows(i, target);
-            Unmark(i);
-            Mark(target);
-        }
-        ++target;
-    }
-}
-
-void CFileList::moveToBottomOne() {
-    const int count = GetItemCount();
-    int bottommost = -1;
-    for (int i = 0; i < count; ++i) {
-        if (IsMarked(i)) {
-            Unmark(i);
-            bottommost = i;
-        }
-    }
-    if (bottommost < 0)
-        return;
-    SwapRows(bottommost, count - 1);
-    Mark(count - 1);
-}
-
-void CFileList::moveToBottomSeveral() {
-    int target = GetItemCount() - 1;
-    for (int i = target; i >= 0; --i) {
-        if (!IsMarked(i))
-            continue;
-        if (i < target) {
-            SwapRows(i, target);
-            Unmark(i);
-            Mark(target);
-        }
-        --target;
-    }
+    move(TransferTable::Move::ToBottom);
 }

@@ -1,15 +1,16 @@
 #pragma once
 
 #include "ClientProfile.h"
+#include "TransferTable.h"
 
 #include <QTableView>
 
 class FileIconProxyModel;
-class TransferTable;
 
 // The transfer list of both main windows: a report view over the engine's TransferTable,
 // with grid lines, full-row selection and the file-type icon beside each name. Rows and
-// their records live in the table, so every reordering here moves both together.
+// their records live in the table, and the table moves them: the move commands hand it the
+// marks and show the marks it gives back.
 //
 // A row counts as marked when it is selected or holds the focus (the current index);
 // marking selects it and gives it the focus, unmarking clears both.
@@ -22,8 +23,8 @@ public:
     void setTable(TransferTable* table);
     TransferTable* table() const { return table_; }
 
-    // Titles, alignments and widths of the three columns of the given program, fitted to
-    // the list's current client width.
+    // Widths of the three columns of the given program, fitted to the list's current client
+    // width (the titles are the table's).
     void InsertColumns(const ClientProfile& profile);
 
     int GetItemCount() const;
@@ -33,6 +34,7 @@ public:
     void Unmark(int row);
     QList<int> SelectedRows() const;
 
+    // Exchanges two rows with their records; their marks go with them.
     void SwapRows(int a, int b);
     void MoveToTop();
     void MoveUp();
@@ -40,14 +42,8 @@ public:
     void MoveToBottom();
 
 private:
-    void moveUpOne();
-    void moveUpSeveral();
-    void moveDownOne();
-    void moveDownSeveral();
-    void moveToTopOne();
-    void moveToTopSeveral();
-    void moveToBottomOne();
-    void moveToBottomSeveral();
+    TransferTable::Marks marks() const;
+    void move(TransferTable::Move move);
 
     TransferTable* table_ = nullptr;
     FileIconProxyModel* icons_ = nullptr;

@@ -15,10 +15,7 @@
 using Icon = DownloadHost::Icon;
 
 DownloadEngine::DownloadEngine(DownloadHost& host, EngineSetup setup)
-    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {
-    table_.setColumnTitles(
-        {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
-}
+    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {}
 
 DownloadEngine::~DownloadEngine() = default;
 
@@ -135,8 +132,7 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart) {
                 host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(),
                               Icon::Error);
             for (const FileRecord& record : outcome->records)
-                table_.append(record, record.displayName(), FormatSize(record.size),
-                              TransferText::waiting());
+                table_.append(record, record.displayName(), FormatSize(record.size));
             if (outcome->unlisted > 0)
                 host_.message(DownloadText::notListed(outcome->unlisted),
                               DownloadText::errorCaption(), Icon::Warning);
@@ -147,7 +143,7 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart) {
 // ---- transfer -------------------------------------------------------------------------
 
 void DownloadEngine::stopCurrent() {
-    resumeIndex_ = current_;
+    resumeId_ = currentId_;
     TransferEngineBase::stopCurrent();
 }
 
@@ -158,7 +154,7 @@ int DownloadEngine::nextPendingRow() const {
         const FileRecord& r = table_.record(row);
         if (r.name.isEmpty())
             break;
-        if (r.pending() && r.state != FileRecord::Failed)
+        if (r.pending() && r.state != RowState::Failed)
             return row;
     }
     return -1;
@@ -184,7 +180,7 @@ void DownloadEngine::beginFile(int row) {
                 job.taken.insert(r.localName);
         }
     }
-    job.resume = resumeIndex_ != -1;
+    job.resume = resumeIndex() != -1;
     job.duplicateAnswer = duplicateAnswer_;
     job.duplicatePolicy = duplicatePolicy_;
     job.stallLimitMs = dataLimits().silenceMs;
@@ -211,21 +207,21 @@ void DownloadEngine::onFileCompleted(int row) {
     Q_UNUSED(row);
     duplicateAnswer_ = DuplicateAnswer::None;
     if (!progress_->alreadyComplete.load())
-        resumeIndex_ = -1;
+        resumeId_ = 0;
     if (SettingsStore::ReadInt(SettingKey::DownListDel, 0) != 0)
         deleteCompletedRows();
 }
 
 void DownloadEngine::markFailed(int row) {
-    table_.setText(row, TransferTable::StateColumn, TransferText::error());
-    table_.record(row).state = FileRecord::Failed;
-    current_ = row + 1;
+    table_.setState(row, RowState::Failed);
+    setCurrentRow(row + 1);
 }
 
 void DownloadEngine::onRetriesUsedUp(int row) {
-    // The last record given up stops the list: nothing follows it to start.
+    // The last record given up stops the list: nothing follows it to start, and the next
+    // start takes it again.
     if (row == table_.count() - 1) {
-        table_.setText(row, TransferTable::StateColumn, TransferText::error());
+        table_.setState(row, RowState::Errored);
         return;
     }
     markFailed(row);
@@ -237,13 +233,14 @@ void DownloadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
     switch (outcome) {
     case AttemptOutcome::CannotWrite:
         setRunning(false);
+        table_.setState(row, RowState::Waiting);
         askForAnotherFolder();
         break;
     case AttemptOutcome::AskUser:
+        table_.setState(row, RowState::Waiting);
         duplicateAnswer_ = host_.askDuplicate(record.displayName()) == 2
                                ? DuplicateAnswer::Resume
                                : DuplicateAnswer::Overwrite;
-        record.state = FileRecord::Waiting;
         startNext();
         break;
     case AttemptOutcome::NotAcceptable:
@@ -256,21 +253,13 @@ void DownloadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
     case AttemptOutcome::DiskFull:
         // The bytes written so far stay; the next start resumes at the local size.
         setRunning(false);
-        resumeIndex_ = row;
-        table_.setText(row, TransferTable::StateColumn, TransferText::waiting());
+        resumeId_ = record.id;
+        table_.setState(row, RowState::Waiting);
         host_.message(DownloadText::diskFull(), DownloadText::errorCaption(), Icon::Error);
         break;
     default:
         break;
     }
-}
-
-void DownloadEngine::onRowDeleted(int row) {
-    // The stopped record keeps being named by the resume index, or none when it went.
-    if (resumeIndex_ == row)
-        resumeIndex_ = -1;
-    else if (resumeIndex_ > row)
-        --resumeIndex_;
 }
 
 void DownloadEngine::askForAnotherFolder() {
@@ -289,16 +278,16 @@ void DownloadEngine::runCompletion() {
     int failed = 0;
     int firstFailed = kNoIndex;
     const bool anyDone = transferredSomething();
+    // The failed files are taken again by the next start; their rows still say "오류".
     for (int row = 0; row < table_.count(); ++row) {
-        FileRecord& r = table_.record(row);
-        if (r.state == FileRecord::Failed) {
-            r.state = FileRecord::Waiting;
+        if (table_.record(row).state == RowState::Failed) {
+            table_.setState(row, RowState::Errored);
             ++failed;
             if (firstFailed == kNoIndex)
                 firstFailed = row;
         }
     }
-    current_ = firstFailed;
+    setCurrentRow(firstFailed);
     resetCompletionCounters();
     switch (DownloadCompletion()) {
     case Completion::PowerOff:
@@ -325,9 +314,10 @@ void DownloadEngine::runCompletion() {
 // ---- lines ----------------------------------------------------------------------------
 
 void DownloadEngine::showCurrentLines() {
-    if (!indexNamesRecord(current_))
+    const int current = currentIndex();
+    if (!indexNamesRecord(current))
         return;
-    const FileRecord& r = table_.record(current_);
+    const FileRecord& r = table_.record(current);
     host_.showStatus(QLatin1Char('\'') + FromCp949(ShortenName(r.name, 30)) +
                      DownloadText::downloading());
     host_.showFolder(r.folder);
@@ -346,7 +336,7 @@ int DownloadEngine::chosenRecord(int firstMarkedRow) const {
     bool anyPending = false;
     for (int row = 0; row < table_.count() && !anyPending; ++row)
         anyPending = table_.record(row).pending();
-    return anyPending && indexNamesRecord(current_) ? current_ : 0;
+    return anyPending && indexNamesRecord(currentIndex()) ? currentIndex() : 0;
 }
 
 // Whatever ran has been told to give up; the sign-off follows the exchange under way, if any.

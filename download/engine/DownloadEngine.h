@@ -21,7 +21,9 @@ public:
 
     RecordTable<FileRecord>& table() { return table_; }
     const RecordTable<FileRecord>& table() const { return table_; }
-    int resumeIndex() const { return resumeIndex_; }
+    // The row of the file stopped by the member or the time rule, -1 when none: while there is
+    // one, a file starts at its local size whatever the duplicate policy says.
+    int resumeIndex() const { return table_.rowOfRecord(resumeId_); }
     // The member of the last request (the sign-off names it).
     const MemberInfo& member() const { return member_; }
 
@@ -49,7 +51,6 @@ protected:
     void onFileCompleted(int row) override;
     void onRetriesUsedUp(int row) override;
     void onOtherOutcome(int row, AttemptOutcome outcome) override;
-    void onRowDeleted(int row) override;
     void runCompletion() override;
     void finishProgram() override;
     void showCurrentLines() override;
@@ -76,7 +77,7 @@ private:
     MemberInfo member_;
     LocalClock clock_ = SystemLocalHour;
     ServerLink signOnLink_; // held open until the program ends
-    int resumeIndex_ = -1;
+    quint64 resumeId_ = 0;
     DuplicateAnswer duplicateAnswer_ = DuplicateAnswer::None; // for the current file
     DuplicatePolicy duplicatePolicy_ = DuplicatePolicy::Resume;
     std::shared_ptr<DownloadProgress> progress_; // what the running (or last) worker reports

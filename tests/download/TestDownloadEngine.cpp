@@ -95,7 +95,7 @@ private slots:
             QCOMPARE(f.saved(it.key()), it.value());
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(f.stateText(i), QString("완료"));
-            QCOMPARE(int(f.engine->table().record(i).state), int(FileRecord::Done));
+            QCOMPARE(f.engine->table().record(i).state, RowState::Done);
         }
         // Status lines name the files in list order.
         QStringList started;

@@ -36,8 +36,8 @@ private slots:
         QCOMPARE(g.saved("second.bin"), g.readFile(QDir(g.source).filePath("second.bin")));
         QCOMPARE(g.clock->startsOf(TransferEngineBase::kRetryTimer),
                  4); // three retries and the move to the next file
-        // The completion actions put the failed file back to waiting.
-        QCOMPARE(int(g.engine->table().record(0).state), int(FileRecord::Waiting));
+        // The completion actions give the failed file back to the next start.
+        QCOMPARE(g.engine->table().record(0).state, RowState::Errored);
         QCOMPARE(g.engine->currentIndex(), 0);
     }
 
@@ -67,7 +67,7 @@ private slots:
         f.engine->toggle(); // stop
         QVERIFY(!f.engine->isRunning());
         QTRY_COMPARE_WITH_TIMEOUT(f.engine->isBusy(), false, 5000);
-        QCOMPARE(int(record.state), int(FileRecord::StopRequested));
+        QCOMPARE(int(record.state), int(RowState::StopRequested));
         QCOMPARE(f.engine->resumeIndex(), 0);
         QCOMPARE(QFileInfo(QDir(f.saveRoot).filePath("movie.mkv")).size(), qint64(100000));
         // Start again: resumes from the local size even though the mode would overwrite.
@@ -126,7 +126,7 @@ private slots:
         QTRY_VERIFY(!g.engine->isBusy());
         QCOMPARE(g.host.folderTitles.size(), 1);
         QCOMPARE(g.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
-        QCOMPARE(int(g.engine->table().record(0).state), int(FileRecord::Transferring));
+        QCOMPARE(g.engine->table().record(0).state, RowState::Waiting); // still to do
     }
 
     void hostileRepliesNeverLeaveTheSaveRoot() {

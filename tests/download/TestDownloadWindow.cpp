@@ -341,10 +341,10 @@ private slots:
                  QString("저장 폴더를 지정하세요|FolderChooser"));
     }
 
-    // Rows "f<i>" of 10 bytes whose record carries the entry "t<i>"; rows at `done` read
-    // "완료", and rows before `doneBefore` are done without saying so.
+    // Rows "f<i>" of 10 bytes whose record carries the entry "t<i>"; rows at `done` are done,
+    // the others before `failedBefore` failed (a start passes them over).
     static void fill(DownloadEngine& engine, int rows, const QList<int>& done = {},
-                     int doneBefore = 0) {
+                     int failedBefore = 0) {
         auto& table = engine.table();
         while (table.count() > 0)
             table.removeRowAt(0);
@@ -353,10 +353,10 @@ private slots:
             record.entry = "t" + QByteArray::number(i);
             record.name = "f" + QByteArray::number(i);
             record.size = 10;
-            record.state =
-                done.contains(i) || i < doneBefore ? FileRecord::Done : FileRecord::Waiting;
-            table.append(record, QString::fromLatin1(record.name), QString(),
-                         done.contains(i) ? QStringLiteral("완료") : QStringLiteral("대기"));
+            record.state = done.contains(i)   ? RowState::Done
+                           : i < failedBefore ? RowState::Failed
+                                              : RowState::Waiting;
+            table.append(record, QString::fromLatin1(record.name), QString());
         }
     }
     // The engine on the first row not done, stopped there: the current and the resume index.
@@ -439,20 +439,20 @@ private slots:
             commands.DeleteCompleted();
             QCOMPARE(engine.table().count(), 195);
             QCOMPARE(tags(engine), allBut(200, {0, 1, 50, 198, 199}));
-            QCOMPARE(engine.currentIndex(), 95); // each of the five completed rows lowers it
-            QCOMPARE(host.totalCaption, ProgressCaption(970, 1950));
+            QCOMPARE(engine.currentIndex(), 97); // the same file, three completed rows above it
+            QCOMPARE(host.totalCaption, ProgressCaption(0, 1950));
         }
         {
-            // All complete: the current index falls below 0, and the list is empty.
+            // All complete: the current file went with the others, and the list is empty.
             DownloadEngine engine(host, manualWorkers());
             commands.Bind(nullptr, nullptr, &engine);
             fill(engine, 3, {0, 1});
             stopOnFirstPending(engine);
             QCOMPARE(engine.currentIndex(), 2);
-            engine.table().setText(2, TransferTable::StateColumn, QStringLiteral("완료"));
+            engine.table().setState(2, RowState::Done);
             commands.DeleteCompleted();
             QCOMPARE(engine.table().count(), 0);
-            QCOMPARE(engine.currentIndex(), -1);
+            QCOMPARE(engine.currentIndex(), DownloadEngine::kNoIndex);
         }
         {
             // Nothing complete: nothing moves, the totals are counted again all the same.
@@ -464,7 +464,7 @@ private slots:
             commands.DeleteCompleted();
             QCOMPARE(tags(engine), (QList<int>{0, 1, 2, 3}));
             QCOMPARE(engine.currentIndex(), 1);
-            QCOMPARE(host.totalCaption, ProgressCaption(10, 40));
+            QCOMPARE(host.totalCaption, ProgressCaption(0, 40));
         }
     }
 

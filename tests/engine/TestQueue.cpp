@@ -51,8 +51,7 @@ template <class Engine, class Record> struct Bench {
             Record record;
             record.name = "f" + QByteArray::number(i);
             record.size = sizes[i];
-            engine.table().append(record, QString::fromLatin1(record.name), QString(),
-                                  QStringLiteral("대기"));
+            engine.table().append(record, QString::fromLatin1(record.name), QString());
         }
         engine.refreshAfterListing();
     }
@@ -152,8 +151,8 @@ class TestQueue : public QObject {
             << 1 << QStringList{"start", "stop", "complete", "start"} << QStringList{"완료"}
             << QStringList{kAllDone} << 1;
         QTest::newRow("a stop while a retry waits: nothing starts again by itself")
-            << 1 << QStringList{"start", "fail", "start", "stop", "stopped"} << QStringList{"대기"}
-            << QStringList{} << 2;
+            << 1 << QStringList{"start", "fail", "start", "stop", "stopped"}
+            << QStringList{"전송중"} << QStringList{} << 2;
         QTest::newRow("the running file's row deleted: its worker's end moves the list on")
             << 2 << QStringList{"start", "delete:0", "complete", "workers:2", "complete"}
             << QStringList{"완료"} << QStringList{kAllDone} << 2;
@@ -180,9 +179,10 @@ class TestQueue : public QObject {
         QVERIFY(!bench.clock->armed(TransferEngineBase::kRetryTimer));
     }
 
-    // Removing the completed rows lowers the current index by one for each of them, those
-    // after it included. Stopped on the third file, the fourth moved to the top: the first
-    // and the last row (both complete) go, and the lines name the row now at index 0.
+    // The current file is followed by its record, not by a row number. Stopped on the third
+    // file, the fourth moved to the top: the first and the last row (both complete) go, and
+    // the lines still name the stopped file, now in row 1. When the current file's row goes
+    // too, the first unfinished row becomes current.
     template <class Engine, class Record> static void removeCompletedFrom() {
         Bench<Engine, Record> bench(4);
         run(bench, {"start", "complete", "complete", "stop", "stopped"});
@@ -190,6 +190,11 @@ class TestQueue : public QObject {
         bench.engine.table().exchangeRows(0, 3);
         bench.engine.deleteCompletedRows();
         QCOMPARE(bench.engine.table().count(), 2);
+        QCOMPARE(bench.engine.currentIndex(), 1);
+        QVERIFY2(bench.host.statusLines.last().startsWith("'f2'"),
+                 qPrintable(bench.host.statusLines.last()));
+        bench.engine.table().setState(1, RowState::Done);
+        bench.engine.deleteCompletedRows();
         QCOMPARE(bench.engine.currentIndex(), 0);
         QVERIFY2(bench.host.statusLines.last().startsWith("'f3'"),
                  qPrintable(bench.host.statusLines.last()));
@@ -203,8 +208,7 @@ private slots:
             FileRecord record;
             record.name = "huge" + QByteArray::number(i);
             record.size = std::numeric_limits<qint64>::max() - 10;
-            bench.engine.table().append(record, QString::fromLatin1(record.name), QString(),
-                                        QStringLiteral("대기"));
+            bench.engine.table().append(record, QString::fromLatin1(record.name), QString());
         }
         bench.engine.refreshAfterListing();
         QVERIFY2(!bench.host.totalCaption.contains('-'), qPrintable(bench.host.totalCaption));
@@ -272,7 +276,7 @@ private slots:
         QCOMPARE(upload.host.remaining.last(), done);
     }
 
-    void removingCompletedRowsLowersTheCurrentIndexForEach() {
+    void removingCompletedRowsKeepsTheCurrentFile() {
         removeCompletedFrom<DownloadEngine, FileRecord>();
         removeCompletedFrom<UploadEngine, UploadRecord>();
     }

@@ -241,8 +241,10 @@ private slots:
         QCOMPARE(faceOf(&download, "id1041")->text(QAccessible::Name), QString("속도 1.2MB"));
         // The list: rows and columns under their headers.
         download.list()->InsertColumns(ClientProfile::download());
-        download.engine().table().append(FileRecord{}, "a.txt", FormatSize(1000), "대기");
-        download.engine().table().append(FileRecord{}, "b.txt", FormatSize(2000), "완료");
+        FileRecord done;
+        done.state = RowState::Done;
+        download.engine().table().append(FileRecord{}, "a.txt", FormatSize(1000));
+        download.engine().table().append(done, "b.txt", FormatSize(2000));
         QAccessibleTableInterface* table = faceOf(&download, "id1006")->tableInterface();
         QCOMPARE(table->rowCount(), 2);
         QCOMPARE(table->columnCount(), 3);

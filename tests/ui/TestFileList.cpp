@@ -29,8 +29,7 @@ class TestFileList : public QObject {
         delete table_;
         table_ = new Table(this);
         for (int i = 0; i < rows; ++i)
-            table_->append(Tagged{i}, QStringLiteral("f%1.txt").arg(i), QString::number(i),
-                           QStringLiteral("대기"));
+            table_->append(Tagged{i}, QStringLiteral("f%1.txt").arg(i), QString::number(i));
         list_->setTable(table_);
         list_->clearSelection();
         list_->selectionModel()->clearCurrentIndex();
@@ -124,11 +123,11 @@ private slots:
         QCOMPARE(marks(), QList<int>{3});
         list_->Unmark(3);
         QCOMPARE(marks(), QList<int>{});
-        // Swapping rows moves records with their texts; marks stay where they were.
+        // Swapping rows moves records with their texts, and the marks with their rows.
         list_->Mark(1);
         list_->SwapRows(1, 2);
         QCOMPARE(order(), (QList<int>{0, 2, 1, 3}));
-        QCOMPARE(marks(), QList<int>{1});
+        QCOMPARE(marks(), QList<int>{2});
         // Every way of marking with a full table keeps rows and records in step.
         fill(TransferTable::kCapacity);
         mark({0, 100, 199});

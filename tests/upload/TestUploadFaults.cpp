@@ -121,7 +121,7 @@ private slots:
         data.reply = [](int, qint64) { return QByteArray("0") + QByteArray(20, '\0'); };
         data.throttled = true; // the client has sent all and closed long before it is read
         f.process(UploadFixture::command());
-        QTRY_VERIFY_WITH_TIMEOUT(f.engine->table().record(0).state == UploadRecord::Done, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.engine->table().record(0).state == RowState::Done, 20000);
         data.throttled = false;
         QTRY_COMPARE_WITH_TIMEOUT(data.closedConnections(), 1, 20000);
         QCOMPARE(data.held().size(), bytes.size());
@@ -181,7 +181,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(data.closedConnections(), 1, 10000);
         const qint64 kept = record.done;
         QVERIFY(kept > 0 && kept < bytes.size());
-        QCOMPARE(int(record.state), int(UploadRecord::StopRequested));
+        QCOMPARE(int(record.state), int(RowState::StopRequested));
         QCOMPARE(int(record.started), 1);
         QCOMPARE(qint64(data.held().size()), kept);
         QVERIFY(f.host.messages.isEmpty());

@@ -43,7 +43,7 @@ private slots:
         const UploadRecord& record = f.engine->table().record(0);
         QStringList early;
         QDeadlineTimer deadline(30000);
-        while (record.state != UploadRecord::Done && !deadline.hasExpired()) {
+        while (record.state != RowState::Done && !deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             // Seen first, then compared with the data server: still reading means too early.
             const bool shown = f.stateText(0) == "완료";
@@ -56,7 +56,7 @@ private slots:
                 early << "notice";
         }
         const int closedWhenDone = data.closedConnections();
-        QCOMPARE(int(record.state), int(UploadRecord::Done));
+        QCOMPARE(int(record.state), int(RowState::Done));
         QCOMPARE(closedWhenDone, 1);
         QCOMPARE(early, QStringList());
         QVERIFY(data.held() == bytes);
@@ -104,7 +104,7 @@ private slots:
             f.engine->toggle(); // stop while the client waits for the close
             QTRY_VERIFY_WITH_TIMEOUT(!f.engine->isBusy(), 5000);
             const UploadRecord& record = f.engine->table().record(0);
-            QCOMPARE(int(record.state), int(UploadRecord::StopRequested));
+            QCOMPARE(int(record.state), int(RowState::StopRequested));
             QCOMPARE(record.done, qint64(bytes.size()));
             QVERIFY(!f.service.log().contains("upload complete"));
             data.holdAtEnd = false;

@@ -212,7 +212,7 @@ private slots:
             QVERIFY(f.engine->isBusy());
             f.engine->toggle(); // stop
             QTRY_VERIFY_WITH_TIMEOUT(!f.engine->isBusy(), 5000);
-            QCOMPARE(int(f.engine->table().record(0).state), int(UploadRecord::StopRequested));
+            QCOMPARE(f.engine->table().record(0).state, RowState::StopRequested);
         }
         QCOMPARE(f.clock->startsOf(TransferEngineBase::kRetryTimer), 0);
         QVERIFY(f.host.messages.isEmpty());
@@ -233,7 +233,7 @@ private slots:
         QTRY_VERIFY(control.heard().contains("@Upload_complute"));
         f.engine->toggle(); // stop, after the last byte
         QTRY_VERIFY_WITH_TIMEOUT(!f.engine->isBusy(), 10000);
-        QCOMPARE(int(f.engine->table().record(0).state), int(UploadRecord::Done));
+        QCOMPARE(f.engine->table().record(0).state, RowState::Done);
         QCOMPARE(f.stateText(0), QString("완료"));
         f.engine->toggle(); // nothing is pending: the list is done
         QTRY_VERIFY(f.host.hasMessage("모든 파일이 전송완료되었습니다."));

@@ -31,13 +31,13 @@ bool downloadClientShots(const QDir& out) {
         const char* name;
         qint64 size;
         qint64 done;
-        const char* state;
+        RowState state;
     };
-    const Row rows[] = {{"여름휴가_2024.mp4", 734003200, 287309824, "전송중"},
-                        {"가족사진.zip", 48211456, 48211456, "완료"},
-                        {"보고서_최종.pdf", 1536000, 1536000, "완료"},
-                        {"음악모음.mp3", 9823411, 0, "대기"},
-                        {"README", 1024, 0, "대기"}};
+    const Row rows[] = {{"여름휴가_2024.mp4", 734003200, 287309824, RowState::Transferring},
+                        {"가족사진.zip", 48211456, 48211456, RowState::Done},
+                        {"보고서_최종.pdf", 1536000, 1536000, RowState::Done},
+                        {"음악모음.mp3", 9823411, 0, RowState::Waiting},
+                        {"README", 1024, 0, RowState::Waiting}};
     qint64 total = 0, finished = 0;
     for (const Row& r : rows) {
         FileRecord record;
@@ -45,10 +45,10 @@ bool downloadClientShots(const QDir& out) {
         record.size = r.size;
         record.done = r.done;
         record.folder = QStringLiteral("/home/user/Documents/Willowmere");
-        window.engine().table().append(record, QString::fromUtf8(r.name), FormatSize(r.size),
-                                       QString::fromUtf8(r.state));
+        record.state = r.state;
+        window.engine().table().append(record, QString::fromUtf8(r.name), FormatSize(r.size));
         total += r.size;
-        finished += QByteArray(r.state) == "완료" ? r.size : 0;
+        finished += r.state == RowState::Done ? r.size : 0;
     }
     const Row& now = rows[0];
     window.showStatus(QStringLiteral("'여름휴가_2024.mp4' 다운로드중"));

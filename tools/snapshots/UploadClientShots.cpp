@@ -16,22 +16,22 @@ bool uploadClientShots(const QDir& out) {
         const char* name;
         qint64 size;
         qint64 done;
-        const char* state;
+        RowState state;
     };
-    const Row rows[] = {{"프로젝트_백업.zip", 268435456, 98566144, "전송중"},
-                        {"회의자료.pptx", 5242880, 5242880, "완료"},
-                        {"사진모음_2024.tar", 73400320, 0, "대기"},
-                        {"메모.txt", 2048, 0, "대기"}};
+    const Row rows[] = {{"프로젝트_백업.zip", 268435456, 98566144, RowState::Transferring},
+                        {"회의자료.pptx", 5242880, 5242880, RowState::Done},
+                        {"사진모음_2024.tar", 73400320, 0, RowState::Waiting},
+                        {"메모.txt", 2048, 0, RowState::Waiting}};
     qint64 total = 0, finished = 0;
     for (const Row& r : rows) {
         UploadRecord record;
         record.name = ToCp949(QString::fromUtf8(r.name));
         record.size = r.size;
         record.done = r.done;
-        window.engine().table().append(record, QString::fromUtf8(r.name), FormatSize(r.size),
-                                       QString::fromUtf8(r.state));
+        record.state = r.state;
+        window.engine().table().append(record, QString::fromUtf8(r.name), FormatSize(r.size));
         total += r.size;
-        finished += QByteArray(r.state) == "완료" ? r.size : 0;
+        finished += r.state == RowState::Done ? r.size : 0;
     }
     const Row& now = rows[0];
     window.showStatus(QStringLiteral("'프로젝트_백업.zip' 업로드중"));

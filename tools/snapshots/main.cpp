@@ -27,24 +27,23 @@
 
 namespace {
 
-void fill(RecordTable<TransferRecord>& table, const ClientProfile& profile) {
+void fill(RecordTable<TransferRecord>& table, const ClientProfile&) {
     struct Row {
         const char* name;
         qint64 size;
-        const char* state;
+        RowState state;
     };
-    const Row rows[] = {{"홍길동_여행영상.mp4", 114343296, "전송중"},
-                        {"가족사진_2024.zip", 48211456, "완료"},
-                        {"회의록_3분기.pdf", 1536000, "완료"},
-                        {"드라마_01화.avi", 734003200, "대기"},
-                        {"음악모음.mp3", 9823411, "대기"},
-                        {"README", 1024, "중복파일"},
-                        {"설치파일.exe", 23456789, "대기"}};
+    const Row rows[] = {{"홍길동_여행영상.mp4", 114343296, RowState::Transferring},
+                        {"가족사진_2024.zip", 48211456, RowState::Done},
+                        {"회의록_3분기.pdf", 1536000, RowState::Done},
+                        {"드라마_01화.avi", 734003200, RowState::Waiting},
+                        {"음악모음.mp3", 9823411, RowState::Waiting},
+                        {"README", 1024, RowState::Errored},
+                        {"설치파일.exe", 23456789, RowState::Waiting}};
     for (const Row& r : rows) {
-        QString state = QString::fromUtf8(r.state);
-        if (&profile == &ClientProfile::upload() && state == QStringLiteral("중복파일"))
-            state = QStringLiteral("대기");
-        table.append(TransferRecord{}, QString::fromUtf8(r.name), FormatSize(r.size), state);
+        TransferRecord record;
+        record.state = r.state;
+        table.append(record, QString::fromUtf8(r.name), FormatSize(r.size));
     }
 }
 

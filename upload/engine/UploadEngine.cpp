@@ -30,10 +30,7 @@ QByteArray commandField(const QByteArray& command, int index, bool rest = false)
 } // namespace
 
 UploadEngine::UploadEngine(UploadHost& host, EngineSetup setup)
-    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {
-    table_.setColumnTitles(
-        {QStringLiteral("파일명"), QStringLiteral("파일크기"), QStringLiteral("진행상태")});
-}
+    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {}
 
 UploadEngine::~UploadEngine() = default;
 
@@ -90,8 +87,7 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
                 host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(),
                               Icon::Warning);
             for (const ListedRow& row : outcome->rows)
-                table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize),
-                              TransferText::waiting());
+                table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize));
             if (outcome->cutShort)
                 host_.message(UploadText::listCutShort(), UploadText::errorCaption(),
                               Icon::Warning);
@@ -131,16 +127,17 @@ void UploadEngine::reportWorkerNotes() {
 }
 
 void UploadEngine::onRetriesUsedUp(int row) {
-    Q_UNUSED(row);
+    // Nothing is on the file any more: it waits for the member.
+    table_.setState(row, RowState::Waiting);
     host_.message(UploadText::serverLost(), UploadText::errorCaption(), Icon::Error);
 }
 
 void UploadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
-    Q_UNUSED(row);
     if (outcome != AttemptOutcome::CannotOpen)
         return;
-    // The queue waits until the member acts; the row stays pending and keeps its text.
+    // The queue waits until the member acts; the row waits with it.
     setRunning(false);
+    table_.setState(row, RowState::Waiting);
     host_.message(UploadText::cannotOpen(), UploadText::errorCaption(), Icon::Error);
 }
 
@@ -182,11 +179,12 @@ void UploadEngine::runCompletion() {
 // ---- lines --------------------------------------------------------------------------------
 
 void UploadEngine::showCurrentLines() {
-    if (!indexNamesRecord(current_)) {
+    const int current = currentIndex();
+    if (!indexNamesRecord(current)) {
         host_.showStatus(QString());
         return;
     }
-    host_.showStatus(QLatin1Char('\'') + FromCp949(CutName(table_.record(current_).name, 30)) +
+    host_.showStatus(QLatin1Char('\'') + FromCp949(CutName(table_.record(current).name, 30)) +
                      UploadText::uploading());
 }
 
