@@ -58,10 +58,11 @@ public:
         else
             std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
-    int askDuplicate(const QString&) override { return 1; }
-    void offerSaveFolderDialog() override {}
+    // Nothing is asked on the bench's own list; a question would stay open.
+    void ask(const MemberQuestion& q) override {
+        std::fprintf(stderr, "question: %s\n", qPrintable(q.text));
+    }
+    void withdraw(quint64) override {}
     void moveToTopLeft() override {}
     void restoreAndShow() override {}
     void showWindow() override {}

@@ -7,6 +7,7 @@
 #include <QtNumeric>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup)
     : transferHost_(host), rows_(table),
@@ -41,11 +42,26 @@ void TransferEngineBase::setRunning(bool running) {
 
 void TransferEngineBase::toggle() {
     if (running_) {
-        stopCurrent();
-        setRunning(false);
+        stopList();
         return;
     }
+    // A start while the folder question is open tries the folder as it is.
+    withdrawListQuestion();
     startNext();
+}
+
+void TransferEngineBase::stopList() {
+    // The duplicate question's file has no worker and no bytes of this attempt: it waits, and
+    // is asked about again on the next start.
+    if (!withdrawListQuestion())
+        stopCurrent();
+    setRunning(false);
+}
+
+void TransferEngineBase::startIfIdle() {
+    if (!running_ && !isWaitingFor(Waiting::DuplicateAnswer) &&
+        !isWaitingFor(Waiting::AnotherFolder))
+        toggle();
 }
 
 int TransferEngineBase::currentIndex() const {
@@ -75,7 +91,7 @@ int TransferEngineBase::nextPendingRow() const {
 }
 
 void TransferEngineBase::startNext() {
-    // An answer that arrives after the end began (a box closed by it) starts nothing.
+    // An answer or a timer that comes after the end began starts nothing.
     if (ending())
         return;
     if (!workers_->empty()) {
@@ -376,14 +392,13 @@ bool TransferEngineBase::transferredSomething() const {
 
 void TransferEngineBase::refuseMember(const QString& text) {
     transferHost_.message(text, MemberText::errorCaption(), TransferHost::Icon::Information);
-    if (!exitProgram())
-        finishRequest();
+    exitOrStay([this] { finishRequest(); });
 }
 
 void TransferEngineBase::finishRequest() {
     requestInProgress_ = false;
     if (!queuedRequests_.isEmpty()) {
-        processQueuedRequest(queuedRequests_.takeFirst());
+        processRequest(queuedRequests_.takeFirst());
         return;
     }
     if (!completionDeferred_)
@@ -403,17 +418,39 @@ void TransferEngineBase::beginEnding() {
     waitingExchanges_.clear();
     requestInProgress_ = false;
     queuedRequests_.clear();
+    // Nothing asked before the end is waited for any more.
+    for (const auto& open : std::exchange(questions_, {}))
+        transferHost_.withdraw(open.first);
+    ifStaying_.clear();
     displayTimer_->stop();
     retryTimer_->stop();
 }
 
-bool TransferEngineBase::exitProgram() {
+void TransferEngineBase::exitProgram() {
+    exitOrStay({});
+}
+
+void TransferEngineBase::exitOrStay(std::function<void()> ifStaying) {
     if (ending())
-        return true;
-    if (!confirmExit())
-        return false;
-    endWithoutAsking();
-    return true;
+        return;
+    if (!anyUnfinished()) {
+        endWithoutAsking();
+        return;
+    }
+    if (ifStaying)
+        ifStaying_.append(std::move(ifStaying));
+    if (isWaitingFor(Waiting::ExitAnswer))
+        return;
+    ask(Waiting::ExitAnswer, MemberQuestion::Kind::ExitAnyway, TransferText::unfinishedExit(),
+        TransferText::exitCaption(), [this](const MemberReply& reply) {
+            const QList<std::function<void()>> staying = std::exchange(ifStaying_, {});
+            if (reply.answer == MemberAnswer::Yes) {
+                endWithoutAsking();
+                return;
+            }
+            for (const auto& step : staying)
+                step();
+        });
 }
 
 void TransferEngineBase::endWithoutAsking() {
@@ -423,12 +460,61 @@ void TransferEngineBase::endWithoutAsking() {
     finishProgram();
 }
 
-bool TransferEngineBase::confirmExit() {
-    bool unfinished = false;
-    for (int row = 0; row < rows_.count() && !unfinished; ++row)
-        unfinished = !rows_.recordAt(row).isComplete();
-    return !unfinished ||
-           transferHost_.askYesNo(TransferText::unfinishedExit(), TransferText::exitCaption());
+bool TransferEngineBase::anyUnfinished() const {
+    for (int row = 0; row < rows_.count(); ++row) {
+        if (!rows_.recordAt(row).isComplete())
+            return true;
+    }
+    return false;
+}
+
+// ---- questions ------------------------------------------------------------------------------
+
+quint64 TransferEngineBase::ask(Waiting state, MemberQuestion::Kind kind, const QString& text,
+                                const QString& caption,
+                                std::function<void(const MemberReply&)> then) {
+    withdraw(state); // at most one of each: a newer question replaces an older one
+    // Unique in the process: an answer meant for another engine's question never fits one
+    // of this engine's.
+    static std::atomic<quint64> lastId{0};
+    const quint64 id = ++lastId;
+    // Open before the host hears of it: the answer finds it whenever it comes.
+    questions_[id] = OpenQuestion{state, std::move(then)};
+    transferHost_.ask(MemberQuestion{id, kind, text, caption});
+    return id;
+}
+
+void TransferEngineBase::answer(quint64 questionId, const MemberReply& reply) {
+    const auto open = questions_.find(questionId);
+    if (open == questions_.end() || ending())
+        return;
+    const std::function<void(const MemberReply&)> then = std::move(open->second.then);
+    questions_.erase(open);
+    if (then)
+        then(reply);
+}
+
+bool TransferEngineBase::isWaitingFor(Waiting state) const {
+    return std::any_of(questions_.cbegin(), questions_.cend(),
+                       [state](const auto& open) { return open.second.state == state; });
+}
+
+bool TransferEngineBase::withdraw(Waiting state) {
+    for (auto open = questions_.begin(); open != questions_.end(); ++open) {
+        if (open->second.state == state) {
+            const quint64 id = open->first;
+            questions_.erase(open);
+            transferHost_.withdraw(id);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TransferEngineBase::withdrawListQuestion() {
+    const bool duplicate = withdraw(Waiting::DuplicateAnswer);
+    const bool folder = withdraw(Waiting::AnotherFolder);
+    return duplicate || folder;
 }
 
 void TransferEngineBase::joinAll() {

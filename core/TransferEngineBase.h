@@ -2,6 +2,7 @@
 
 #include "DataJob.h"
 #include "EngineClock.h"
+#include "MemberQuestion.h"
 #include "RateDisplay.h"
 #include "ServerLink.h"
 #include "TransferHost.h"
@@ -12,6 +13,7 @@
 #include <QObject>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 
 // Limits on the data connections of an engine's workers.
@@ -36,8 +38,10 @@ struct EngineSetup {
 // wait for a stopped worker before the same file starts again, the display tick (500 ms after
 // a start, then every 250 ms) with the running file's figures, retries one second apart,
 // totals, the list commands, and control exchanges with the file server run off the window's
-// thread, one after another. Each client says what a file's job is, what its own results mean
-// and what the end of the list does.
+// thread, one after another. Questions to the member go out through the host and the engine
+// waits for their answers in named states (Waiting), going on with whatever else arrives
+// meanwhile. Each client says what a file's job is, what its own results mean and what the
+// end of the list does.
 class TransferEngineBase : public QObject {
     Q_OBJECT
 public:
@@ -46,6 +50,16 @@ public:
     static constexpr const char* kDisplayTimer = "display"; // 500 ms after a start, then 250
     static constexpr const char* kRetryTimer = "retry";     // 1 s after a failed attempt
     static constexpr int kExitWaitMs = 2000;                // for a worker at the program's end
+
+    // What the engine waits for while a question is open; several can be open at once (the
+    // exit question beside a request's folder question, say), at most one of each.
+    enum class Waiting {
+        ExitAnswer,       // the exit question; everything else goes on meanwhile
+        DuplicateAnswer,  // the duplicate-file question holds the list (it stays "running")
+        AnotherFolder,    // the folder question after an unwritable folder holds the list
+        SaveFolderDialog, // a request waits for the save-folder dialog to close
+        BatchFolder,      // a request waits for its save folder
+    };
 
     ~TransferEngineBase() override;
 
@@ -61,15 +75,29 @@ public:
     // What the running (or last) worker reports; null before the first start.
     TransferProgress* workerProgress() const { return progress_.get(); }
 
-    // The start/stop button, the automatic start and the retry timer.
+    // A manager command: the launch link's or a hand-off (download), the page control's
+    // (upload). Requests are handled one after another; the file server is asked off the
+    // window's thread.
+    virtual void processRequest(const QByteArray& command) = 0;
+    // The start/stop button, the automatic start and the retry timer. A question that holds
+    // the list is taken back by it: a stop while the duplicate question is open leaves the
+    // file waiting (it is asked again on the next start), a start while the folder question
+    // is open tries the same folder again.
     void toggle();
-    // The exit routine: asks when files are unfinished, then ends everything that runs and
-    // the program (finishProgram). False when the member chose to stay.
-    bool exitProgram();
+    // The exit (the exit buttons, the tray menu, the completion action): when files are
+    // unfinished the member is asked first, and the answer decides later; otherwise, or on
+    // "yes", everything that runs is told to end, open questions are withdrawn, and the
+    // program ends (finishProgram). A second exit while the question is open adds nothing.
+    void exitProgram();
     // The same end without the question, for the end of the session, when nobody is there
     // to answer: unfinished files keep what they have (a download its bytes on disk, an
     // upload what the server holds) and resume on the next start.
     void endWithoutAsking();
+
+    // The member's answer to question `questionId`, from the window's event loop. An answer
+    // to a question that was withdrawn, or that came after the end began, does nothing.
+    void answer(quint64 questionId, const MemberReply& reply);
+    bool isWaitingFor(Waiting state) const;
 
     // The list commands: rows and records go together, and totals are counted afresh. The
     // current file stays the current file; when its row goes, the refresh after deleting the
@@ -132,6 +160,18 @@ protected:
     // is still ending the start waits for it, so two workers never work on one file.
     void startNext();
     void setRunning(bool running);
+    // Stops the list as the button does while it runs (also when it does not: the time rule
+    // stops the current file all the same).
+    void stopList();
+    // The automatic start after a listing: only an idle list that no question holds.
+    void startIfIdle();
+
+    // Puts a question to the member; `then` runs with the answer, on this thread, from the
+    // window's event loop. The engine is in `state` until then.
+    quint64 ask(Waiting state, MemberQuestion::Kind kind, const QString& text,
+                const QString& caption, std::function<void(const MemberReply&)> then);
+    // Takes back the open question of `state`, if any; true when there was one.
+    bool withdraw(Waiting state);
     bool indexNamesRecord(int i) const { return i >= 0 && i < rows_.count(); }
     // The current file by its row; a row past the end, or none, leaves no current file.
     void setCurrentRow(int row) { currentId_ = rows_.idAt(row); }
@@ -160,8 +200,7 @@ protected:
     // when it waits its turn (or the program ends). finishRequest() takes the next.
     bool admitRequest(const QByteArray& request);
     void finishRequest();
-    virtual void processQueuedRequest(const QByteArray& request) = 0;
-    // The member was refused: told so, and the exit routine runs (staying ends the request).
+    // The member was refused: told so, and the exit runs (staying ends the request).
     void refuseMember(const QString& text);
 
     // Whether the list's end may be reported as a success: files were transferred since the
@@ -182,8 +221,6 @@ protected:
     bool ending() const { return ending_; }
     // Gives the workers and exchanges at most kExitWaitMs to end; the rest are left behind.
     void joinAll();
-    // The exit's question: true when no file is unfinished, or the member wants to end anyway.
-    bool confirmExit();
 
     void showTotal(qint64 done);
     void showFileBar(qint64 done, qint64 size);
@@ -201,6 +238,16 @@ protected:
     void startRetryTimer() { retryTimer_->start(1000); }
 
 private:
+    struct OpenQuestion {
+        Waiting state;
+        std::function<void(const MemberReply&)> then;
+    };
+    // The exit, and `ifStaying` when the member answers that the program stays.
+    void exitOrStay(std::function<void()> ifStaying);
+    bool anyUnfinished() const;
+    // The question that holds the list (duplicate file, another folder), taken back.
+    bool withdrawListQuestion();
+
     std::shared_ptr<EngineClock> clock_;
     std::unique_ptr<EngineTimer> displayTimer_;
     std::unique_ptr<EngineTimer> retryTimer_;
@@ -227,6 +274,8 @@ private:
     int completedSinceCompletion_ = 0;
     int requestsSinceCompletion_ = 0;
     bool ending_ = false;
+    std::map<quint64, OpenQuestion> questions_;
+    QList<std::function<void()>> ifStaying_; // what waits for a "no" to the exit question
     ServerLink::Limits controlLimits_;
     DataLimits dataLimits_;
 };

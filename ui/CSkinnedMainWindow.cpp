@@ -57,16 +57,16 @@ CFileList* CSkinnedMainWindow::createList(int id, TransferTable* table) {
     return list_;
 }
 
+bool CSkinnedMainWindow::refusedWhileBusy() {
+    // A stopped worker that has not ended yet still counts: rows must not move under it.
+    if (!transferEngine().isBusy())
+        return false;
+    message(QStringLiteral("전송중에는 사용할수 없습니다."), profile_.errorCaption, Icon::Error);
+    return true;
+}
+
 bool CSkinnedMainWindow::runSharedCommand(int id) {
-    const QString& caption = profile_.caption;
-    auto refused = [&] {
-        // A stopped worker that has not ended yet still counts: rows must not move under it.
-        if (!transferEngine().isBusy())
-            return false;
-        message(QStringLiteral("전송중에는 사용할수 없습니다."), profile_.errorCaption,
-                Icon::Error);
-        return true;
-    };
+    const auto refused = [this] { return refusedWhileBusy(); };
     userButton_->Bind(this, list_, &transferEngine());
     if (id == ids_.hide) {
         hideToTray();
@@ -89,18 +89,29 @@ bool CSkinnedMainWindow::runSharedCommand(int id) {
     } else if (id == ids_.settings || id == TrayCommand::Settings) {
         if (id == TrayCommand::Settings)
             show();
-        userButton_->OpenSettings();
-        loadSettingsIntoWindow();
+        queueBox({0, [this](std::function<void()> closed) {
+                      return userButton_->OpenSettings([this, closed] {
+                          loadSettingsIntoWindow();
+                          closed();
+                      });
+                  }});
     } else if (id == ids_.deleteSelected) {
         if (refused())
             return true;
-        if (list_->GetSelectedCount() == 0)
-            message(QStringLiteral("삭제할 파일을 선택하세요."), caption, Icon::Information);
-        // Asked again after the question: while it was open a handed-over request or the
-        // retry may have started a worker on one of these rows.
-        else if (askYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인")) &&
-                 !refused())
-            userButton_->DeleteSelected();
+        if (list_->GetSelectedCount() == 0) {
+            message(QStringLiteral("삭제할 파일을 선택하세요."), profile_.caption,
+                    Icon::Information);
+            return true;
+        }
+        queueYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인"),
+                   [this](bool yes) {
+                       // Asked again after the question: while it was open a handed-over
+                       // request or the retry may have started a worker on one of these rows.
+                       if (!yes || refusedWhileBusy())
+                           return;
+                       userButton_->Bind(this, list_, &transferEngine());
+                       userButton_->DeleteSelected();
+                   });
     } else if (id == ids_.deleteCompleted) {
         if (!refused())
             userButton_->DeleteCompleted();
@@ -275,12 +286,121 @@ void CSkinnedMainWindow::message(const QString& text, const QString& caption, Ic
     const QMessageBox::Icon shown = icon == Icon::Error     ? QMessageBox::Critical
                                     : icon == Icon::Warning ? QMessageBox::Warning
                                                             : QMessageBox::Information;
-    ModalSeam::message(this, text, caption, shown);
+    queueBox({0, [this, text, caption, shown](std::function<void()> closed) {
+                  return showQueued(ModalSeam::makeMessageBox(this, text, caption, shown), {},
+                                    closed);
+              }});
 }
 
-bool CSkinnedMainWindow::askYesNo(const QString& text, const QString& caption) {
-    return ModalSeam::message(this, text, caption, QMessageBox::Information,
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+void CSkinnedMainWindow::ask(const MemberQuestion& question) {
+    queueBox(questionBox(question));
+}
+
+void CSkinnedMainWindow::withdraw(quint64 questionId) {
+    boxes_.removeIf([questionId](const Box& box) { return box.questionId == questionId; });
+    if (boxOpen_ && openQuestion_ == questionId && openDialog_) {
+        // Closed from the event loop: its answer reaches an engine that no longer waits for it.
+        QTimer::singleShot(0, openDialog_.data(), [dialog = openDialog_] {
+            if (dialog)
+                dialog->done(QDialog::Rejected);
+        });
+    }
+    endIfBoxesDone();
+}
+
+CSkinnedMainWindow::Box CSkinnedMainWindow::questionBox(const MemberQuestion& question) {
+    const quint64 id = question.id;
+    switch (question.kind) {
+    case MemberQuestion::Kind::ExitAnyway:
+        return {id, [this, question](std::function<void()> closed) {
+                    auto* box = ModalSeam::makeMessageBox(this, question.text, question.caption,
+                                                          QMessageBox::Information,
+                                                          QMessageBox::Yes | QMessageBox::No);
+                    return showQueued(
+                        box,
+                        [this, id = question.id](int button) {
+                            transferEngine().answer(id, {button == QMessageBox::Yes
+                                                             ? MemberAnswer::Yes
+                                                             : MemberAnswer::No});
+                        },
+                        closed);
+                }};
+    case MemberQuestion::Kind::Folder:
+        return {id, [this, question](std::function<void()> closed) {
+                    userButton_->Bind(this, list_, &transferEngine());
+                    return userButton_->BrowseFolder(
+                        question.text,
+                        [this, id = question.id, closed](std::optional<QString> folder) {
+                            transferEngine().answer(
+                                id, folder ? MemberReply{MemberAnswer::FolderChosen, *folder}
+                                           : MemberReply{MemberAnswer::Cancelled, {}});
+                            closed();
+                        });
+                }};
+    default:
+        // Not a question this window puts: answered as closed, so nothing waits for it.
+        return {id, [this, id](std::function<void()> closed) -> QDialog* {
+                    transferEngine().answer(id, {MemberAnswer::Closed});
+                    closed();
+                    return nullptr;
+                }};
+    }
+}
+
+QDialog* CSkinnedMainWindow::showQueued(QDialog* dialog, std::function<void(int)> answered,
+                                        std::function<void()> closed) {
+    const bool open = ModalSeam::open(*dialog, [dialog, answered, closed](int result) {
+        dialog->deleteLater();
+        if (answered)
+            answered(result);
+        closed();
+    });
+    return open ? dialog : nullptr;
+}
+
+void CSkinnedMainWindow::queueYesNo(const QString& text, const QString& caption,
+                                    std::function<void(bool)> answered) {
+    queueBox(
+        {0, [this, text, caption, answered](std::function<void()> closed) {
+             auto* box = ModalSeam::makeMessageBox(this, text, caption, QMessageBox::Information,
+                                                   QMessageBox::Yes | QMessageBox::No);
+             return showQueued(
+                 box, [answered](int button) { answered(button == QMessageBox::Yes); }, closed);
+         }});
+}
+
+void CSkinnedMainWindow::queueBox(Box box) {
+    boxes_.append(std::move(box));
+    scheduleNextBox();
+}
+
+void CSkinnedMainWindow::scheduleNextBox() {
+    QMetaObject::invokeMethod(this, &CSkinnedMainWindow::showNextBox, Qt::QueuedConnection);
+}
+
+void CSkinnedMainWindow::showNextBox() {
+    if (boxOpen_ || boxes_.isEmpty())
+        return;
+    const Box box = boxes_.takeFirst();
+    boxOpen_ = true;
+    openQuestion_ = box.questionId;
+    QDialog* open = box.show([this] {
+        boxOpen_ = false;
+        openQuestion_ = 0;
+        openDialog_ = nullptr;
+        scheduleNextBox();
+        endIfBoxesDone();
+    });
+    if (boxOpen_)
+        openDialog_ = open;
+}
+
+void CSkinnedMainWindow::endIfBoxesDone() {
+    if (!quitting_ || ended_ || boxOpen_ || !boxes_.isEmpty())
+        return;
+    ended_ = true;
+    hide();
+    emit ended();
 }
 
 void CSkinnedMainWindow::restoreAndShow() {
@@ -329,9 +449,8 @@ void CSkinnedMainWindow::endSession() {
 }
 
 void CSkinnedMainWindow::quit() {
-    ended_ = true;
-    hide();
-    emit ended();
+    quitting_ = true;
+    endIfBoxesDone();
 }
 
 // ---- painting, keys ---------------------------------------------------------------------

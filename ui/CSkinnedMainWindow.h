@@ -8,6 +8,8 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QList>
+#include <QPointer>
 #include <memory>
 
 class CButtontoImage;
@@ -23,9 +25,14 @@ class QCheckBox;
 class QLabel;
 
 // What the two main windows share: a frameless skinned face dragged by any free point, the
-// status lines, the two bars, the start/stop button, the tray icon and the engine's message
-// boxes, and the rule that closing only hides. The program lives until the window's
-// run ends (ended()); hiding the window never ends it.
+// status lines, the two bars, the start/stop button, the tray icon, the boxes, and the rule
+// that closing only hides. The program lives until the window's run ends (ended()); hiding
+// the window never ends it.
+//
+// Boxes (the engine's messages and questions, the window's own) wait in a queue and show one
+// at a time, in the order they were asked for, modal but without a loop of their own, and
+// never inside the engine's call. An answer goes back to the engine from the window's event
+// loop.
 class CSkinnedMainWindow : public QDialog, public virtual TransferHost {
     Q_OBJECT
 public:
@@ -35,6 +42,8 @@ public:
     CFileList* list() const { return list_; }
 
     bool hasEnded() const { return ended_; }
+    // Boxes open or waiting for their turn.
+    int boxesPending() const { return int(boxes_.size()) + (boxOpen_ ? 1 : 0); }
     CTrayicon* tray() const { return tray_; }
 
     // TransferHost
@@ -45,7 +54,8 @@ public:
     void showTotalProgress(int position, const QString& caption) override;
     void showRunning(bool running) override;
     void message(const QString& text, const QString& caption, Icon icon) override;
-    bool askYesNo(const QString& text, const QString& caption) override;
+    void ask(const MemberQuestion& question) override;
+    void withdraw(quint64 questionId) override;
     void restoreAndShow() override;
     void showWindow() override;
     void hideToTray() override;
@@ -87,6 +97,27 @@ protected:
     void setCommandIds(const CommandIds& ids) { ids_ = ids; }
     // Runs `id` when it is one of the shared commands (buttons or tray menu); false otherwise.
     bool runSharedCommand(int id);
+    // The list commands are refused while rows must not move: true, with the box that says so.
+    bool refusedWhileBusy();
+
+    // One box of the queue.
+    struct Box {
+        quint64 questionId = 0; // the engine's question it answers; 0 for the window's own
+        // Shows the box without waiting; `closed` runs once it has closed and its answer has
+        // gone where it goes. Returns the dialog while it is open, null when already closed.
+        std::function<QDialog*(std::function<void()> closed)> show;
+    };
+    void queueBox(Box box);
+    // A yes/no box of the window's own; `answered` gets true for "yes".
+    void queueYesNo(const QString& text, const QString& caption,
+                    std::function<void(bool)> answered);
+    // The box that puts `question` to the member. The base shows the exit question and the
+    // folder chooser; a window with questions of its own adds them.
+    virtual Box questionBox(const MemberQuestion& question);
+    // Shows `dialog` (made for the queue) modally; `answered` gets its result, then the box
+    // is done. What a Box's show returns.
+    QDialog* showQueued(QDialog* dialog, std::function<void(int)> answered,
+                        std::function<void()> closed);
     CUser_button& userButton() { return *userButton_; }
     // The transfer list over the engine's table, where both windows have it.
     CFileList* createList(int id, TransferTable* table);
@@ -124,6 +155,16 @@ protected:
 private:
     WindowBus* bus_ = nullptr;
     void loadSkin(const QString& skinFile);
+    void showNextBox();
+    void scheduleNextBox();
+    // The run ends once quit() was called and no box is open or waiting.
+    void endIfBoxesDone();
+
+    QList<Box> boxes_;
+    bool boxOpen_ = false;
+    quint64 openQuestion_ = 0;
+    QPointer<QDialog> openDialog_;
+    bool quitting_ = false;
 
     SkinPicture skin_;
     QLabel* statusLine_ = nullptr;

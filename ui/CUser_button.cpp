@@ -6,6 +6,7 @@
 #include "TransferEngineBase.h"
 #include "Vaultry_Config.h"
 
+#include <QPointer>
 #include <QWidget>
 
 void CUser_button::Bind(QWidget* window, CFileList* list, TransferEngineBase* engine) {
@@ -14,9 +15,14 @@ void CUser_button::Bind(QWidget* window, CFileList* list, TransferEngineBase* en
     engine_ = engine;
 }
 
-int CUser_button::OpenSettings() {
-    Vaultry_Config dialog(profile_);
-    return ModalSeam::run(dialog);
+QDialog* CUser_button::OpenSettings(std::function<void()> closed) {
+    auto* dialog = new Vaultry_Config(profile_);
+    const bool open = ModalSeam::open(*dialog, [dialog, closed](int) {
+        dialog->deleteLater();
+        if (closed)
+            closed();
+    });
+    return open ? dialog : nullptr;
 }
 
 void CUser_button::DeleteSelected() {
@@ -31,15 +37,16 @@ void CUser_button::DeleteCompleted() {
         engine_->deleteCompletedRows();
 }
 
-bool CUser_button::BrowseFolder(QString& folder, const QString& title) {
-    const QString chosen = FolderChooser::current().chooseFolder(nullptr, title);
-    if (window_) {
-        window_->show();
-        window_->raise();
-        window_->activateWindow();
-    }
-    if (chosen.isEmpty())
-        return false;
-    folder = chosen;
-    return true;
+QDialog* CUser_button::BrowseFolder(const QString& title,
+                                    std::function<void(std::optional<QString>)> chosen) {
+    QPointer<QWidget> window(window_);
+    return FolderChooser::current().openChooser(
+        nullptr, title, [window, chosen](const QString& folder) {
+            if (window) {
+                window->show();
+                window->raise();
+                window->activateWindow();
+            }
+            chosen(folder.isEmpty() ? std::nullopt : std::optional<QString>(folder));
+        });
 }

@@ -3,8 +3,11 @@
 #include "ClientProfile.h"
 
 #include <QString>
+#include <functional>
+#include <optional>
 
 class CFileList;
+class QDialog;
 class QWidget;
 class TransferEngineBase;
 
@@ -18,17 +21,20 @@ public:
 
     void Bind(QWidget* window, CFileList* list, TransferEngineBase* engine);
 
-    // Runs the settings dialog modally; the window reads its settings again afterwards.
-    int OpenSettings();
+    // Opens the settings dialog modally without waiting; `closed` runs once it has closed (the
+    // window then reads its settings again). Returns the dialog while it is open, null when it
+    // was answered at once.
+    QDialog* OpenSettings(std::function<void()> closed);
     // Deletes the selected rows with their records; the engine keeps its indexes on the same
     // records and recomputes after a delete.
     void DeleteSelected();
     // Deletes every row whose state reads "완료" with its record; the engine recomputes as
     // after a listing (also when nothing was deleted).
     void DeleteCompleted();
-    // Shows the folder chooser; true with `folder` set when one was chosen, false (and
-    // `folder` untouched) when cancelled. The window is shown and raised afterwards.
-    bool BrowseFolder(QString& folder, const QString& title);
+    // Opens the folder chooser without waiting. Once it closes the window is shown and raised,
+    // and `chosen` gets the folder, or nothing when the member cancelled. Returns the chooser
+    // while it is open, null when it was answered at once.
+    QDialog* BrowseFolder(const QString& title, std::function<void(std::optional<QString>)> chosen);
 
 private:
     const ClientProfile& profile_;

@@ -5,12 +5,16 @@
 #include <QFileDialog>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+#include <memory>
+#include <utility>
 
 namespace {
 
 ModalSeam::Runner gRunner;
 bool gSessionEnded = false;
-QList<QPointer<QDialog>> gOpen; // innermost last
+QList<QPointer<QDialog>> gOpen;  // in exec(), innermost last
+QList<QPointer<QDialog>> gShown; // opened without a loop of their own
 
 void logBox(QDialog& dialog, const QString& logPath) {
     QFile log(logPath);
@@ -69,17 +73,63 @@ void ModalSeam::endSession() {
         if (QDialog* dialog = gOpen.at(i))
             dialog->done(QDialog::Rejected);
     }
+    // The others close from the event loop, after the caller has done its part of the end:
+    // their answers (0) then reach an exit already under way.
+    for (const QPointer<QDialog>& shown : std::exchange(gShown, {})) {
+        if (shown)
+            QTimer::singleShot(0, shown.data(), [shown] {
+                if (shown)
+                    shown->done(QDialog::Rejected);
+            });
+    }
 }
 
 bool ModalSeam::sessionEnded() {
     return gSessionEnded;
 }
 
+bool ModalSeam::open(QDialog& dialog, std::function<void(int)> finished) {
+    const QString log = qEnvironmentVariable("VAULTRY_MODAL_LOG");
+    if (gSessionEnded) {
+        if (!log.isEmpty())
+            logBox(dialog, log);
+        finished(0);
+        return false;
+    }
+    if (gRunner) {
+        finished(gRunner(dialog));
+        return false;
+    }
+    if (!log.isEmpty()) {
+        finished(answerUnattended(dialog, log));
+        return false;
+    }
+    gShown.append(&dialog);
+    QObject::connect(
+        &dialog, &QDialog::finished, &dialog,
+        [&dialog, finished = std::move(finished)](int result) {
+            gShown.removeAll(&dialog);
+            finished(gSessionEnded ? 0 : result);
+        },
+        Qt::SingleShotConnection);
+    // Modal to the whole program, as exec() makes it, without a loop of its own.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    return true;
+}
+
+QMessageBox* ModalSeam::makeMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                                       QMessageBox::Icon icon,
+                                       QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(icon, caption, text, buttons, owner);
+    if (buttons.testFlag(QMessageBox::Yes))
+        box->setDefaultButton(QMessageBox::Yes);
+    return box;
+}
+
 QMessageBox::StandardButton ModalSeam::message(QWidget* owner, const QString& text,
                                                const QString& caption, QMessageBox::Icon icon,
                                                QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, caption, text, buttons, owner);
-    if (buttons.testFlag(QMessageBox::Yes))
-        box.setDefaultButton(QMessageBox::Yes);
-    return QMessageBox::StandardButton(run(box));
+    const std::unique_ptr<QMessageBox> box(makeMessageBox(owner, text, caption, icon, buttons));
+    return QMessageBox::StandardButton(run(*box));
 }

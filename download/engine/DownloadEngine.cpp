@@ -74,41 +74,47 @@ void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome)
     }
     member_ = result.member;
     bool mayStart = true;
-    if (const auto refusal = CheckTimeWindow(member_, clock_())) {
+    if (const auto refusal = CheckTimeWindow(member_, localClock_())) {
         // A member outside the time window still sees the files, but nothing starts.
         mayStart = false;
-        stopCurrent();
-        setRunning(false);
+        stopList();
         host_.message(*refusal, MemberText::timeCaption(), Icon::Error);
         ShellSeam::current().openUrl(ServiceAddress::homepage());
     }
-    listFiles(request, mayStart);
+    // The save-folder dialog is offered first when the member is to be asked; it may change
+    // the stored folder settings, which are read after it.
+    if (SettingsStore::ReadInt(SettingKey::DefaultFolderUse, 0) == 0) {
+        ask(Waiting::SaveFolderDialog, MemberQuestion::Kind::SaveFolderSettings, {}, {},
+            [this, request, mayStart](const MemberReply&) { chooseBatchRoot(request, mayStart); });
+        return;
+    }
+    chooseBatchRoot(request, mayStart);
 }
 
-QString DownloadEngine::chooseBatchRoot() {
+void DownloadEngine::chooseBatchRoot(const Request& request, bool mayStart) {
     using namespace SettingKey;
-    if (SettingsStore::ReadInt(DefaultFolderUse, 0) == 0)
-        host_.offerSaveFolderDialog();
-    QString root = SettingsStore::ReadText(DefaultFolder);
-    if (SettingsStore::ReadInt(DefaultFolderUse, 0) == 0 || root.isEmpty()) {
-        if (const auto picked = host_.chooseFolder(DownloadText::chooseSaveFolder()))
-            root = *picked;
+    const QString stored = SettingsStore::ReadText(DefaultFolder);
+    if (SettingsStore::ReadInt(DefaultFolderUse, 0) == 0 || stored.isEmpty()) {
+        // A chosen folder is this request's root only; cancelling keeps the stored one.
+        ask(Waiting::BatchFolder, MemberQuestion::Kind::Folder, DownloadText::chooseSaveFolder(),
+            {}, [this, request, mayStart, stored](const MemberReply& reply) {
+                listFiles(request, mayStart,
+                          reply.answer == MemberAnswer::FolderChosen ? reply.folder : stored);
+            });
+        return;
     }
+    listFiles(request, mayStart, stored);
+}
+
+void DownloadEngine::listFiles(const Request& request, bool mayStart, QString root) {
     // Never write into whatever the current directory happens to be.
     if (root.isEmpty())
         root = SettingsStore::DocumentsFolder();
-    return root;
-}
-
-void DownloadEngine::listFiles(const Request& request, bool mayStart) {
-    const QString root = chooseBatchRoot();
-    if (ending())
-        return; // the folder question was open when the program's end began
     host_.restoreAndShow();
     auto finishListing = [this, mayStart] {
         refreshAfterListing();
-        if (mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0 && !running_)
-            toggle();
+        if (mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0)
+            startIfIdle();
         finishRequest();
     };
     if (table_.count() + CountEntries(request.fileList) > kMaxListed) {
@@ -237,11 +243,16 @@ void DownloadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
         askForAnotherFolder();
         break;
     case AttemptOutcome::AskUser:
+        // The list stays running while the member decides; the same file starts again with
+        // the answer.
         table_.setState(row, RowState::Waiting);
-        duplicateAnswer_ = host_.askDuplicate(record.displayName()) == 2
-                               ? DuplicateAnswer::Resume
-                               : DuplicateAnswer::Overwrite;
-        startNext();
+        ask(Waiting::DuplicateAnswer, MemberQuestion::Kind::DuplicateFile, record.displayName(), {},
+            [this](const MemberReply& reply) {
+                duplicateAnswer_ = reply.answer == MemberAnswer::Resume
+                                       ? DuplicateAnswer::Resume
+                                       : DuplicateAnswer::Overwrite;
+                startNext();
+            });
         break;
     case AttemptOutcome::NotAcceptable:
         // The folder is writable; this path is not: the file fails and the list goes on.
@@ -263,13 +274,16 @@ void DownloadEngine::onOtherOutcome(int row, AttemptOutcome outcome) {
 }
 
 void DownloadEngine::askForAnotherFolder() {
-    const auto folder = host_.chooseFolder(DownloadText::chooseDownloadFolder());
-    if (!folder)
-        return; // the file stays pending; the user starts again when ready
-    for (int row = 0; row < table_.count(); ++row)
-        table_.record(row).setRoot(*folder);
-    SettingsStore::WriteText(SettingKey::DefaultFolder, *folder);
-    toggle();
+    ask(Waiting::AnotherFolder, MemberQuestion::Kind::Folder, DownloadText::chooseDownloadFolder(),
+        {}, [this](const MemberReply& reply) {
+            // Cancelled: the file stays pending; the member starts again when ready.
+            if (reply.answer != MemberAnswer::FolderChosen)
+                return;
+            for (int row = 0; row < table_.count(); ++row)
+                table_.record(row).setRoot(reply.folder);
+            SettingsStore::WriteText(SettingKey::DefaultFolder, reply.folder);
+            startIfIdle();
+        });
 }
 
 void DownloadEngine::runCompletion() {
@@ -294,7 +308,7 @@ void DownloadEngine::runCompletion() {
         PowerSeam::current().powerOff();
         break;
     case Completion::EndProgram:
-        exitProcedure();
+        exitProgram();
         break;
     case Completion::Report:
         // Nothing reported as done unless something was: a list that never got a file (no

@@ -9,7 +9,8 @@
 
 // The download client's engine: request handling (sign-on, time window, save folder, file
 // list exchange), and the transfer of the listed files one at a time. Widget-free; everything
-// visible goes through DownloadHost.
+// visible goes through DownloadHost. The exit signs off (off the window's thread) before the
+// window's run ends.
 class DownloadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
@@ -29,21 +30,17 @@ public:
 
     // Reads the cached duplicate-file policy ("DOWN_File_over"), at start and after settings.
     void loadSettings();
-    // A manager command from the launch link or a hand-off. Requests are handled one after
-    // another; the file server is asked off the window's thread.
-    void processRequest(const QByteArray& command);
-    // The exit procedure: asks when files are unfinished, signs off (off the window's
-    // thread), then ends the window's run. False when the user chose to stay.
-    bool exitProcedure() { return exitProgram(); }
+    // A manager command from the launch link or a hand-off: sign-on, time window, save folder
+    // (the save-folder dialog and the folder question when the settings say so), file list.
+    void processRequest(const QByteArray& command) override;
     // The record the open-file and open-folder commands act on: the first marked row when
     // the user has selected rows (-1 when not), else the current file while one is pending,
     // else the first.
     int chosenRecord(int firstMarkedRow) const;
     // The local clock the time window is judged by.
-    void setClock(LocalClock clock) { clock_ = std::move(clock); }
+    void setLocalClock(LocalClock clock) { localClock_ = std::move(clock); }
 
 protected:
-    void processQueuedRequest(const QByteArray& request) override { processRequest(request); }
     void beginFile(int row) override;
     int nextPendingRow() const override;
     void reportWorkerNotes() override;
@@ -65,8 +62,10 @@ private:
     };
     void startSignOn(const Request& request);
     void afterSignOn(const Request& request, struct SignOnOutcome& outcome);
-    void listFiles(const Request& request, bool mayStart);
-    QString chooseBatchRoot();
+    // The request's save root: the stored folder, or the member's choice when the settings
+    // say to ask (after the save-folder dialog); then the list.
+    void chooseBatchRoot(const Request& request, bool mayStart);
+    void listFiles(const Request& request, bool mayStart, QString root);
     void askForAnotherFolder();
     // "오류" in the row, passed over until the completion actions, the index on the next.
     void markFailed(int row);
@@ -75,7 +74,7 @@ private:
     DownloadHost& host_;
     RecordTable<FileRecord> table_;
     MemberInfo member_;
-    LocalClock clock_ = SystemLocalHour;
+    LocalClock localClock_ = SystemLocalHour;
     ServerLink signOnLink_; // held open until the program ends
     quint64 resumeId_ = 0;
     DuplicateAnswer duplicateAnswer_ = DuplicateAnswer::None; // for the current file

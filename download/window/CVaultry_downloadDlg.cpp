@@ -3,12 +3,9 @@
 #include "CFileList.h"
 #include "CFileOverCheck.h"
 #include "CFolderSelect.h"
-#include "CUser_button.h"
 #include "DesktopSeams.h"
 #include "DialogUnits.h"
 #include "DownloadTexts.h"
-#include "FolderChooser.h"
-#include "ModalSeam.h"
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "WindowBus.h"
@@ -132,7 +129,7 @@ void CVaultry_downloadDlg::onCommand(int id) {
         return;
     switch (id) {
     case ExitButton2:
-        engine_->exitProcedure();
+        engine_->exitProgram();
         break;
     case ProgramEndBox:
         SettingsStore::WriteInt(SettingKey::DownProgramEnd, programEnd_->isChecked() ? 1 : 0);
@@ -192,23 +189,30 @@ void CVaultry_downloadDlg::openRowFile(int row) {
 void CVaultry_downloadDlg::showFolder(const QString& folder) {
     setLineText(folderLine_, folder);
 }
-std::optional<QString> CVaultry_downloadDlg::chooseFolder(const QString& title) {
-    QString folder;
-    userButton().Bind(this, list(), engine_.get());
-    if (!userButton().BrowseFolder(folder, title))
-        return std::nullopt;
-    return folder;
-}
-
-int CVaultry_downloadDlg::askDuplicate(const QString& fileName) {
-    CFileOverCheck dialog(fileName, this);
-    const int answer = ModalSeam::run(dialog);
-    return answer == CFileOverCheck::Resume ? CFileOverCheck::Resume : CFileOverCheck::Overwrite;
-}
-
-void CVaultry_downloadDlg::offerSaveFolderDialog() {
-    CFolderSelect dialog(this);
-    ModalSeam::run(dialog);
+CSkinnedMainWindow::Box CVaultry_downloadDlg::questionBox(const MemberQuestion& question) {
+    const quint64 id = question.id;
+    switch (question.kind) {
+    case MemberQuestion::Kind::DuplicateFile:
+        return {id, [this, question](std::function<void()> closed) {
+                    return showQueued(
+                        new CFileOverCheck(question.text, this),
+                        [this, id = question.id](int choice) {
+                            engine_->answer(id, {choice == CFileOverCheck::Resume
+                                                     ? MemberAnswer::Resume
+                                                     : MemberAnswer::Overwrite});
+                        },
+                        closed);
+                }};
+    case MemberQuestion::Kind::SaveFolderSettings:
+        // Whatever it stored, the engine reads the settings again once it has closed.
+        return {id, [this, id](std::function<void()> closed) {
+                    return showQueued(
+                        new CFolderSelect(this),
+                        [this, id](int) { engine_->answer(id, {MemberAnswer::Closed}); }, closed);
+                }};
+    default:
+        return CSkinnedMainWindow::questionBox(question);
+    }
 }
 
 void CVaultry_downloadDlg::moveToTopLeft() {

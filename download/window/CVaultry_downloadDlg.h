@@ -55,13 +55,12 @@ public:
 
     // DownloadHost (the rest comes with the skinned window)
     void showFolder(const QString& folder) override;
-    std::optional<QString> chooseFolder(const QString& title) override;
-    int askDuplicate(const QString& fileName) override;
-    void offerSaveFolderDialog() override;
     void moveToTopLeft() override;
 
 protected:
     TransferEngineBase& transferEngine() override { return *engine_; }
+    // The duplicate-file dialog and the save-folder dialog.
+    Box questionBox(const MemberQuestion& question) override;
     void loadSettingsIntoWindow() override;
 
 private:

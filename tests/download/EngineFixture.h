@@ -41,6 +41,7 @@ struct EngineFixture {
         if (!setup.clock)
             setup.clock = clock;
         engine = std::make_unique<DownloadEngine>(host, std::move(setup));
+        host.answerer = [this](quint64 id, const MemberReply& reply) { engine->answer(id, reply); };
         engine->loadSettings();
     }
 

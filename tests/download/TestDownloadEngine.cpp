@@ -148,12 +148,12 @@ private slots:
         QVERIFY(f.finished());
         QCOMPARE(f.saved("five.bin"), foreignHead + source.mid(1000));
         // 2: ask; "resume" keeps the local part, "overwrite" starts again.
-        f.host.duplicateAnswers = {2};
+        f.host.duplicateAnswers = {MemberAnswer::Resume};
         prepare(2, foreignHead);
         QVERIFY(f.finished());
         QCOMPARE(f.host.duplicateQuestions, QStringList{"five.bin"});
         QCOMPARE(f.saved("five.bin"), foreignHead + source.mid(1000));
-        f.host.duplicateAnswers = {1};
+        f.host.duplicateAnswers = {MemberAnswer::Overwrite};
         prepare(2, foreignHead);
         QVERIFY(f.finished());
         QCOMPARE(f.saved("five.bin"), source);
@@ -223,11 +223,13 @@ private slots:
         QVERIFY(f.startService());
         f.process(EngineFixture::request({"one"}));
         f.host.yesNoAnswers = {false};
-        QVERIFY(!f.engine->exitProcedure());
+        f.engine->exitProgram();
+        QCOMPARE(f.host.questions.last().caption, QString("종료확인"));
+        QTRY_COMPARE(f.host.openCount(), 0);
         QCOMPARE(f.host.quits, 0);
-        QCOMPARE(f.host.messages.last().caption, QString("종료확인"));
+        QVERIFY(!f.engine->isWaitingFor(DownloadEngine::Waiting::ExitAnswer));
         f.host.yesNoAnswers = {true};
-        QVERIFY(f.engine->exitProcedure());
+        f.engine->exitProgram();
         QTRY_COMPARE(f.host.quits, 1);
         QVERIFY(f.service.waitForLog("@Connect_end", 5000));
     }

@@ -227,7 +227,7 @@ private slots:
         // A morning member at 20:00: told, homepage opened, files listed but not started.
         f.makeEngine();
         f.host.messages.clear();
-        f.engine->setClock([] { return LocalHour{2026, 12, 8, 20}; });
+        f.engine->setLocalClock([] { return LocalHour{2026, 12, 8, 20}; });
         f.process(EngineFixture::request({"x.txt"}, "morning"));
         QCOMPARE(f.host.messages.size(), 1);
         QCOMPARE(f.host.messages[0].caption, QString("정보"));

@@ -38,6 +38,12 @@ class TestDownloadWindow : public QObject {
     RecordingShell shell_;
     QString source_, save_;
 
+    // The boxes asked for so far have been shown and answered (they show one at a time, from
+    // the event loop).
+    static bool boxesDone(const CSkinnedMainWindow& window) {
+        return QTest::qWaitFor([&] { return window.boxesPending() == 0; }, 5000);
+    }
+
     bool sawBox(const QString& text) const {
         for (const Box& b : boxes_)
             if (b.text == text)
@@ -140,6 +146,7 @@ private slots:
                        W::DeleteSelectedButton, W::DeleteCompletedButton}) {
             boxes_.clear();
             window.onCommand(id);
+            QVERIFY(boxesDone(window));
             QCOMPARE(boxes_.size(), 1);
             QCOMPARE(boxes_[0].text, QString("전송중에는 사용할수 없습니다."));
             QCOMPARE(boxes_[0].caption, QString("다운로더 (오류)"));
@@ -160,6 +167,7 @@ private slots:
         boxes_.clear();
         window.list()->selectRow(2);
         window.onCommand(W::OpenFileButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].text, QString("선택한 파일은 전송되지 않아 재생할수 없습니다."));
         QCOMPARE(boxes_[0].caption, QString("재생오류"));
@@ -172,14 +180,17 @@ private slots:
         window.list()->clearSelection();
         boxes_.clear();
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].text, QString("삭제할 파일을 선택하세요."));
         window.list()->selectRow(1);
         answers_ = {QMessageBox::No};
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(window.list()->GetItemCount(), 3);
         QCOMPARE(boxes_.last().caption, QString("삭제확인"));
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(window.list()->GetItemCount(), 2);
         QCOMPARE(window.engine().table().record(1).entry, QByteArray("b.txt"));
         // The stopped first file keeps its place as the record to resume.
@@ -209,6 +220,7 @@ private slots:
             return QMessageBox::Yes;
         });
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         answerBoxes();
         QCOMPARE(window.list()->GetItemCount(), 2);
         QVERIFY(window.engine().isRunning());
@@ -247,6 +259,7 @@ private slots:
         window.showNormal();
         answers_ = {QMessageBox::No};
         window.onCommand(W::ExitButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(boxes_.last().caption, QString("종료확인"));
         QVERIFY(window.isVisible());
         QVERIFY(!service.log().contains("@Connect_end"));
@@ -288,6 +301,7 @@ private slots:
         // The window keeps working while the server is asked; rows must not move meanwhile.
         QTRY_VERIFY(window.engine().exchangeInProgress());
         window.onCommand(W::MoveBottomButton);
+        QVERIFY(boxesDone(window));
         QVERIFY(sawBox("전송중에는 사용할수 없습니다."));
         QTRY_COMPARE_WITH_TIMEOUT(window.list()->GetItemCount(), 2, 20000);
         QTRY_VERIFY(!window.engine().exchangeInProgress());

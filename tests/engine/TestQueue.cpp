@@ -9,15 +9,29 @@
 #include <QtTest>
 
 // How the two engines move a list, driven step by step: workers that end when the script
-// says and with the outcome it says, and a clock that only moves when the script fires a
-// timer. Each row of a table is one case, named by what it shows.
+// says and with the outcome it says, a clock that only moves when the script fires a timer,
+// and questions that stay open until the script answers them. Each row of a table is one
+// case, named by what it shows.
 //
 // Steps: "complete", "fail", "stopped" (the worker ends on a stop), "ask" (the local file
-// exists), "unacceptable", "diskfull", "cannotopen" end the running worker that way; "start"
-// and "stop" press the start/stop button; "retry" fires the retry timer; "workers:N" checks
-// how many workers were started so far; "resume:N" checks the download's resume index;
-// "delete:N" deletes row N as the list command does.
+// exists), "cannotwrite", "unacceptable", "diskfull", "cannotopen" end the running worker
+// that way; "start" and "stop" press the start/stop button; "exit" presses the exit button;
+// "retry" fires the retry timer; "workers:N" checks how many workers were started so far;
+// "resume:N" checks the download's resume index; "delete:N" deletes row N as the list command
+// does. Questions: "asking:K" checks that a question of kind K (exit, duplicate, folder,
+// dialog) is open, "withdrawn:K" that the one asked is no longer; "answer:A" answers it (yes,
+// no, overwrite, resume, cancel, folder, closed); "questions:N" counts the questions asked,
+// "quits:N" the ends of the program.
 namespace {
+
+using Kind = MemberQuestion::Kind;
+
+Kind kindNamed(const QString& name) {
+    return name == "exit"        ? Kind::ExitAnyway
+           : name == "duplicate" ? Kind::DuplicateFile
+           : name == "folder"    ? Kind::Folder
+                                 : Kind::SaveFolderSettings;
+}
 
 const QString kAllDone = QStringLiteral("모든 파일이 전송완료되었습니다.");
 const QString kOneFailed = QStringLiteral("1개의 파일을 전송하지 못했습니다.");
@@ -47,6 +61,8 @@ template <class Engine, class Record> struct Bench {
 
     explicit Bench(int files) : Bench(QList<qint64>(files, 1000)) {}
     explicit Bench(const QList<qint64>& sizes) {
+        host.manualAnswers = true;
+        host.answerer = [this](quint64 id, const MemberReply& reply) { engine.answer(id, reply); };
         for (int i = 0; i < sizes.size(); ++i) {
             Record record;
             record.name = "f" + QByteArray::number(i);
@@ -100,6 +116,21 @@ class TestQueue : public QObject {
         QTest::addColumn<int>("workers");
     }
 
+    // Answers the open question the answer fits, as the window does.
+    static bool answer(RecordingHost& host, const QString& answer) {
+        if (answer == "yes" || answer == "no")
+            return host.answer(Kind::ExitAnyway,
+                               answer == "yes" ? MemberAnswer::Yes : MemberAnswer::No);
+        if (answer == "overwrite" || answer == "resume")
+            return host.answer(Kind::DuplicateFile,
+                               answer == "resume" ? MemberAnswer::Resume : MemberAnswer::Overwrite);
+        if (answer == "cancel")
+            return host.answer(Kind::Folder, MemberAnswer::Cancelled);
+        if (answer == "folder")
+            return host.answer(Kind::Folder, {MemberAnswer::FolderChosen, "/elsewhere"});
+        return host.answer(Kind::SaveFolderSettings, MemberAnswer::Closed);
+    }
+
     // Runs the steps on a bench; the download and the upload name their own results.
     template <class B> static void run(B& bench, const QStringList& steps) {
         for (const QString& step : steps) {
@@ -112,6 +143,8 @@ class TestQueue : public QObject {
                 ok = bench.end(AttemptOutcome::Stopped);
             else if (step == "ask")
                 ok = bench.end(AttemptOutcome::AskUser);
+            else if (step == "cannotwrite")
+                ok = bench.end(AttemptOutcome::CannotWrite);
             else if (step == "unacceptable")
                 ok = bench.end(AttemptOutcome::NotAcceptable);
             else if (step == "diskfull")
@@ -120,6 +153,18 @@ class TestQueue : public QObject {
                 ok = bench.end(AttemptOutcome::CannotOpen);
             else if (step == "start" || step == "stop")
                 bench.engine.toggle();
+            else if (step == "exit")
+                bench.engine.exitProgram();
+            else if (step.startsWith("asking:"))
+                ok = bench.host.open(kindNamed(step.mid(7))).has_value();
+            else if (step.startsWith("withdrawn:"))
+                ok = !bench.host.open(kindNamed(step.mid(10))) && !bench.host.withdrawn.isEmpty();
+            else if (step.startsWith("answer:"))
+                ok = answer(bench.host, step.mid(7));
+            else if (step.startsWith("questions:"))
+                ok = bench.host.questions.size() == step.mid(10).toInt();
+            else if (step.startsWith("quits:"))
+                ok = bench.host.quits == step.mid(6).toInt();
             else if (step == "retry")
                 ok = bench.clock->fire(TransferEngineBase::kRetryTimer);
             else if (step.startsWith("workers:"))
@@ -158,6 +203,10 @@ class TestQueue : public QObject {
             << QStringList{"완료"} << QStringList{kAllDone} << 2;
         QTest::newRow("an empty list started by hand: nothing to report")
             << 0 << QStringList{"start"} << QStringList{} << QStringList{} << 0;
+        QTest::newRow("the exit question while a file runs: the list goes on, \"no\" stays")
+            << 2 << QStringList{"start", "exit",        "asking:exit", "complete", "workers:2",
+                                "exit",  "questions:1", "answer:no",   "complete", "quits:0"}
+            << QStringList{"완료", "완료"} << QStringList{kAllDone} << 2;
     }
 
     // Runs the row's steps on a bench of `Engine` and checks where they led.
@@ -168,7 +217,7 @@ class TestQueue : public QObject {
         QFETCH(QStringList, messages);
         QFETCH(int, workers);
         Bench<Engine, Record> bench(files);
-        bench.host.duplicateAnswers = {2};
+        bench.host.manualAnswers = true;
         run(bench, steps);
         if (QTest::currentTestFailed())
             return;
@@ -218,8 +267,65 @@ private slots:
 
     void initTestCase() {
         TestEnvironment::prepare();
+        // Control exchanges (a request, the sign-off) find no file server here and fail at once.
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
         SettingsStore::EnsureDefaults();
         SettingsStore::WriteInt(SettingKey::DownListDel, 0);
+    }
+
+    // The end of the program closes whatever question is open, and an answer that comes after
+    // it starts nothing: the list's end with "end the program" set while the exit question
+    // is open (every file is complete now, so nothing is asked), and "yes" to the exit while
+    // the duplicate question is open.
+    void theEndClosesOpenQuestions() {
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 1);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 1);
+        {
+            Bench<DownloadEngine, FileRecord> bench(1);
+            run(bench, {"start", "exit", "asking:exit", "complete", "withdrawn:exit"});
+            QTRY_COMPARE(bench.host.quits, 1); // after the sign-off's exchange
+        }
+        {
+            Bench<UploadEngine, UploadRecord> bench(1);
+            run(bench, {"start", "exit", "asking:exit", "complete", "withdrawn:exit", "quits:1"});
+        }
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
+        Bench<DownloadEngine, FileRecord> bench(1);
+        run(bench, {"start", "ask", "exit", "asking:duplicate", "answer:yes"});
+        QVERIFY(!bench.host.open(Kind::DuplicateFile));
+        bench.engine.answer(bench.host.questions.first().id, MemberAnswer::Resume);
+        QCOMPARE(bench.workers->started, 1);
+        QTRY_COMPARE(bench.host.quits, 1);
+    }
+
+    // A request's questions (the save-folder dialog, then the folder) are open while the list
+    // runs: a hand-off waits its turn, and the end of the last file waits for the request, so
+    // the completion comes once both requests are through.
+    void requestsWhileTheirQuestionsAreOpen() {
+        const QString stored = TestEnvironment::scratch("queue-save");
+        SettingsStore::WriteText(SettingKey::DefaultFolder, stored);
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 0);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 0);
+        Bench<DownloadEngine, FileRecord> bench(1);
+        const QByteArray request = "Vaultry_downloader_Manager|x?|kim|1";
+        run(bench, {"start"});
+        bench.engine.processRequest(request);
+        QTRY_VERIFY(bench.host.open(Kind::SaveFolderSettings));
+        bench.engine.processRequest(request); // handed over meanwhile
+        run(bench, {"questions:1", "complete"});
+        QVERIFY(!bench.host.hasMessage(kAllDone));
+        QVERIFY(bench.engine.isRunning());
+        run(bench, {"answer:closed", "asking:folder", "answer:cancel"});
+        // The first request lists (nothing, without a server); the second one asks in turn.
+        QTRY_COMPARE(bench.host.questions.size(), 3);
+        QVERIFY(!bench.host.hasMessage(kAllDone));
+        run(bench, {"answer:closed", "answer:folder"});
+        QTRY_VERIFY(bench.host.hasMessage(kAllDone));
+        QVERIFY(!bench.engine.isRunning());
+        QVERIFY(!bench.engine.exchangeInProgress());
+        QCOMPARE(bench.host.folderTitles, QStringList(2, "저장 폴더를 지정하세요"));
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 1);
     }
 
     void downloadQueue_data() {
@@ -232,9 +338,22 @@ private slots:
             << 2 << QStringList{"start", "fail",  "retry", "fail",  "retry",
                                 "fail",  "retry", "fail",  "retry", "complete"}
             << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 5;
-        QTest::newRow("the local file exists: asked, and the same file goes again")
-            << 1 << QStringList{"start", "ask", "workers:2", "complete"} << QStringList{"완료"}
-            << QStringList{kAllDone} << 2;
+        QTest::newRow("the local file exists: the list waits, the answer starts the file again")
+            << 1 << QStringList{"start",         "ask",       "asking:duplicate", "workers:1",
+                                "answer:resume", "workers:2", "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 2;
+        QTest::newRow("a stop while the duplicate question is open: asked again on a start")
+            << 1 << QStringList{"start",     "ask",   "stop", "withdrawn:duplicate",
+                                "resume:-1", "start", "ask",  "answer:overwrite",
+                                "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 3;
+        QTest::newRow("an unwritable folder: the list waits for another; cancelled, it stays")
+            << 1
+            << QStringList{"start", "cannotwrite", "asking:folder", "answer:cancel", "workers:1"}
+            << QStringList{"대기"} << QStringList{} << 1;
+        QTest::newRow("a start while the folder question is open tries the folder again")
+            << 1 << QStringList{"start", "cannotwrite", "start", "withdrawn:folder", "complete"}
+            << QStringList{"완료"} << QStringList{kAllDone} << 2;
         QTest::newRow("a link in the way: 오류 at once, no retry, the list goes on")
             << 2 << QStringList{"start", "unacceptable", "workers:2", "complete"}
             << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 2;

@@ -417,8 +417,8 @@ private slots:
             press(Qt::Key_Up);
         QVERIFY(tabTo("id1013"));
         press(Qt::Key_Space);
+        QTRY_COMPARE(names(), (QStringList{"b.txt", "a.txt"}));
         QCOMPARE(dialogs_.last(), QString("삭제하시겠습니까?"));
-        QCOMPARE(names(), (QStringList{"b.txt", "a.txt"}));
 
         // Start again: b.txt is overwritten, a.txt resumed, each answered from the keyboard.
         duplicateAnswers_ = {[] { press(Qt::Key_Return); },
@@ -440,8 +440,8 @@ private slots:
         // The settings, changed and saved from the keyboard.
         QVERIFY(tabTo("id1011"));
         press(Qt::Key_Return);
+        QTRY_COMPARE(SettingsStore::ReadInt(SettingKey::DownListDel, 0), 1);
         QCOMPARE(dialogs_.last(), QString("환경설정"));
-        QCOMPARE(SettingsStore::ReadInt(SettingKey::DownListDel, 0), 1);
         QVERIFY(!stuck_);
         SettingsStore::WriteInt(SettingKey::DownListDel, 0);
         SettingsStore::WriteInt(SettingKey::DownFileOver, 1);

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QtTest>
@@ -62,27 +63,28 @@ private slots:
     void browseFolder() {
         ScriptedChooser chooser;
         FolderChooser::install(&chooser);
-        QString folder = QStringLiteral("unchanged");
-        QVERIFY(!commands_.BrowseFolder(folder, QStringLiteral("저장 폴더를 지정하세요")));
-        QCOMPARE(folder, QStringLiteral("unchanged"));
+        QList<std::optional<QString>> chosen;
+        const auto record = [&](std::optional<QString> folder) { chosen << folder; };
+        QVERIFY(!commands_.BrowseFolder(QStringLiteral("저장 폴더를 지정하세요"), record));
         chooser.answer = QStringLiteral("/tmp/저장");
-        QVERIFY(commands_.BrowseFolder(folder, QStringLiteral("저장 폴더를 지정하세요")));
-        QCOMPARE(folder, QStringLiteral("/tmp/저장"));
+        QVERIFY(!commands_.BrowseFolder(QStringLiteral("저장 폴더를 지정하세요"), record));
+        QCOMPARE(chosen,
+                 (QList<std::optional<QString>>{std::nullopt, QStringLiteral("/tmp/저장")}));
         QCOMPARE(chooser.titles.value(0), QStringLiteral("저장 폴더를 지정하세요"));
         QVERIFY(window_.isVisible());
         FolderChooser::install(nullptr);
     }
 
     void openSettingsRunsTheDialog() {
-        bool seen = false;
-        QTimer::singleShot(0, this, [&seen] {
-            auto* dialog = qobject_cast<Vaultry_Config*>(QApplication::activeModalWidget());
-            seen = dialog != nullptr;
-            if (dialog)
-                dialog->Cancel();
-        });
-        commands_.OpenSettings();
-        QVERIFY(seen);
+        // Shown modal to the program, without waiting; closing it runs what follows.
+        bool closed = false;
+        QPointer<QDialog> open = commands_.OpenSettings([&closed] { closed = true; });
+        QVERIFY(open);
+        QCOMPARE(qobject_cast<Vaultry_Config*>(QApplication::activeModalWidget()), open.data());
+        QVERIFY(!closed);
+        qobject_cast<Vaultry_Config*>(open.data())->Cancel();
+        QVERIFY(closed);
+        QTRY_VERIFY(!open);
     }
 
     void trayMenuOfBothPrograms() {

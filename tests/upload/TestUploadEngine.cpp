@@ -50,8 +50,9 @@ private slots:
         QCOMPARE(f.host.messages.size(), 2);
         f.host.yesNoAnswers = {false};
         f.process("Vaultry_uploader_Manager");
-        QCOMPARE(f.host.messages[2].text, QString("회원 로그인후 이용해주세요."));
-        QCOMPARE(f.host.messages.last().caption, QString("종료확인"));
+        QCOMPARE(f.host.messages.last().text, QString("회원 로그인후 이용해주세요."));
+        QCOMPARE(f.host.questions.last().caption, QString("종료확인"));
+        QCOMPARE(f.host.openCount(), 0);
         QCOMPARE(f.host.quits, 2);
         QCOMPARE(f.engine->table().count(), 1);
 
@@ -172,7 +173,7 @@ private slots:
         SettingsStore::WriteInt(SettingKey::UpProgramEnd, 1);
         f.process(UploadFixture::command());
         QTRY_VERIFY_WITH_TIMEOUT(f.engine->table().record(0).done > 0, 10000);
-        f.engine->processCommand(UploadFixture::command("kim", "r"));
+        f.engine->processRequest(UploadFixture::command("kim", "r"));
         data.throttled = false; // the first file ends while the second list is exchanged
         QTRY_COMPARE_WITH_TIMEOUT(f.host.quits, 1, 20000);
         QCOMPARE(f.engine->table().count(), 2);
@@ -250,16 +251,17 @@ private slots:
         QCOMPARE(f.host.hidden, 0);
         // Unfinished rows: the exit asks; "No" stays.
         f.host.yesNoAnswers = {false};
-        QVERIFY(!f.engine->exitRoutine());
-        QCOMPARE(f.host.messages.last().caption, QString("종료확인"));
+        f.engine->exitProgram();
+        QCOMPARE(f.host.questions.last().caption, QString("종료확인"));
+        QTRY_COMPARE(f.host.openCount(), 0);
         QCOMPARE(f.host.quits, 0);
         f.engine->toggle();
         QVERIFY(f.finished());
         QCOMPARE(f.host.hidden, 2); // once per file
         // All complete: no question.
-        f.host.messages.clear();
-        QVERIFY(f.engine->exitRoutine());
-        QVERIFY(f.host.messages.isEmpty());
+        f.host.questions.clear();
+        f.engine->exitProgram();
+        QVERIFY(f.host.questions.isEmpty());
         QCOMPARE(f.host.quits, 1);
         QCOMPARE(f.service.log().count("sign-off"), 1); // the member check only
     }

@@ -28,6 +28,12 @@ class TestUploadWindow : public QObject {
     QList<int> answers_; // for questions; default Yes
     QString source_, store_;
 
+    // The boxes asked for so far have been shown and answered (they show one at a time, from
+    // the event loop).
+    static bool boxesDone(const CSkinnedMainWindow& window) {
+        return QTest::qWaitFor([&] { return window.boxesPending() == 0; }, 5000);
+    }
+
     static CopyData copyData(quint32 tag, const QByteArray& text) {
         CopyData message;
         message.tag = tag;
@@ -147,6 +153,7 @@ private slots:
                        W::MoveDownButton, W::MoveTopButton, W::MoveBottomButton}) {
             boxes_.clear();
             window.onCommand(id);
+            QVERIFY(boxesDone(window));
             QCOMPARE(boxes_.size(), 1);
             QCOMPARE(boxes_[0].text, QString("전송중에는 사용할수 없습니다."));
             QCOMPARE(boxes_[0].caption, QString("업로더 (오류)"));
@@ -161,15 +168,18 @@ private slots:
         window.list()->clearSelection();
         boxes_.clear();
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].text, QString("삭제할 파일을 선택하세요."));
         QCOMPARE(boxes_[0].caption, QString("업로더"));
         window.list()->selectRow(1);
         answers_ = {QMessageBox::No};
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(boxes_.last().caption, QString("삭제확인"));
         QCOMPARE(window.list()->GetItemCount(), 2);
         window.onCommand(W::DeleteSelectedButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(window.list()->GetItemCount(), 1);
         QCOMPARE(window.engine().table().record(0).name, QByteArray("a.txt"));
     }
@@ -216,11 +226,12 @@ private slots:
         window.showNormal();
         answers_ = {QMessageBox::No};
         window.onCommand(W::ExitButton);
+        QVERIFY(boxesDone(window));
         QCOMPARE(boxes_.last().caption, QString("종료확인"));
         QVERIFY(!window.hasEnded());
         const int exchanges = service.log().count("ctl#");
         window.onCommand(TrayCommand::ExitProgram);
-        QVERIFY(window.hasEnded());
+        QTRY_VERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
         QVERIFY(!window.engine().isBusy()); // nothing left that could still reach the server
         QCOMPARE(service.log().count("ctl#"), exchanges);

@@ -40,6 +40,7 @@ struct UploadFixture {
         if (!setup.clock)
             setup.clock = clock;
         engine = std::make_unique<UploadEngine>(host, std::move(setup));
+        host.answerer = [this](quint64 id, const MemberReply& reply) { engine->answer(id, reply); };
     }
 
     // The member chose `paths` for list `key`, as the page control records it.
@@ -95,7 +96,7 @@ struct UploadFixture {
     // Hands a command to the engine and waits until its exchanges with the file server, and
     // what follows them on this thread, are over.
     void process(const QByteArray& command, int timeoutMs = 20000) {
-        engine->processCommand(command);
+        engine->processRequest(command);
         settle(timeoutMs);
     }
     void settle(int timeoutMs = 20000) {

@@ -36,7 +36,7 @@ UploadEngine::~UploadEngine() = default;
 
 // ---- manager command ----------------------------------------------------------------------
 
-void UploadEngine::processCommand(const QByteArray& command) {
+void UploadEngine::processRequest(const QByteArray& command) {
     if (!admitRequest(command))
         return;
     if (commandField(command, 0) != Protocol::kUploadCommandWord) {
@@ -92,8 +92,8 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
                 host_.message(UploadText::listCutShort(), UploadText::errorCaption(),
                               Icon::Warning);
             refreshAfterListing();
-            if (SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0 && !running_)
-                toggle();
+            if (SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0)
+                startIfIdle();
             finishRequest();
         });
 }
@@ -164,7 +164,7 @@ void UploadEngine::runCompletion() {
         PowerSeam::current().powerOff();
         break;
     case Completion::EndProgram:
-        exitRoutine();
+        exitProgram();
         break;
     case Completion::Report:
         // An empty list has transferred nothing: no report of success.

@@ -7,7 +7,8 @@
 
 // The upload client's engine: the manager command with its member check and listing (asked
 // off the window's thread), and the transfer of the listed files one at a time. Widget-free;
-// everything visible goes through UploadHost.
+// everything visible goes through UploadHost. The exit sends nothing to the file server and
+// waits at most a short while for the worker.
 class UploadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
@@ -17,15 +18,10 @@ public:
     RecordTable<UploadRecord>& table() { return table_; }
     const RecordTable<UploadRecord>& table() const { return table_; }
 
-    // A manager command from the page control: member check, listing, autostart. Commands
-    // are handled one after another.
-    void processCommand(const QByteArray& command);
-    // Asks when rows are unfinished, then ends the window's run after at most a short wait
-    // for the worker. Nothing goes to the file server. False when the user chose to stay.
-    bool exitRoutine() { return exitProgram(); }
+    // A manager command from the page control: member check, listing, autostart.
+    void processRequest(const QByteArray& command) override;
 
 protected:
-    void processQueuedRequest(const QByteArray& request) override { processCommand(request); }
     void beginFile(int row) override;
     void reportWorkerNotes() override;
     void onRetriesUsedUp(int row) override;

@@ -111,7 +111,7 @@ qint64 CBellcove_uploadDlg::receiveCopyData(const CopyData& message) {
     // Handled after the sender has its answer: the handling talks to the file server and may
     // ask questions, and the page control must not wait for those. The engine takes
     // commands in turn.
-    QTimer::singleShot(0, this, [this, text] { engine_->processCommand(text); });
+    QTimer::singleShot(0, this, [this, text] { engine_->processRequest(text); });
     return 0;
 }
 
