@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <QCommandLineParser>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <climits>
@@ -61,6 +63,7 @@ General:
   --max-upload-connections N, --max-web-connections N
                            the same for one port (defaults 128, 64, 64, 32)
   --help                   this text
+  --version                the program's name and version
 
 Fault switches (for tests):
   --cut-after N            close download data connections after N bytes of file data
@@ -130,171 +133,197 @@ int fail(const QString& message) {
     return 2;
 }
 
+// Switches without a value, then options with one; every name is used as "--name".
+const char* const kSwitches[] = {"demo", "quiet", "hang", "cut-reset", "garbage-entries"};
+// clang-format off
+const char* const kValued[] = {
+    "bind", "root", "store", "state", "server-number", "demo-root", "member", "over-user",
+    "upload-list", "web-page", "idle-timeout", "control-idle-timeout", "listing-idle-timeout",
+    "identify-timeout", "max-connections", "max-control-connections", "max-download-connections",
+    "max-upload-connections", "max-web-connections", "cut-after", "cut-connections", "stall-after",
+    "stall-connections", "overshoot", "delay-ms", "upload-read-rate", "refuse-data", "hang-after",
+    "close-after", "hang-on", "download-reply", "upload-reply", "hostile-name", "hostile-folder",
+};
+// clang-format on
+
+QString dashed(const QString& name) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// Applies one option with its value; 0, or the exit code after the error is printed.
+int apply(const QString& option, const QString& v, Options& o) {
+    const QString name = dashed(option);
+    if (option == QLatin1String("demo")) {
+        o.demo = true;
+    } else if (option == QLatin1String("quiet")) {
+        o.quiet = true;
+    } else if (option == QLatin1String("hang")) {
+        o.hangAfter = 0;
+    } else if (option == QLatin1String("cut-reset")) {
+        o.cutReset = true;
+    } else if (option == QLatin1String("garbage-entries")) {
+        o.garbageEntries = true;
+    } else if (name == QLatin1String("--bind")) {
+        o.bind = v;
+    } else if (name == QLatin1String("--root")) {
+        o.root = v;
+    } else if (name == QLatin1String("--store")) {
+        o.store = v;
+    } else if (name == QLatin1String("--state")) {
+        if (v.isEmpty())
+            return fail(QStringLiteral("--state needs a folder"));
+        o.state = v;
+    } else if (name == QLatin1String("--server-number")) {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+        if (!digits.match(v).hasMatch())
+            return fail(QStringLiteral("bad --server-number \"%1\" (digits)").arg(v));
+        o.serverNumber = v;
+    } else if (name == QLatin1String("--demo-root")) {
+        o.demoRoot = v;
+        o.demo = true;
+    } else if (name == QLatin1String("--member")) {
+        const QStringList f = v.split(QLatin1Char(':'));
+        if (f.size() > 4 || f[0].isEmpty())
+            return fail(QStringLiteral("bad --member \"%1\"").arg(v));
+        MemberSpec m;
+        m.id = f[0];
+        m.className = f.size() > 1 ? f[1] : QStringLiteral("일반회원");
+        m.paidUntil = f.size() > 2 ? f[2] : QString::fromLatin1(kDefaultPaidUntil);
+        m.megabytes = f.size() > 3 ? f[3] : QString::fromLatin1(kDefaultMegabytes);
+        o.members.push_back(m);
+    } else if (name == QLatin1String("--over-user")) {
+        o.overUsers << v;
+    } else if (name == QLatin1String("--upload-list")) {
+        const int eq = v.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return fail(QStringLiteral("bad --upload-list \"%1\" (KEY=PATH[,PATH...])").arg(v));
+        const QString key = v.left(eq);
+        QStringList paths = v.mid(eq + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        UploadListSpec* list = nullptr;
+        for (auto& l : o.uploadLists)
+            if (l.key == key)
+                list = &l;
+        if (!list) {
+            o.uploadLists.push_back({key, {}});
+            list = &o.uploadLists.back();
+        }
+        list->paths += paths;
+    } else if (name == QLatin1String("--web-page")) {
+        const int eq = v.indexOf(QLatin1Char('='));
+        if (eq <= 0 || !v.startsWith(QLatin1Char('/')))
+            return fail(QStringLiteral("bad --web-page \"%1\" (/PATH=FILE)").arg(v));
+        o.webPages.emplace_back(v.left(eq), v.mid(eq + 1));
+    } else if (name == QLatin1String("--idle-timeout")) {
+        if (!toInt(v, o.idleTimeoutSec, 1, kMaxTimeoutSec))
+            return fail(QStringLiteral("bad --idle-timeout \"%1\"").arg(v));
+    } else if (name == QLatin1String("--control-idle-timeout")) {
+        if (!toInt(v, o.controlIdleTimeoutSec, 1, kMaxTimeoutSec))
+            return fail(QStringLiteral("bad --control-idle-timeout \"%1\"").arg(v));
+    } else if (name == QLatin1String("--listing-idle-timeout")) {
+        if (!toInt(v, o.listingIdleTimeoutSec, 1, kMaxTimeoutSec))
+            return fail(QStringLiteral("bad --listing-idle-timeout \"%1\"").arg(v));
+    } else if (name == QLatin1String("--identify-timeout")) {
+        if (!toInt(v, o.identifyTimeoutSec, 1, kMaxTimeoutSec))
+            return fail(QStringLiteral("bad --identify-timeout \"%1\"").arg(v));
+    } else if (name == QLatin1String("--max-connections")) {
+        int n = 0;
+        if (!toInt(v, n, 1))
+            return fail(QStringLiteral("bad --max-connections \"%1\"").arg(v));
+        for (int& cap : o.maxConnections)
+            cap = n;
+    } else if (const int port = portOfCapOption(name); port >= 0) {
+        if (!toInt(v, o.maxConnections[port], 1))
+            return fail(QStringLiteral("bad %1 \"%2\"").arg(name, v));
+    } else if (name == QLatin1String("--cut-after")) {
+        if (!toInt64(v, o.cutAfter) || o.cutAfter < 0)
+            return fail(QStringLiteral("bad --cut-after \"%1\"").arg(v));
+    } else if (name == QLatin1String("--cut-connections")) {
+        if (!toInt(v, o.cutConnections, 0))
+            return fail(QStringLiteral("bad --cut-connections \"%1\"").arg(v));
+    } else if (name == QLatin1String("--stall-after")) {
+        if (!toInt64(v, o.stallAfter) || o.stallAfter < 0)
+            return fail(QStringLiteral("bad --stall-after \"%1\"").arg(v));
+    } else if (name == QLatin1String("--stall-connections")) {
+        if (!toInt(v, o.stallConnections, 0))
+            return fail(QStringLiteral("bad --stall-connections \"%1\"").arg(v));
+    } else if (name == QLatin1String("--overshoot")) {
+        if (!toInt64(v, o.overshoot) || o.overshoot < 0)
+            return fail(QStringLiteral("bad --overshoot \"%1\"").arg(v));
+    } else if (name == QLatin1String("--delay-ms")) {
+        if (!toInt(v, o.delayMs, 0))
+            return fail(QStringLiteral("bad --delay-ms \"%1\"").arg(v));
+    } else if (name == QLatin1String("--upload-read-rate")) {
+        if (!toInt64(v, o.uploadReadRate) || o.uploadReadRate < 0)
+            return fail(QStringLiteral("bad --upload-read-rate \"%1\"").arg(v));
+    } else if (name == QLatin1String("--refuse-data")) {
+        if (v == QLatin1String("close"))
+            o.refuseData = RefuseData::Close;
+        else if (v == QLatin1String("nolisten"))
+            o.refuseData = RefuseData::NoListen;
+        else
+            return fail(QStringLiteral("bad --refuse-data \"%1\" (close|nolisten)").arg(v));
+    } else if (name == QLatin1String("--hang-after")) {
+        if (!toInt(v, o.hangAfter, 0))
+            return fail(QStringLiteral("bad --hang-after \"%1\"").arg(v));
+    } else if (name == QLatin1String("--close-after")) {
+        if (!toInt(v, o.closeAfter, 0))
+            return fail(QStringLiteral("bad --close-after \"%1\"").arg(v));
+    } else if (name == QLatin1String("--hang-on")) {
+        o.hangOn = v.toUtf8();
+    } else if (name == QLatin1String("--download-reply")) {
+        o.downloadReply = v;
+    } else if (name == QLatin1String("--upload-reply")) {
+        o.uploadReply = v;
+    } else if (name == QLatin1String("--hostile-name")) {
+        o.hostileNameSet = true;
+        o.hostileName = v;
+    } else if (name == QLatin1String("--hostile-folder")) {
+        o.hostileFolderSet = true;
+        o.hostileFolder = v;
+    }
+    return 0;
+}
+
 } // namespace
 
 int ParseOptions(const QStringList& args, Options& o) {
-    for (int i = 0; i < args.size(); ++i) {
-        QString name = args[i];
-        QString value;
-        bool hasInline = false;
-        if (name.startsWith(QLatin1String("--"))) {
-            const int eq = name.indexOf(QLatin1Char('='));
-            if (eq > 0) {
-                value = name.mid(eq + 1);
-                name = name.left(eq);
-                hasInline = true;
-            }
-        } else {
-            return fail(QStringLiteral("unexpected argument \"%1\"").arg(name));
-        }
-        auto need = [&](QString& v) -> bool {
-            if (hasInline) {
-                v = value;
-                return true;
-            }
-            if (i + 1 >= args.size())
-                return false;
-            v = args[++i];
-            return true;
-        };
-        auto flag = [&]() { return !hasInline; };
-        QString v;
+    QCommandLineParser parser;
+    // Long names only, with one dash or two; "-h" and "-v" are the short help and version.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, {});
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const char* name : kSwitches)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    for (const char* name : kValued)
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("value")));
 
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            std::fputs(HelpText().toUtf8().constData(), stdout);
-            return 1;
-        } else if (name == QLatin1String("--demo") && flag()) {
-            o.demo = true;
-        } else if (name == QLatin1String("--quiet") && flag()) {
-            o.quiet = true;
-        } else if (name == QLatin1String("--hang") && flag()) {
-            o.hangAfter = 0;
-        } else if (name == QLatin1String("--cut-reset") && flag()) {
-            o.cutReset = true;
-        } else if (name == QLatin1String("--garbage-entries") && flag()) {
-            o.garbageEntries = true;
-        } else if (!need(v)) {
-            return fail(QStringLiteral("option %1 needs a value").arg(name));
-        } else if (name == QLatin1String("--bind")) {
-            o.bind = v;
-        } else if (name == QLatin1String("--root")) {
-            o.root = v;
-        } else if (name == QLatin1String("--store")) {
-            o.store = v;
-        } else if (name == QLatin1String("--state")) {
-            if (v.isEmpty())
-                return fail(QStringLiteral("--state needs a folder"));
-            o.state = v;
-        } else if (name == QLatin1String("--server-number")) {
-            static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
-            if (!digits.match(v).hasMatch())
-                return fail(QStringLiteral("bad --server-number \"%1\" (digits)").arg(v));
-            o.serverNumber = v;
-        } else if (name == QLatin1String("--demo-root")) {
-            o.demoRoot = v;
-            o.demo = true;
-        } else if (name == QLatin1String("--member")) {
-            const QStringList f = v.split(QLatin1Char(':'));
-            if (f.size() > 4 || f[0].isEmpty())
-                return fail(QStringLiteral("bad --member \"%1\"").arg(v));
-            MemberSpec m;
-            m.id = f[0];
-            m.className = f.size() > 1 ? f[1] : QStringLiteral("일반회원");
-            m.paidUntil = f.size() > 2 ? f[2] : QString::fromLatin1(kDefaultPaidUntil);
-            m.megabytes = f.size() > 3 ? f[3] : QString::fromLatin1(kDefaultMegabytes);
-            o.members.push_back(m);
-        } else if (name == QLatin1String("--over-user")) {
-            o.overUsers << v;
-        } else if (name == QLatin1String("--upload-list")) {
-            const int eq = v.indexOf(QLatin1Char('='));
-            if (eq <= 0)
-                return fail(QStringLiteral("bad --upload-list \"%1\" (KEY=PATH[,PATH...])").arg(v));
-            const QString key = v.left(eq);
-            QStringList paths = v.mid(eq + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
-            UploadListSpec* list = nullptr;
-            for (auto& l : o.uploadLists)
-                if (l.key == key)
-                    list = &l;
-            if (!list) {
-                o.uploadLists.push_back({key, {}});
-                list = &o.uploadLists.back();
-            }
-            list->paths += paths;
-        } else if (name == QLatin1String("--web-page")) {
-            const int eq = v.indexOf(QLatin1Char('='));
-            if (eq <= 0 || !v.startsWith(QLatin1Char('/')))
-                return fail(QStringLiteral("bad --web-page \"%1\" (/PATH=FILE)").arg(v));
-            o.webPages.emplace_back(v.left(eq), v.mid(eq + 1));
-        } else if (name == QLatin1String("--idle-timeout")) {
-            if (!toInt(v, o.idleTimeoutSec, 1, kMaxTimeoutSec))
-                return fail(QStringLiteral("bad --idle-timeout \"%1\"").arg(v));
-        } else if (name == QLatin1String("--control-idle-timeout")) {
-            if (!toInt(v, o.controlIdleTimeoutSec, 1, kMaxTimeoutSec))
-                return fail(QStringLiteral("bad --control-idle-timeout \"%1\"").arg(v));
-        } else if (name == QLatin1String("--listing-idle-timeout")) {
-            if (!toInt(v, o.listingIdleTimeoutSec, 1, kMaxTimeoutSec))
-                return fail(QStringLiteral("bad --listing-idle-timeout \"%1\"").arg(v));
-        } else if (name == QLatin1String("--identify-timeout")) {
-            if (!toInt(v, o.identifyTimeoutSec, 1, kMaxTimeoutSec))
-                return fail(QStringLiteral("bad --identify-timeout \"%1\"").arg(v));
-        } else if (name == QLatin1String("--max-connections")) {
-            int n = 0;
-            if (!toInt(v, n, 1))
-                return fail(QStringLiteral("bad --max-connections \"%1\"").arg(v));
-            for (int& cap : o.maxConnections)
-                cap = n;
-        } else if (const int port = portOfCapOption(name); port >= 0) {
-            if (!toInt(v, o.maxConnections[port], 1))
-                return fail(QStringLiteral("bad %1 \"%2\"").arg(name, v));
-        } else if (name == QLatin1String("--cut-after")) {
-            if (!toInt64(v, o.cutAfter) || o.cutAfter < 0)
-                return fail(QStringLiteral("bad --cut-after \"%1\"").arg(v));
-        } else if (name == QLatin1String("--cut-connections")) {
-            if (!toInt(v, o.cutConnections, 0))
-                return fail(QStringLiteral("bad --cut-connections \"%1\"").arg(v));
-        } else if (name == QLatin1String("--stall-after")) {
-            if (!toInt64(v, o.stallAfter) || o.stallAfter < 0)
-                return fail(QStringLiteral("bad --stall-after \"%1\"").arg(v));
-        } else if (name == QLatin1String("--stall-connections")) {
-            if (!toInt(v, o.stallConnections, 0))
-                return fail(QStringLiteral("bad --stall-connections \"%1\"").arg(v));
-        } else if (name == QLatin1String("--overshoot")) {
-            if (!toInt64(v, o.overshoot) || o.overshoot < 0)
-                return fail(QStringLiteral("bad --overshoot \"%1\"").arg(v));
-        } else if (name == QLatin1String("--delay-ms")) {
-            if (!toInt(v, o.delayMs, 0))
-                return fail(QStringLiteral("bad --delay-ms \"%1\"").arg(v));
-        } else if (name == QLatin1String("--upload-read-rate")) {
-            if (!toInt64(v, o.uploadReadRate) || o.uploadReadRate < 0)
-                return fail(QStringLiteral("bad --upload-read-rate \"%1\"").arg(v));
-        } else if (name == QLatin1String("--refuse-data")) {
-            if (v == QLatin1String("close"))
-                o.refuseData = RefuseData::Close;
-            else if (v == QLatin1String("nolisten"))
-                o.refuseData = RefuseData::NoListen;
-            else
-                return fail(QStringLiteral("bad --refuse-data \"%1\" (close|nolisten)").arg(v));
-        } else if (name == QLatin1String("--hang-after")) {
-            if (!toInt(v, o.hangAfter, 0))
-                return fail(QStringLiteral("bad --hang-after \"%1\"").arg(v));
-        } else if (name == QLatin1String("--close-after")) {
-            if (!toInt(v, o.closeAfter, 0))
-                return fail(QStringLiteral("bad --close-after \"%1\"").arg(v));
-        } else if (name == QLatin1String("--hang-on")) {
-            o.hangOn = v.toUtf8();
-        } else if (name == QLatin1String("--download-reply")) {
-            o.downloadReply = v;
-        } else if (name == QLatin1String("--upload-reply")) {
-            o.uploadReply = v;
-        } else if (name == QLatin1String("--hostile-name")) {
-            o.hostileNameSet = true;
-            o.hostileName = v;
-        } else if (name == QLatin1String("--hostile-folder")) {
-            o.hostileFolderSet = true;
-            o.hostileFolder = v;
-        } else {
-            return fail(QStringLiteral("unknown option %1").arg(name));
-        }
+    if (!parser.parse(QStringList{QStringLiteral("vaultry-fileservice")} + args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return fail(QStringLiteral("unknown option %1").arg(dashed(unknown.first())));
+        return fail(parser.errorText());
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument \"%1\"")
+                        .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(help)) {
+        std::fputs(HelpText().toUtf8().constData(), stdout);
+        return 1;
+    }
+    if (parser.isSet(version)) {
+        std::printf("vaultry-fileservice %s\n", VAULTRY_VERSION);
+        return 1;
+    }
+    // In the order given: a later option overrides an earlier one (a port's cap after
+    // --max-connections, say), and repeated ones add up.
+    QHash<QString, int> taken;
+    for (const QString& option : parser.optionNames()) {
+        const QString value = parser.values(option).value(taken[option]++);
+        if (const int rc = apply(option, value, o))
+            return rc;
     }
     return 0;
 }

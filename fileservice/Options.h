@@ -73,7 +73,10 @@ struct Options {
     QString hostileFolder;
 };
 
-// Parses argv. Returns 0 to go on, otherwise the exit code (after printing help or an error).
+// Reads the arguments (without the program's name) in order, with QCommandLineParser: a
+// value follows its option or comes after "=", repeated options add up or override as each
+// says. Returns 0 to go on; 1 after printing the help or the version (exit 0); otherwise the
+// exit code after printing the error.
 int ParseOptions(const QStringList& args, Options& out);
 
 QString HelpText();

@@ -165,12 +165,6 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromUtf8(argv[i]);
-    // Answered before the options are read (--help is one of them).
-    if (args.size() == 1 &&
-        (args[0] == QLatin1String("--version") || args[0] == QLatin1String("-v"))) {
-        std::printf("vaultry-fileservice %s\n", VAULTRY_VERSION);
-        return 0;
-    }
     Options opt;
     if (const int rc = ParseOptions(args, opt))
         return rc == 1 ? 0 : rc;
