@@ -7,6 +7,7 @@
 #include "DownloadEngine.h"
 #include "SettingsStore.h"
 #include "StringSplitter.h"
+#include "TransferTexts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,7 +54,7 @@ public:
     void showTotalProgress(int, const QString&) override {}
     void showRunning(bool) override {}
     void message(const QString& text, const QString&, Icon) override {
-        if (text.startsWith(QStringLiteral("모든 파일")))
+        if (text == TransferText::allDone())
             allDone = true;
         else
             std::fprintf(stderr, "message: %s\n", qPrintable(text));

@@ -54,7 +54,3 @@ LaunchRequest DecodeSchemeLink(const QByteArray& link, const QByteArray& scheme)
     }
     return decoded;
 }
-
-QByteArray DownloadManagerCommand(const QByteArray& request) {
-    return QByteArray(Protocol::kDownloadCommandWord) + '|' + request;
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ManagerCommand.h"
+
 #include <QByteArray>
 
 // The download client's launch link: "/url vastrelle://65,98,0,99/" carries its request as
@@ -24,6 +26,3 @@ LaunchRequest DecodeLaunchLink(const QByteArray& argumentText);
 // page control's "vastrelle-page" links carry their page action the way launch links carry
 // their request. A link of another scheme, or with nothing after the slashes, is None.
 LaunchRequest DecodeSchemeLink(const QByteArray& link, const QByteArray& scheme);
-
-// The text the main window receives: "Vaultry_downloader_Manager|" + request.
-QByteArray DownloadManagerCommand(const QByteArray& request);

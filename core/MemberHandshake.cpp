@@ -7,27 +7,6 @@
 
 #include <ctime>
 
-namespace {
-QByteArray cp949(const char* utf8) {
-    return ToCp949(QString::fromUtf8(utf8));
-}
-} // namespace
-
-namespace MemberText {
-QString pleaseLogIn() {
-    return QStringLiteral("회원 로그인후 이용해주세요.");
-}
-QString alreadyInUse() {
-    return QStringLiteral("이미 해당아이디는 사용중입니다.");
-}
-QString errorCaption() {
-    return QStringLiteral("회원정보 (오류)");
-}
-QString timeCaption() {
-    return QStringLiteral("정보");
-}
-} // namespace MemberText
-
 LocalHour SystemLocalHour() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -36,11 +15,10 @@ LocalHour SystemLocalHour() {
 }
 
 int MemberClassFor(const QByteArray& className) {
-    static const char* const kClasses[] = {"스페셜정액제", "오전정액제", "오후정액제",
-                                           "심야정액제"};
+    const QStringList classes = MemberText::flatRateClasses();
     int memberClass = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (className == cp949(kClasses[i]))
+    for (int i = 0; i < classes.size(); ++i) {
+        if (className == ToCp949(classes[i]))
             memberClass = i + 1;
     }
     return memberClass;
@@ -61,7 +39,7 @@ MemberInfo ParseMemberReply(const QByteArray& reply) {
         info.paidUntil = ParseWireInt32(className.rest);
     }
     if (info.className.isEmpty())
-        info.className = cp949("일반회원");
+        info.className = ToCp949(MemberText::generalClass());
     info.memberClass = MemberClassFor(info.className);
     return info;
 }
@@ -70,14 +48,14 @@ std::optional<QString> CheckTimeWindow(const MemberInfo& member, const LocalHour
     if (member.memberClass == 0)
         return std::nullopt;
     if (member.paidUntil < now.stamp())
-        return QStringLiteral("정액 사용기간이 만료 되었습니다.\n충전후 이용하세요.");
+        return MemberText::periodExpired();
     const int h = now.hour;
     if (member.memberClass == 2 && (h < 6 || h > 16))
-        return QStringLiteral("오전정액(6시~16시)사용자입니다.\n사용가능 시간이 아닙니다.");
+        return MemberText::outsideMorning();
     if (member.memberClass == 3 && (h < 13 || h > 23))
-        return QStringLiteral("오후정액(13시~24시)사용자입니다.\n사용가능 시간이 아닙니다.");
+        return MemberText::outsideAfternoon();
     if (member.memberClass == 4 && !(h >= 0 && h < 6))
-        return QStringLiteral("심야정액(0시~5시)사용자입니다.\n사용가능 시간이 아닙니다.");
+        return MemberText::outsideLateNight();
     return std::nullopt;
 }
 

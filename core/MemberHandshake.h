@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MemberTexts.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -12,7 +14,7 @@ class ServerLink;
 struct MemberInfo {
     QByteArray id;
     int megabytes = 0;
-    QByteArray className; // CP949 bytes as sent; "일반회원" when the server gave none
+    QByteArray className; // CP949 bytes as sent; the general class when the server gave none
     int memberClass = 0;  // 0 general, 1 special, 2 morning, 3 afternoon, 4 late-night
     int paidUntil = 0;    // YYYYMMDDHH
 };
@@ -35,13 +37,6 @@ struct LocalHour {
 };
 using LocalClock = std::function<LocalHour()>;
 LocalHour SystemLocalHour();
-
-namespace MemberText {
-QString pleaseLogIn();  // "회원 로그인후 이용해주세요."
-QString alreadyInUse(); // "이미 해당아이디는 사용중입니다."
-QString errorCaption(); // "회원정보 (오류)"
-QString timeCaption();  // "정보"
-} // namespace MemberText
 
 // The member id's class name as sent by the server: the last matching name decides.
 int MemberClassFor(const QByteArray& className);

@@ -1,6 +1,7 @@
 #include "WindowBus.h"
 
 #include "RuntimeDir.h"
+#include "UniqueFd.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -53,17 +54,6 @@ struct NestedSend {
     ~NestedSend() { --nestedSends; }
     NestedSend(const NestedSend&) = delete;
     NestedSend& operator=(const NestedSend&) = delete;
-};
-
-struct OwnedFd {
-    int fd = -1;
-    explicit OwnedFd(int f) : fd(f) {}
-    ~OwnedFd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
 };
 
 quint32 readU32(const char* p) {
@@ -319,7 +309,7 @@ void WindowBus::readIncoming(int fd) {
 
     // The connection leaves the list before the handler runs: whatever the handler does
     // (send, and so serve this bus again, or end the bus) no longer reaches it.
-    const OwnedFd answerFd(fd);
+    const UniqueFd answerFd(fd);
     (*it)->notifier->setEnabled(false);
     (*it)->notifier->deleteLater();
     incoming_.erase(it);
@@ -334,7 +324,7 @@ void WindowBus::readIncoming(int fd) {
     appendU32(answer, quint32(quint64(result) >> 32));
     appendU32(answer, quint32(quint64(result)));
     // A fresh connection has room for 8 bytes; a peer that went away is no concern of ours.
-    ::send(answerFd.fd, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::send(answerFd.get(), answer.constData(), size_t(answer.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 void WindowBus::dropIncoming(std::size_t index) {
@@ -441,11 +431,11 @@ std::optional<qint64> WindowBus::send(const QString& endpoint, quint32 tag, cons
         return int(left < 0 ? kSweepMs : std::min<qint64>(left, kSweepMs));
     };
 
-    const OwnedFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (socket.fd < 0)
+    const UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.valid())
         return std::nullopt;
     // A full backlog refuses at once; try again until the time limit, serving meanwhile.
-    while (::connect(socket.fd, address.address(), address.size()) != 0) {
+    while (::connect(socket.get(), address.address(), address.size()) != 0) {
         if (errno == EINPROGRESS)
             break;
         if (!wouldBlock(errno) || deadline.hasExpired())
@@ -458,10 +448,10 @@ std::optional<qint64> WindowBus::send(const QString& endpoint, quint32 tag, cons
     QByteArray answer;
     while (!deadline.hasExpired()) {
         const bool writing = written < frame.size();
-        if (waitServing(socket.fd, writing ? POLLOUT : POLLIN, waitMs()) == 0)
+        if (waitServing(socket.get(), writing ? POLLOUT : POLLIN, waitMs()) == 0)
             continue;
         if (writing) {
-            const ssize_t n = ::send(socket.fd, frame.constData() + written,
+            const ssize_t n = ::send(socket.get(), frame.constData() + written,
                                      size_t(frame.size() - written), MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0 && !wouldBlock(errno))
                 return std::nullopt;
@@ -470,7 +460,7 @@ std::optional<qint64> WindowBus::send(const QString& endpoint, quint32 tag, cons
         }
         char bytes[kAnswerSize];
         const ssize_t n =
-            ::recv(socket.fd, bytes, size_t(kAnswerSize - answer.size()), MSG_DONTWAIT);
+            ::recv(socket.get(), bytes, size_t(kAnswerSize - answer.size()), MSG_DONTWAIT);
         if (n == 0 || (n < 0 && !wouldBlock(errno)))
             return std::nullopt; // closed without an answer: a frame it refused
         answer.append(bytes, std::max<ssize_t>(n, 0));

@@ -106,11 +106,11 @@ int RunDownloadClient(const QStringList& arguments) {
         return runWindow(command);
     }
     if (anotherRuns) {
-        inform(QStringLiteral("다운로더가 이미 실행중입니다."));
+        inform(DownloadText::alreadyRunning());
         return 0;
     }
     if (!WindowBus::findWindow(QString::fromLatin1(Protocol::kPageControlClass)).isEmpty())
         return runWindow(QByteArray());
-    inform(QStringLiteral("홈페이지에서 실행해주세요"));
+    inform(DownloadText::startFromHomepage());
     return 0;
 }

@@ -61,7 +61,7 @@ bool CSkinnedMainWindow::refusedWhileBusy() {
     // A stopped worker that has not ended yet still counts: rows must not move under it.
     if (!transferEngine().isBusy())
         return false;
-    message(QStringLiteral("전송중에는 사용할수 없습니다."), profile_.errorCaption, Icon::Error);
+    message(KitText::refusedWhileTransferring(), profile_.errorCaption, Icon::Error);
     return true;
 }
 
@@ -99,19 +99,17 @@ bool CSkinnedMainWindow::runSharedCommand(int id) {
         if (refused())
             return true;
         if (list_->GetSelectedCount() == 0) {
-            message(QStringLiteral("삭제할 파일을 선택하세요."), profile_.caption,
-                    Icon::Information);
+            message(KitText::chooseRowsToDelete(), profile_.caption, Icon::Information);
             return true;
         }
-        queueYesNo(QStringLiteral("삭제하시겠습니까?"), QStringLiteral("삭제확인"),
-                   [this](bool yes) {
-                       // Asked again after the question: while it was open a handed-over
-                       // request or the retry may have started a worker on one of these rows.
-                       if (!yes || refusedWhileBusy())
-                           return;
-                       userButton_->Bind(this, list_, &transferEngine());
-                       userButton_->DeleteSelected();
-                   });
+        queueYesNo(KitText::deleteQuestion(), KitText::deleteCaption(), [this](bool yes) {
+            // Asked again after the question: while it was open a handed-over
+            // request or the retry may have started a worker on one of these rows.
+            if (!yes || refusedWhileBusy())
+                return;
+            userButton_->Bind(this, list_, &transferEngine());
+            userButton_->DeleteSelected();
+        });
     } else if (id == ids_.deleteCompleted) {
         if (!refused())
             userButton_->DeleteCompleted();

@@ -2,6 +2,7 @@
 
 #include "DesktopSeams.h"
 #include "KitFont.h"
+#include "KitTexts.h"
 #include "TrayCommand.h"
 
 #include <QMenu>
@@ -15,12 +16,12 @@ QMenu* CTray_menus::CreateMenu(const ClientProfile& profile, QWidget* parent) {
         action->setData(id);
         action->setObjectName(QStringLiteral("id%1").arg(id));
     };
-    add(TrayCommand::OpenHomepage, QStringLiteral("홈페이지 접속"));
+    add(TrayCommand::OpenHomepage, KitText::trayHomepage());
     menu->addSeparator();
     add(TrayCommand::ShowWindow, profile.showWindowText);
-    add(TrayCommand::Settings, QStringLiteral("환경설정"));
+    add(TrayCommand::Settings, KitText::traySettings());
     menu->addSeparator();
-    add(TrayCommand::ExitProgram, QStringLiteral("프로그램종료"));
+    add(TrayCommand::ExitProgram, KitText::trayExit());
     return menu;
 }
 

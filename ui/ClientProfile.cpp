@@ -1,5 +1,6 @@
 #include "ClientProfile.h"
 
+#include "KitTexts.h"
 #include "TransferTexts.h"
 
 const ClientProfile& ClientProfile::download() {
@@ -9,7 +10,7 @@ const ClientProfile& ClientProfile::download() {
         TransferText::downloadErrorCaption(),
         146,
         QStringLiteral("Tray Menu"),
-        QStringLiteral("파일 다운로드 창보기"),
+        KitText::showDownloadWindow(),
         {490, 60, 555},
         {1069, 1070, 1058, 1003, 1021, 1022, 1075, 1076, 1077, 1078,
          1079, 1080, 1081, 1082, 1083, 1084, 1085, 194,  192,  135},
@@ -24,7 +25,7 @@ const ClientProfile& ClientProfile::upload() {
         TransferText::uploadErrorCaption(),
         141,
         QStringLiteral("Tray"),
-        QStringLiteral("파일 업로드 창보기"),
+        KitText::showUploadWindow(),
         {450, 60, 528},
         {1037, 1054, 1055, 1009, 1057, 1058, 1059, 1060, 1061, 1062,
          1063, 1064, 1065, 1066, 1067, 1068, 1069, 196,  194,  152},

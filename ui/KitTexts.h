@@ -139,4 +139,85 @@ inline QString defaultFolderField() {
     return QStringLiteral("기본 저장폴더");
 }
 
+// The list commands' boxes.
+inline QString refusedWhileTransferring() {
+    return QStringLiteral("전송중에는 사용할수 없습니다.");
+}
+inline QString chooseRowsToDelete() {
+    return QStringLiteral("삭제할 파일을 선택하세요.");
+}
+inline QString deleteQuestion() {
+    return QStringLiteral("삭제하시겠습니까?");
+}
+inline QString deleteCaption() {
+    return QStringLiteral("삭제확인");
+}
+
+// The tray menu; its show-window item is each program's own (ClientProfile).
+inline QString trayHomepage() {
+    return QStringLiteral("홈페이지 접속");
+}
+inline QString traySettings() {
+    return QStringLiteral("환경설정");
+}
+inline QString trayExit() {
+    return QStringLiteral("프로그램종료");
+}
+inline QString showDownloadWindow() {
+    return QStringLiteral("파일 다운로드 창보기");
+}
+inline QString showUploadWindow() {
+    return QStringLiteral("파일 업로드 창보기");
+}
+
+// The settings dialog's labels, radio buttons and check boxes.
+inline QString defaultFolderLabel() {
+    return QStringLiteral("기본 저장폴더 설정 : ");
+}
+inline QString sameNameLabel() {
+    return QStringLiteral("같은파일의 이름 : ");
+}
+inline QString downloadDoneLabel() {
+    return QStringLiteral("다운로드 완료시 : ");
+}
+inline QString transferDoneLabel() {
+    return QStringLiteral("전송 완료시 : ");
+}
+inline QString alwaysOverwrite() {
+    return QStringLiteral("항상 덮어쓰기");
+}
+inline QString askFirst() {
+    return QStringLiteral("확인후 전송");
+}
+inline QString resumeExisting() {
+    return QStringLiteral("이어받기");
+}
+inline QString downloadAutostart() {
+    return QStringLiteral("컨트롤러 시작시 자동으로 전송하기");
+}
+inline QString useSaveFolder() {
+    return QStringLiteral("저장폴더 설정 사용");
+}
+inline QString deleteFromList() {
+    return QStringLiteral("목록삭제");
+}
+inline QString endProgramAutomatically() {
+    return QStringLiteral("프로그램 자동종료");
+}
+inline QString shutDownSystem() {
+    return QStringLiteral("시스템종료");
+}
+inline QString uploadAutostart() {
+    return QStringLiteral("파일추가시 자동전송");
+}
+inline QString trayWhileSending() {
+    return QStringLiteral("파일전송시 트레이아이콘 표시");
+}
+inline QString showTransferWindow() {
+    return QStringLiteral("전송창 표시");
+}
+inline QString endProgram() {
+    return QStringLiteral("프로그램종료");
+}
+
 } // namespace KitText

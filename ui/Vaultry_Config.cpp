@@ -80,10 +80,10 @@ void Vaultry_Config::createControls() {
         l->setText(text);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     };
-    label(QStringLiteral("기본 저장폴더 설정 : "), 15, 54, 70, 11);
-    label(QStringLiteral("같은파일의 이름 : "), 23, 71, 60, 9);
-    label(QStringLiteral("다운로드 완료시 : "), 17, 106, 62, 9);
-    label(QStringLiteral("전송 완료시 : "), 36, 209, 60, 11);
+    label(KitText::defaultFolderLabel(), 15, 54, 70, 11);
+    label(KitText::sameNameLabel(), 23, 71, 60, 9);
+    label(KitText::downloadDoneLabel(), 17, 106, 62, 9);
+    label(KitText::transferDoneLabel(), 36, 209, 60, 11);
 
     folder_ = place<QLineEdit>(ids_.folderEdit, 88, 53, 136, 12);
     folder_->setAccessibleName(KitText::defaultFolderField());
@@ -104,24 +104,23 @@ void Vaultry_Config::createControls() {
         r->setText(text);
         fileOver_->addButton(r, int(mode));
     };
-    radio(ids_.overwrite, QStringLiteral("항상 덮어쓰기"), 87, 72, 55, 9,
-          DuplicatePolicy::Overwrite);
-    radio(ids_.confirm, QStringLiteral("확인후 전송"), 155, 72, 49, 9, DuplicatePolicy::Ask);
-    radio(ids_.resume, QStringLiteral("이어받기"), 216, 72, 39, 10, DuplicatePolicy::Resume);
+    radio(ids_.overwrite, KitText::alwaysOverwrite(), 87, 72, 55, 9, DuplicatePolicy::Overwrite);
+    radio(ids_.confirm, KitText::askFirst(), 155, 72, 49, 9, DuplicatePolicy::Ask);
+    radio(ids_.resume, KitText::resumeExisting(), 216, 72, 39, 10, DuplicatePolicy::Resume);
 
     const auto box = [this](int id, const QString& text, int x, int y, int w, int h) {
         place<QCheckBox>(id, x, y, w, h)->setText(text);
     };
-    box(ids_.downAutostart, QStringLiteral("컨트롤러 시작시 자동으로 전송하기"), 50, 89, 122, 10);
-    box(ids_.folderUse, QStringLiteral("저장폴더 설정 사용"), 182, 89, 74, 10);
-    box(ids_.downListDel, QStringLiteral("목록삭제"), 82, 105, 43, 11);
-    box(ids_.downProgramEnd, QStringLiteral("프로그램 자동종료"), 133, 105, 71, 11);
-    box(ids_.downSystemEnd, QStringLiteral("시스템종료"), 210, 105, 48, 10);
-    box(ids_.upAutostart, QStringLiteral("파일추가시 자동전송"), 33, 170, 102, 10);
-    box(ids_.upTray, QStringLiteral("파일전송시 트레이아이콘 표시"), 33, 186, 104, 10);
-    box(ids_.upCompleteShow, QStringLiteral("전송창 표시"), 100, 210, 51, 10);
-    box(ids_.upProgramEnd, QStringLiteral("프로그램종료"), 163, 210, 55, 10);
-    box(ids_.upSystemEnd, QStringLiteral("시스템종료"), 226, 210, 48, 10);
+    box(ids_.downAutostart, KitText::downloadAutostart(), 50, 89, 122, 10);
+    box(ids_.folderUse, KitText::useSaveFolder(), 182, 89, 74, 10);
+    box(ids_.downListDel, KitText::deleteFromList(), 82, 105, 43, 11);
+    box(ids_.downProgramEnd, KitText::endProgramAutomatically(), 133, 105, 71, 11);
+    box(ids_.downSystemEnd, KitText::shutDownSystem(), 210, 105, 48, 10);
+    box(ids_.upAutostart, KitText::uploadAutostart(), 33, 170, 102, 10);
+    box(ids_.upTray, KitText::trayWhileSending(), 33, 186, 104, 10);
+    box(ids_.upCompleteShow, KitText::showTransferWindow(), 100, 210, 51, 10);
+    box(ids_.upProgramEnd, KitText::endProgram(), 163, 210, 55, 10);
+    box(ids_.upSystemEnd, KitText::shutDownSystem(), 226, 210, 48, 10);
 }
 
 // The layout's boxes were measured for a smaller face than ours; where a text needs a little more

@@ -5,6 +5,7 @@
 #include "DownloadExchanges.h"
 #include "DownloadTexts.h"
 #include "Formats.h"
+#include "ManagerCommand.h"
 #include "Protocol.h"
 #include "SettingsStore.h"
 #include "StringSplitter.h"
@@ -28,21 +29,19 @@ void DownloadEngine::loadSettings() {
 void DownloadEngine::processRequest(const QByteArray& command) {
     if (!admitRequest(command))
         return;
-    const qsizetype bar = command.indexOf('|');
-    if ((bar < 0 ? command : command.left(bar)) != Protocol::kDownloadCommandWord) {
+    const ManagerCommand read = ReadManagerCommand(command);
+    if (read.kind != ManagerCommand::Kind::Download) {
         finishRequest();
         return;
     }
     host_.moveToTopLeft();
-    const HeadAndRest files = CutAtFirst(command.mid(bar + 1), '|');
-    const HeadAndRest memberAndServer = CutAtFirst(files.rest, '|');
-    const Request request{files.head, memberAndServer.head, memberAndServer.rest};
+    const Request request{read.list, read.memberId, read.serverNumber};
 
     // The member's values start afresh; the id stays the request's until the server names
     // it, so that a sign-off after a refusal still says who is leaving.
     member_ = MemberInfo{};
     member_.id = request.memberId;
-    member_.className = ToCp949(QStringLiteral("일반회원"));
+    member_.className = ToCp949(MemberText::generalClass());
     if (request.memberId.isEmpty()) {
         refuseMember(MemberText::pleaseLogIn());
         return;

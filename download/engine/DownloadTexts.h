@@ -45,4 +45,62 @@ inline QString downloading() {
 inline QString emptyTotalCaption() {
     return QStringLiteral("0%/0%%(0/0 Byte)");
 }
+inline QString windowTitle() {
+    return QStringLiteral("Willowmere - 다운로드");
+}
+inline QString programEndBox() {
+    return QStringLiteral("프로그램종료");
+}
+inline QString systemEndBox() {
+    return QStringLiteral("시스템종료");
+}
+// The open-file command on a file that has no bytes yet.
+inline QString cannotPlay() {
+    return QStringLiteral("선택한 파일은 전송되지 않아 재생할수 없습니다.");
+}
+inline QString playbackErrorCaption() {
+    return QStringLiteral("재생오류");
+}
+// A start without a launch link.
+inline QString alreadyRunning() {
+    return QStringLiteral("다운로더가 이미 실행중입니다.");
+}
+inline QString startFromHomepage() {
+    return QStringLiteral("홈페이지에서 실행해주세요");
+}
+inline QString okButton() {
+    return QStringLiteral("확인");
+}
+// The duplicate-file dialog.
+inline QString duplicateCaption() {
+    return QStringLiteral("중복파일");
+}
+inline QString alreadyExists() {
+    return QStringLiteral("다운로드할 파일이 이미 존제합니다.");
+}
+inline QString overwrite() {
+    return QStringLiteral("덮어쓰기");
+}
+inline QString resume() {
+    return QStringLiteral("이어받기");
+}
+// The save-folder dialog.
+inline QString saveFolderCaption() {
+    return QStringLiteral("저장폴더 설정");
+}
+inline QString saveFolderFrame() {
+    return QStringLiteral("저장폴더지정");
+}
+inline QString chooseFolderButton() {
+    return QStringLiteral("폴더선택");
+}
+inline QString saveFolderHint() {
+    return QStringLiteral("저장폴더 변경은 환경설정에서 변경할 수 있습니다.");
+}
+inline QString dontAskAgain() {
+    return QStringLiteral("다음부터 이 메시지 띄우지 않음");
+}
+inline QString chooseFolderToDownloadInto() {
+    return QStringLiteral("다운받을 폴더를 선택하세요.");
+}
 } // namespace DownloadText

@@ -4,6 +4,7 @@
 #include "SafePath.h"
 #include "SaveFolder.h"
 #include "SocketToFile.h"
+#include "UniqueFd.h"
 
 #include <QDebug>
 
@@ -14,14 +15,6 @@
 namespace {
 
 constexpr int kSliceMs = 100; // how often a silent wait looks for a stop request
-
-struct FileHandle {
-    int fd = -1;
-    ~FileHandle() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 bool noSpace(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
@@ -100,19 +93,19 @@ void DownloadThread::run() {
         return;
     }
 
-    FileHandle file{job_.makeNewName ? createNamed(folder)
-                                     : folder.openForWriting(job_.localName, offset == 0)};
-    if (file.fd < 0) {
+    UniqueFd file{job_.makeNewName ? createNamed(folder)
+                                   : folder.openForWriting(job_.localName, offset == 0)};
+    if (!file.valid()) {
         progress_.result = errno == ELOOP   ? R::NotAcceptable
                            : noSpace(errno) ? R::DiskFull
                                             : R::CannotWrite;
         return;
     }
-    if (offset != 0 && ::lseek(file.fd, off_t(offset), SEEK_SET) < 0) {
+    if (offset != 0 && ::lseek(file.get(), off_t(offset), SEEK_SET) < 0) {
         progress_.result = R::CannotWrite;
         return;
     }
-    receiveInto(socket, file.fd, offset);
+    receiveInto(socket, file.get(), offset);
 }
 
 int DownloadThread::createNamed(const SaveFolder& folder) {

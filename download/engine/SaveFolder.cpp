@@ -27,35 +27,29 @@ bool plainFileOfItsOwn(const struct stat& info) {
 SaveFolder::SaveFolder(const QString& root, const QStringList& subfolder) {
     if (root.isEmpty() || !QDir().mkpath(root))
         return;
-    dir_ = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_ < 0)
+    dir_.reset(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir_.valid())
         return;
     for (const QString& component : subfolder) {
         const QByteArray name = QFile::encodeName(component);
-        if (::mkdirat(dir_, name.constData(), 0755) != 0 && errno != EEXIST) {
+        if (::mkdirat(dir_.get(), name.constData(), 0755) != 0 && errno != EEXIST) {
             status_ = notAcceptable(errno) ? Status::NotAcceptable : Status::CannotCreate;
             return;
         }
-        const int next =
-            ::openat(dir_, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) {
+        UniqueFd next(::openat(dir_.get(), name.constData(),
+                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.valid()) {
             status_ = notAcceptable(errno) ? Status::NotAcceptable : Status::CannotCreate;
             return;
         }
-        ::close(dir_);
-        dir_ = next;
+        dir_ = std::move(next);
     }
     status_ = Status::Ready;
 }
 
-SaveFolder::~SaveFolder() {
-    if (dir_ >= 0)
-        ::close(dir_);
-}
-
 qint64 SaveFolder::localSize(const QString& name) const {
     struct stat info {};
-    if (::fstatat(dir_, QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(dir_.get(), QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return 0;
     return plainFileOfItsOwn(info) ? qint64(info.st_size) : -1;
 }
@@ -64,7 +58,7 @@ int SaveFolder::openForWriting(const QString& name, bool truncate) const {
     // Never truncated by the open: whatever was swapped in since the size was taken is looked
     // at on the open descriptor first.
     const int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | (truncate ? O_CREAT : 0);
-    const int fd = ::openat(dir_, QFile::encodeName(name).constData(), flags, 0644);
+    const int fd = ::openat(dir_.get(), QFile::encodeName(name).constData(), flags, 0644);
     if (fd < 0)
         return -1;
     // Only a plain file of its own is written to (a fifo would block, a device is not ours).
@@ -85,6 +79,6 @@ int SaveFolder::openForWriting(const QString& name, bool truncate) const {
 }
 
 int SaveFolder::createNew(const QString& name) const {
-    return ::openat(dir_, QFile::encodeName(name).constData(),
+    return ::openat(dir_.get(), QFile::encodeName(name).constData(),
                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
 }

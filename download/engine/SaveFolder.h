@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -17,9 +19,6 @@ public:
     };
 
     SaveFolder(const QString& root, const QStringList& subfolder);
-    ~SaveFolder();
-    SaveFolder(const SaveFolder&) = delete;
-    SaveFolder& operator=(const SaveFolder&) = delete;
 
     Status status() const { return status_; }
 
@@ -38,6 +37,6 @@ public:
     int createNew(const QString& name) const;
 
 private:
-    int dir_ = -1;
+    UniqueFd dir_;
     Status status_ = Status::CannotCreate;
 };

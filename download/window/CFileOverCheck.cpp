@@ -1,6 +1,7 @@
 #include "CFileOverCheck.h"
 
 #include "DialogUnits.h"
+#include "DownloadTexts.h"
 #include "TabOrder.h"
 
 #include <QButtonGroup>
@@ -11,7 +12,7 @@
 CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint) {
-    setWindowTitle(QStringLiteral("중복파일"));
+    setWindowTitle(DownloadText::duplicateCaption());
     setObjectName(QStringLiteral("CFileOverCheck"));
     setFixedSize(DialogUnits::rect(0, 0, 199, 63).size());
     QFont font(QStringLiteral("Arial"));
@@ -27,7 +28,7 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
         w->setGeometry(r.x(), r.y(), std::max(r.width(), w->sizeHint().width()), r.height());
     };
 
-    auto* intro = new QLabel(QStringLiteral("다운로드할 파일이 이미 존제합니다."), this);
+    auto* intro = new QLabel(DownloadText::alreadyExists(), this);
     fitLine(intro, DialogUnits::rect(4, 5, 190, 9));
     intro->setAlignment(Qt::AlignCenter);
     // The name is shown whole and centred; a name too long for the line is clipped.
@@ -37,10 +38,10 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     name->setWordWrap(true); // a name too long for the line shows only its first line
 
-    overwrite_ = new QRadioButton(QStringLiteral("덮어쓰기"), this);
+    overwrite_ = new QRadioButton(DownloadText::overwrite(), this);
     overwrite_->setObjectName(QStringLiteral("id1021"));
     fitWidth(overwrite_, DialogUnits::rect(50, 30, 40, 10));
-    resume_ = new QRadioButton(QStringLiteral("이어받기"), this);
+    resume_ = new QRadioButton(DownloadText::resume(), this);
     resume_->setObjectName(QStringLiteral("id1022"));
     fitWidth(resume_, DialogUnits::rect(100, 30, 40, 10));
     // Both answers can be reached from the keyboard: Tab stops at the chosen one, the arrow
@@ -50,7 +51,7 @@ CFileOverCheck::CFileOverCheck(const QString& fileName, QWidget* parent)
     group_->addButton(resume_);
     overwrite_->setChecked(true);
 
-    auto* ok = new QPushButton(QStringLiteral("확인"), this);
+    auto* ok = new QPushButton(DownloadText::okButton(), this);
     ok->setObjectName(QStringLiteral("id1023"));
     ok->setGeometry(DialogUnits::rect(74, 45, 50, 15));
     ok->setDefault(true);

@@ -1,6 +1,7 @@
 #include "CFolderSelect.h"
 
 #include "DialogUnits.h"
+#include "DownloadTexts.h"
 #include "FolderChooser.h"
 #include "SettingsStore.h"
 #include "TabOrder.h"
@@ -14,27 +15,26 @@
 
 CFolderSelect::CFolderSelect(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setWindowTitle(QStringLiteral("저장폴더 설정"));
+    setWindowTitle(DownloadText::saveFolderCaption());
     setObjectName(QStringLiteral("CFolderSelect"));
     setFixedSize(DialogUnits::rect(0, 0, 246, 84).size());
 
-    auto* frame = new QGroupBox(QStringLiteral("저장폴더지정"), this);
+    auto* frame = new QGroupBox(DownloadText::saveFolderFrame(), this);
     frame->setGeometry(DialogUnits::rect(7, 7, 232, 51));
     folder_ = new QLineEdit(SettingsStore::ReadText(SettingKey::DefaultFolder), this);
     folder_->setObjectName(QStringLiteral("id1025"));
     folder_->setGeometry(DialogUnits::rect(14, 23, 173, 12));
     folder_->setAccessibleName(frame->title());
-    auto* choose = new QPushButton(QStringLiteral("폴더선택"), this);
+    auto* choose = new QPushButton(DownloadText::chooseFolderButton(), this);
     choose->setObjectName(QStringLiteral("id1056"));
     choose->setGeometry(DialogUnits::rect(194, 22, 37, 15));
     choose->setAutoDefault(false);
-    auto* hint =
-        new QLabel(QStringLiteral("저장폴더 변경은 환경설정에서 변경할 수 있습니다."), this);
+    auto* hint = new QLabel(DownloadText::saveFolderHint(), this);
     hint->setGeometry(DialogUnits::rect(17, 42, 186, 9));
-    dontAsk_ = new QCheckBox(QStringLiteral("다음부터 이 메시지 띄우지 않음"), this);
+    dontAsk_ = new QCheckBox(DownloadText::dontAskAgain(), this);
     dontAsk_->setObjectName(QStringLiteral("id1057"));
     dontAsk_->setGeometry(DialogUnits::rect(7, 62, 150, 14));
-    auto* ok = new QPushButton(QStringLiteral("확인"), this);
+    auto* ok = new QPushButton(DownloadText::okButton(), this);
     ok->setObjectName(QStringLiteral("id1058"));
     ok->setGeometry(DialogUnits::rect(197, 62, 42, 15));
     ok->setAutoDefault(false);
@@ -45,8 +45,8 @@ CFolderSelect::CFolderSelect(QWidget* parent)
 }
 
 void CFolderSelect::pickFolder() {
-    const QString picked = FolderChooser::current().chooseFolder(
-        nullptr, QStringLiteral("다운받을 폴더를 선택하세요."));
+    const QString picked =
+        FolderChooser::current().chooseFolder(nullptr, DownloadText::chooseFolderToDownloadInto());
     if (!picked.isEmpty())
         folder_->setText(picked);
 }

@@ -21,7 +21,7 @@
 #include <QTimer>
 
 CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
-    : CSkinnedMainWindow(ClientProfile::download(), QStringLiteral("Willowmere - 다운로드"),
+    : CSkinnedMainWindow(ClientProfile::download(), DownloadText::windowTitle(),
                          QStringLiteral("images/download_bg.bmp")),
       engine_(std::make_unique<DownloadEngine>(*this)) {
     setObjectName(QStringLiteral("CVaultry_downloadDlg"));
@@ -94,8 +94,8 @@ void CVaultry_downloadDlg::buildControls() {
             openRowFile(rows.first());
     });
 
-    programEnd_ = checkBox(ProgramEndBox, QStringLiteral("프로그램종료"), 54, 56);
-    systemEnd_ = checkBox(SystemEndBox, QStringLiteral("시스템종료"), 111, 57);
+    programEnd_ = checkBox(ProgramEndBox, DownloadText::programEndBox(), 54, 56);
+    systemEnd_ = checkBox(SystemEndBox, DownloadText::systemEndBox(), 111, 57);
     loadSettingsIntoWindow();
 
 #ifdef VAULTRY_HAVE_BANNER
@@ -170,8 +170,8 @@ void CVaultry_downloadDlg::openChosenFile() {
         return;
     const int row = chosenRow();
     if (engine_->table().record(row).done <= 0) {
-        message(QStringLiteral("선택한 파일은 전송되지 않아 재생할수 없습니다."),
-                QStringLiteral("재생오류"), Icon::Information);
+        message(DownloadText::cannotPlay(), DownloadText::playbackErrorCaption(),
+                Icon::Information);
         return;
     }
     openRowFile(row);

@@ -132,6 +132,42 @@ private slots:
         QCOMPARE(decoded(zeros + "66"), QByteArray("B"));
     }
 
+    // Both clients' commands are read in one place, each with its own rule for a missing "|":
+    // the download client leaves the field empty and passes the rest on, the upload client
+    // ends the field with the text.
+    void managerCommands() {
+        using K = ManagerCommand::Kind;
+        const struct {
+            const char* text;
+            K kind;
+            const char* list;
+            const char* member;
+            const char* server;
+        } cases[] = {
+            {"Vaultry_downloader_Manager|a?b?|kim|1", K::Download, "a?b?", "kim", "1"},
+            {"Vaultry_downloader_Manager|a?|kim|1|2", K::Download, "a?", "kim", "1|2"},
+            {"Vaultry_downloader_Manager|a?|kim", K::Download, "a?", "", "kim"},
+            {"Vaultry_downloader_Manager|a?", K::Download, "", "", "a?"},
+            {"Vaultry_downloader_Manager", K::Download, "", "", ""},
+            {"Vaultry_uploader_Manager|q|kim|1", K::Upload, "q", "kim", "1"},
+            {"Vaultry_uploader_Manager|q|kim|1|2", K::Upload, "q", "kim", "1|2"},
+            {"Vaultry_uploader_Manager|q|kim", K::Upload, "q", "kim", ""},
+            {"Vaultry_uploader_Manager|q", K::Upload, "q", "", ""},
+            {"Vaultry_uploader_Choose|kim|1", K::Other, "", "", ""},
+            {"vaultry_downloader_manager|a?|kim|1", K::Other, "", "", ""},
+        };
+        for (const auto& c : cases) {
+            const ManagerCommand read = ReadManagerCommand(c.text);
+            QCOMPARE(read.kind, c.kind);
+            QCOMPARE(read.list, QByteArray(c.list));
+            QCOMPARE(read.memberId, QByteArray(c.member));
+            QCOMPARE(read.serverNumber, QByteArray(c.server));
+        }
+        QCOMPARE(ReadManagerCommand(DownloadManagerCommand("x?|m|3")).request,
+                 QByteArray("x?|m|3"));
+        QCOMPARE(UploadManagerCommand("k", "m", "3"), QByteArray("Vaultry_uploader_Manager|k|m|3"));
+    }
+
     void sizeAndTimeFormats() {
         const QList<QPair<qint64, QString>> sizes = {
             {0, "0.0Byte"},      {999, "999.0Byte"},    {1000, "1.0KB"},         {1536, "1.5KB"},

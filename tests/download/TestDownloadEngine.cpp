@@ -217,7 +217,7 @@ private slots:
         QCOMPARE(f.saved("two").size(), 200);
     }
 
-    void exitProcedureAsksOnlyWhenUnfinished() {
+    void exitAsksOnlyWhenUnfinished() {
         EngineFixture f("exit");
         f.addFile("one", 10);
         QVERIFY(f.startService());

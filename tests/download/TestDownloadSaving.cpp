@@ -24,8 +24,8 @@ class TestDownloadSaving : public QObject {
         f.write(bytes);
     }
 
-    static void startWithMode(EngineFixture& f, int fileOverMode) {
-        SettingsStore::WriteInt(SettingKey::DownFileOver, fileOverMode);
+    static void startWithMode(EngineFixture& f, int storedPolicy) {
+        SettingsStore::WriteInt(SettingKey::DownFileOver, storedPolicy);
         f.engine->loadSettings();
         SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
     }

@@ -1,6 +1,7 @@
 #include "PageAction.h"
 
 #include "LaunchLink.h"
+#include "ManagerCommand.h"
 #include "Protocol.h"
 
 #include <QList>
@@ -28,17 +29,17 @@ bool isServerNumber(const QByteArray& text) {
 }
 
 PageActionRead readDownload(const QByteArray& payload) {
-    // files|member|server after the command word, as the client's window cuts it.
-    const QList<QByteArray> fields =
-        payload.mid(qstrlen(Protocol::kDownloadCommandWord) + 1).split('|');
-    if (fields.size() != 3 || fields[0].isEmpty() || fields[1].isEmpty() ||
-        hasControlBytes(payload) || !isServerNumber(fields[2]))
+    // files|member|server after the command word, as the client's window reads it; a server
+    // number of digits alone leaves no room for another "|".
+    const ManagerCommand command = ReadManagerCommand(payload);
+    if (command.list.isEmpty() || command.memberId.isEmpty() || hasControlBytes(payload) ||
+        !isServerNumber(command.serverNumber))
         return {PageActionRead::Status::BadDownload, {}};
     PageActionRead read{PageActionRead::Status::Ok, {}};
     read.action.kind = PageAction::Kind::Download;
     read.action.command = payload;
-    read.action.member = fields[1];
-    read.action.server = fields[2];
+    read.action.member = command.memberId;
+    read.action.server = command.serverNumber;
     return read;
 }
 

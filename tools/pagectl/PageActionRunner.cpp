@@ -3,6 +3,7 @@
 #include "ClientLauncher.h"
 #include "DesktopSeams.h"
 #include "FileChooser.h"
+#include "ManagerCommand.h"
 #include "PageBox.h"
 #include "PageControl.h"
 #include "PageTexts.h"
@@ -48,7 +49,7 @@ bool runDownload(const PageAction& action) {
     if (program.isEmpty())
         return refuse(TransferText::downloadErrorCaption(), PageText::clientMissing(name));
     // The launch link of the same request, as the page's own download links carry it.
-    const QByteArray request = action.command.mid(qstrlen(Protocol::kDownloadCommandWord) + 1);
+    const QByteArray request = ReadManagerCommand(action.command).request;
     const QString link = QString::fromLatin1(EncodeSchemeLink(Protocol::kLaunchScheme, request));
     if (!ClientLauncher::start(program, {QString::fromLatin1(Protocol::kLaunchSwitch), link}))
         return refuse(TransferText::downloadErrorCaption(), PageText::clientNotStarted(name));
@@ -134,8 +135,7 @@ bool runUpload(const PageAction& action) {
     if (!UploadChoices::record(registration.key, *chosen, &error))
         return refuse(TransferText::uploadErrorCaption(), PageText::choiceNotRecorded(error));
 
-    const QByteArray command = QByteArray(Protocol::kUploadCommandWord) + '|' + registration.key +
-                               '|' + action.member + '|' + action.server;
+    const QByteArray command = UploadManagerCommand(registration.key, action.member, action.server);
     if (handToRunning(Protocol::kUploadWindowClass, Protocol::kUploadTag, command))
         return true;
     return startUploader(command);

@@ -3,6 +3,7 @@
 #include "CompletionChoice.h"
 #include "DesktopSeams.h"
 #include "Formats.h"
+#include "ManagerCommand.h"
 #include "MemberHandshake.h"
 #include "Protocol.h"
 #include "SettingsStore.h"
@@ -11,23 +12,6 @@
 #include "UploadTexts.h"
 
 using Icon = UploadHost::Icon;
-
-namespace {
-
-// Field `index` of a "|"-separated command; the last field asked for takes the rest.
-QByteArray commandField(const QByteArray& command, int index, bool rest = false) {
-    qsizetype from = 0;
-    for (int i = 0; i < index; ++i) {
-        const qsizetype bar = command.indexOf('|', from);
-        if (bar < 0)
-            return QByteArray();
-        from = bar + 1;
-    }
-    const qsizetype end = rest ? -1 : command.indexOf('|', from);
-    return end < 0 ? command.mid(from) : command.mid(from, end - from);
-}
-
-} // namespace
 
 UploadEngine::UploadEngine(UploadHost& host, EngineSetup setup)
     : TransferEngineBase(host, table_, std::move(setup)), host_(host) {}
@@ -39,13 +23,14 @@ UploadEngine::~UploadEngine() = default;
 void UploadEngine::processRequest(const QByteArray& command) {
     if (!admitRequest(command))
         return;
-    if (commandField(command, 0) != Protocol::kUploadCommandWord) {
+    const ManagerCommand read = ReadManagerCommand(command);
+    if (read.kind != ManagerCommand::Kind::Upload) {
         finishRequest();
         return;
     }
-    const QByteArray listKey = commandField(command, 1);
-    const QByteArray memberId = commandField(command, 2);
-    const QByteArray serverNumber = commandField(command, 3, true);
+    const QByteArray listKey = read.list;
+    const QByteArray memberId = read.memberId;
+    const QByteArray serverNumber = read.serverNumber;
     if (memberId.isEmpty()) {
         refuseMember(MemberText::pleaseLogIn());
         return;

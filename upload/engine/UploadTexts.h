@@ -36,4 +36,13 @@ inline QString uploading() {
 inline QString startFromHomepage() {
     return QStringLiteral("홈페이지에서 실행해주세요.");
 }
+inline QString windowTitle() {
+    return QStringLiteral("Vastrelle - 업로드");
+}
+inline QString programEndBox() {
+    return QStringLiteral("창닫기");
+}
+inline QString systemEndBox() {
+    return QStringLiteral("컴퓨터종료");
+}
 } // namespace UploadText

@@ -2,6 +2,7 @@
 
 #include "DataSocket.h"
 #include "ServerLink.h"
+#include "UniqueFd.h"
 #include "UploadChoices.h"
 #include "WireNumbers.h"
 
@@ -17,14 +18,6 @@ namespace {
 
 constexpr int kMaxOffsetReply = 12;
 constexpr int kSliceMs = 100; // how often a wait looks for a stop request
-
-struct FileHandle {
-    int fd = -1;
-    ~FileHandle() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -50,8 +43,8 @@ AttemptOutcome UploadThread::transfer() {
                           [this] { return giveUp(); }))
         return failedOrStopped();
 
-    FileHandle file{UploadChoices::openChosen(UploadChoices::chosen(job_.listKey), job_.path)};
-    if (file.fd < 0)
+    UniqueFd file{UploadChoices::openChosen(UploadChoices::chosen(job_.listKey), job_.path)};
+    if (!file.valid())
         return R::CannotOpen;
 
     // A peer that stops taking bytes must not hold the worker forever.
@@ -105,7 +98,7 @@ AttemptOutcome UploadThread::transfer() {
     rate.start();
     while (position < size) {
         const size_t want = size_t(qMin<qint64>(kChunk, size - position));
-        const ssize_t n = ::sendfile(socket.fd(), file.fd, &position, want);
+        const ssize_t n = ::sendfile(socket.fd(), file.get(), &position, want);
         if (n < 0 && errno == EINTR)
             continue;
         // The file became shorter than announced (0), or the peer is gone: the attempt ends

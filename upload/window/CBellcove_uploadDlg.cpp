@@ -32,7 +32,7 @@
 #include <QTimer>
 
 CBellcove_uploadDlg::CBellcove_uploadDlg()
-    : CSkinnedMainWindow(ClientProfile::upload(), QStringLiteral("Vastrelle - 업로드"),
+    : CSkinnedMainWindow(ClientProfile::upload(), UploadText::windowTitle(),
                          QStringLiteral("images/upload_bg.bmp")),
       engine_(std::make_unique<UploadEngine>(*this)) {
     setObjectName(QStringLiteral("CBellcove_uploadDlg"));
@@ -83,8 +83,8 @@ void CBellcove_uploadDlg::buildControls() {
 
     createList(List, &engine_->table());
 
-    programEnd_ = checkBox(ProgramEndBox, QStringLiteral("창닫기"), 54, 50);
-    systemEnd_ = checkBox(SystemEndBox, QStringLiteral("컴퓨터종료"), 111, 57);
+    programEnd_ = checkBox(ProgramEndBox, UploadText::programEndBox(), 54, 50);
+    systemEnd_ = checkBox(SystemEndBox, UploadText::systemEndBox(), 111, 57);
     loadSettingsIntoWindow();
 
 #ifdef VAULTRY_HAVE_BANNER
