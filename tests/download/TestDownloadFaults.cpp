@@ -236,6 +236,9 @@ private slots:
         QCOMPARE(f.engine->table().count(), 1);
         QVERIFY(!f.engine->isBusy()); // the listing is over and nothing was started
         QCOMPARE(qint64(f.engine->table().record(0).done), qint64(0));
+        // No file was current: nothing is to be resumed, and a later start keeps the
+        // duplicate-file setting.
+        QCOMPARE(f.engine->resumeIndex(), -1);
     }
 };
 
