@@ -349,6 +349,10 @@ QDialog* CSkinnedMainWindow::showQueued(QDialog* dialog, std::function<void(int)
                                         std::function<void()> closed) {
     const bool open = ModalSeam::open(*dialog, [dialog, answered, closed](int result) {
         dialog->deleteLater();
+        // A box the member clicked says which button by the button itself, whatever code its
+        // close carried.
+        if (auto* box = qobject_cast<QMessageBox*>(dialog); box && box->clickedButton())
+            result = box->standardButton(box->clickedButton());
         if (answered)
             answered(result);
         closed();

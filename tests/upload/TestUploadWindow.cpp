@@ -10,8 +10,10 @@
 #include "UploadChoices.h"
 #include "WindowBus.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
 // The upload window offscreen, with every box answered by the test.
@@ -60,11 +62,8 @@ class TestUploadWindow : public QObject {
                extra;
     }
 
-private slots:
-    void initTestCase() {
-        TestEnvironment::prepare();
-        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
-        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9");
+    // Every box is answered by the test: recorded, and "Yes" unless `answers_` says otherwise.
+    void answerBoxes() {
         ModalSeam::install([this](QDialog& dialog) -> int {
             if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
                 boxes_.append({box->windowTitle(), box->text(), box->icon()});
@@ -74,6 +73,14 @@ private slots:
             }
             return 0;
         });
+    }
+
+private slots:
+    void initTestCase() {
+        TestEnvironment::prepare();
+        qputenv("VAULTRY_FILE_SERVER", TestEnvironment::address().toLatin1());
+        qputenv("VAULTRY_HOMEPAGE", "http://127.0.0.1:9");
+        answerBoxes();
         source_ = TestEnvironment::scratch("source");
         store_ = TestEnvironment::scratch("store");
         addFile("a.txt", 1000);
@@ -89,6 +96,45 @@ private slots:
         SettingsStore::WriteInt(SettingKey::UpAutostart, 0);
         SettingsStore::WriteInt(SettingKey::UpProgramEnd, 0);
         SettingsStore::WriteInt(SettingKey::UpSystemEnd, 0);
+    }
+
+    // Without a runner the boxes are real dialogs, shown modal without a loop of their own and
+    // one at a time in the order asked: a message asked before the exit question is on screen
+    // alone, the question follows once it is closed, and the buttons clicked decide.
+    void boxesShowOneAtATimeAndTheirButtonsDecide() {
+        ModalSeam::install({});
+        const std::shared_ptr<void> answeredAgain(nullptr, [this](void*) { answerBoxes(); });
+        CBellcove_uploadDlg window;
+        window.show();
+        UploadRecord unfinished;
+        unfinished.name = "a.txt";
+        window.engine().table().append(unfinished, "a.txt", "1.0KB");
+        const auto openBox = [] {
+            return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        };
+        const auto click = [](QMessageBox* box, QMessageBox::StandardButton which) {
+            box->button(which)->click();
+        };
+        window.message("먼저", "업로더", TransferHost::Icon::Information);
+        window.onCommand(W::ExitButton);
+        QTRY_VERIFY(openBox());
+        QCOMPARE(openBox()->text(), QString("먼저"));
+        QCOMPARE(window.boxesPending(), 2);
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            shown += qobject_cast<QMessageBox*>(w) && w->isVisible() ? 1 : 0;
+        QCOMPARE(shown, 1);
+        click(openBox(), QMessageBox::Ok);
+        QTRY_VERIFY(openBox() && openBox()->windowTitle() == "종료확인");
+        QVERIFY(window.engine().isWaitingFor(UploadEngine::Waiting::ExitAnswer));
+        click(openBox(), QMessageBox::No);
+        QTRY_COMPARE(window.boxesPending(), 0);
+        QVERIFY(!window.engine().isWaitingFor(UploadEngine::Waiting::ExitAnswer));
+        QVERIFY(!window.hasEnded());
+        window.onCommand(TrayCommand::ExitProgram);
+        QTRY_VERIFY(openBox());
+        click(openBox(), QMessageBox::Yes);
+        QTRY_VERIFY(window.hasEnded());
     }
 
     void copyDataAndColumns() {
