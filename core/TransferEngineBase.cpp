@@ -274,10 +274,12 @@ void TransferEngineBase::deleteRows(QList<int> rows) {
 }
 
 void TransferEngineBase::deleteCompletedRows() {
-    // The current file stays current; when it went too, the refresh takes the first unfinished
-    // row. It names the file the lines show; the next start picks the first pending row
-    // whatever it says.
-    rows_.removeRowsInState(RowState::Done);
+    // The current row number falls by one for every removed row, wherever that row stood, so
+    // that the lines name the row the member sees there; below the first row the refresh takes
+    // the first unfinished one. The next start picks the first pending row whatever they name.
+    const int current = currentIndex();
+    const int removed = int(rows_.removeRowsInState(RowState::Done).size());
+    setCurrentRow(current < 0 ? -1 : current - removed);
     refreshAfterListing();
 }
 

@@ -99,9 +99,10 @@ public:
     void answer(quint64 questionId, const MemberReply& reply);
     bool isWaitingFor(Waiting state) const;
 
-    // The list commands: rows and records go together, and totals are counted afresh. The
-    // current file stays the current file; when its row goes, the refresh after deleting the
-    // completed rows takes the first unfinished one.
+    // The list commands: rows and records go together, and totals are counted afresh. A
+    // deleted marked row leaves the current file current; deleting the completed rows lowers
+    // the current row number by one for each, and below the first row the refresh after it
+    // takes the first unfinished one.
     void deleteRows(QList<int> rows);
     void deleteCompletedRows();
     // Totals, bars and lines after the list gained rows, or lost its completed ones.

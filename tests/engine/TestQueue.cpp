@@ -228,10 +228,10 @@ class TestQueue : public QObject {
         QVERIFY(!bench.clock->armed(TransferEngineBase::kRetryTimer));
     }
 
-    // The current file is followed by its record, not by a row number. Stopped on the third
-    // file, the fourth moved to the top: the first and the last row (both complete) go, and
-    // the lines still name the stopped file, now in row 1. When the current file's row goes
-    // too, the first unfinished row becomes current.
+    // Removing the completed rows lowers the current row number by one for each removed row,
+    // those after it too. Stopped on the third file, the fourth moved to the top: the first
+    // and the last row (both complete) go, and the current row number falls from 2 to 0. When
+    // it would fall below the first row, the first unfinished row becomes current.
     template <class Engine, class Record> static void removeCompletedFrom() {
         Bench<Engine, Record> bench(4);
         run(bench, {"start", "complete", "complete", "stop", "stopped"});
@@ -239,13 +239,13 @@ class TestQueue : public QObject {
         bench.engine.table().exchangeRows(0, 3);
         bench.engine.deleteCompletedRows();
         QCOMPARE(bench.engine.table().count(), 2);
-        QCOMPARE(bench.engine.currentIndex(), 1);
-        QVERIFY2(bench.host.statusLines.last().startsWith("'f2'"),
-                 qPrintable(bench.host.statusLines.last()));
-        bench.engine.table().setState(1, RowState::Done);
-        bench.engine.deleteCompletedRows();
         QCOMPARE(bench.engine.currentIndex(), 0);
         QVERIFY2(bench.host.statusLines.last().startsWith("'f3'"),
+                 qPrintable(bench.host.statusLines.last()));
+        bench.engine.table().setState(0, RowState::Done);
+        bench.engine.deleteCompletedRows();
+        QCOMPARE(bench.engine.currentIndex(), 0);
+        QVERIFY2(bench.host.statusLines.last().startsWith("'f2'"),
                  qPrintable(bench.host.statusLines.last()));
     }
 
@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(upload.host.remaining.last(), done);
     }
 
-    void removingCompletedRowsKeepsTheCurrentFile() {
+    void removingCompletedRowsLowersTheCurrentRowForEach() {
         removeCompletedFrom<DownloadEngine, FileRecord>();
         removeCompletedFrom<UploadEngine, UploadRecord>();
     }
