@@ -4,10 +4,10 @@
 //
 // Prints one line per case: name, bytes, seconds, MB/s, CPU seconds per GiB (this process).
 
-#include "DownloadEngine.h"
-#include "SettingsStore.h"
-#include "StringSplitter.h"
-#include "TransferTexts.h"
+#include "core/SettingsStore.h"
+#include "core/StringSplitter.h"
+#include "core/TransferTexts.h"
+#include "download/engine/DownloadEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,11 +4,11 @@
 //
 //   vaultry-bench-window <entry of a large file>   (file server from VAULTRY_FILE_SERVER)
 
-#include "CVaultry_downloadDlg.h"
-#include "SettingsStore.h"
+#include "core/SettingsStore.h"
+#include "download/window/CVaultry_downloadDlg.h"
 
 #ifdef VAULTRY_HAVE_BANNER
-#include "CCustomOccManager.h"
+#include "ui/banner/CCustomOccManager.h"
 #endif
 
 #include <QApplication>

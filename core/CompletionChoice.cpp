@@ -1,6 +1,6 @@
-#include "CompletionChoice.h"
+#include "core/CompletionChoice.h"
 
-#include "SettingsStore.h"
+#include "core/SettingsStore.h"
 
 Completion DownloadCompletion() {
     if (SettingsStore::ReadInt(SettingKey::DownSystemEnd, 0) != 0)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferProgress.h"
+#include "core/TransferProgress.h"
 
 #include <QByteArray>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "DataSocket.h"
+#include "core/DataSocket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

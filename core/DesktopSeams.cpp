@@ -1,4 +1,4 @@
-#include "DesktopSeams.h"
+#include "core/DesktopSeams.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "EngineClock.h"
+#include "core/EngineClock.h"
 
 #include <QTimer>
 

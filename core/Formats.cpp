@@ -1,4 +1,4 @@
-#include "Formats.h"
+#include "core/Formats.h"
 
 #include <cstdio>
 

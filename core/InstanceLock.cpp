@@ -1,6 +1,6 @@
-#include "InstanceLock.h"
+#include "core/InstanceLock.h"
 
-#include "RuntimeDir.h"
+#include "core/RuntimeDir.h"
 
 #include <QDir>
 

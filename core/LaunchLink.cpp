@@ -1,7 +1,7 @@
-#include "LaunchLink.h"
+#include "core/LaunchLink.h"
 
-#include "Protocol.h"
-#include "WireNumbers.h"
+#include "core/Protocol.h"
+#include "core/WireNumbers.h"
 
 namespace {
 

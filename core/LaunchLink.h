@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ManagerCommand.h"
+#include "core/ManagerCommand.h"
 
 #include <QByteArray>
 

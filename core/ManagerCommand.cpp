@@ -1,7 +1,7 @@
-#include "ManagerCommand.h"
+#include "core/ManagerCommand.h"
 
-#include "Protocol.h"
-#include "StringSplitter.h"
+#include "core/Protocol.h"
+#include "core/StringSplitter.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "MemberHandshake.h"
+#include "core/MemberHandshake.h"
 
-#include "ServerLink.h"
-#include "StringSplitter.h"
-#include "TextCodec.h"
-#include "WireNumbers.h"
+#include "core/ServerLink.h"
+#include "core/StringSplitter.h"
+#include "core/TextCodec.h"
+#include "core/WireNumbers.h"
 
 #include <ctime>
 

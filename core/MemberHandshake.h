@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MemberTexts.h"
+#include "core/MemberTexts.h"
 
 #include <QByteArray>
 #include <QString>

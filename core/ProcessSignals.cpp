@@ -1,4 +1,4 @@
-#include "ProcessSignals.h"
+#include "core/ProcessSignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,4 +1,4 @@
-#include "ProgramStart.h"
+#include "core/ProgramStart.h"
 
 #include <QByteArray>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "RateDisplay.h"
+#include "core/RateDisplay.h"
 
 RateDisplay::Shown RateDisplay::tick(qint64 measured, qint64 done, qint64 remainingBytes) {
     Shown shown;

@@ -1,4 +1,4 @@
-#include "RuntimeDir.h"
+#include "core/RuntimeDir.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "ServerLink.h"
+#include "core/ServerLink.h"
 
-#include "DesktopSeams.h"
+#include "core/DesktopSeams.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

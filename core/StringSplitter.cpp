@@ -1,4 +1,4 @@
-#include "StringSplitter.h"
+#include "core/StringSplitter.h"
 
 StringSplitter::StringSplitter(const QByteArray& separator)
     : separator_(separator.left(kMaxSeparator)) {}

@@ -1,8 +1,8 @@
-#include "TransferEngineBase.h"
+#include "core/TransferEngineBase.h"
 
-#include "Formats.h"
-#include "MemberHandshake.h"
-#include "TransferTexts.h"
+#include "core/Formats.h"
+#include "core/MemberHandshake.h"
+#include "core/TransferTexts.h"
 
 #include <QtNumeric>
 #include <algorithm>

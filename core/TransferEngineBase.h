@@ -1,14 +1,14 @@
 #pragma once
 
-#include "DataJob.h"
-#include "EngineClock.h"
-#include "MemberQuestion.h"
-#include "RateDisplay.h"
-#include "ServerLink.h"
-#include "TransferHost.h"
-#include "TransferProgress.h"
-#include "TransferTable.h"
-#include "WorkerThreads.h"
+#include "core/DataJob.h"
+#include "core/EngineClock.h"
+#include "core/MemberQuestion.h"
+#include "core/RateDisplay.h"
+#include "core/ServerLink.h"
+#include "core/TransferHost.h"
+#include "core/TransferProgress.h"
+#include "core/TransferTable.h"
+#include "core/WorkerThreads.h"
 
 #include <QObject>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MemberQuestion.h"
+#include "core/MemberQuestion.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "TransferTable.h"
+#include "core/TransferTable.h"
 
-#include "TransferTexts.h"
+#include "core/TransferTexts.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferRecord.h"
+#include "core/TransferRecord.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "UploadChoices.h"
+#include "core/UploadChoices.h"
 
-#include "RuntimeDir.h"
+#include "core/RuntimeDir.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "WindowBus.h"
+#include "core/WindowBus.h"
 
-#include "RuntimeDir.h"
-#include "UniqueFd.h"
+#include "core/RuntimeDir.h"
+#include "core/UniqueFd.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

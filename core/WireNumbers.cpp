@@ -1,4 +1,4 @@
-#include "WireNumbers.h"
+#include "core/WireNumbers.h"
 
 #include <limits>
 

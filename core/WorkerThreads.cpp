@@ -1,4 +1,4 @@
-#include "WorkerThreads.h"
+#include "core/WorkerThreads.h"
 
 #include <QMetaObject>
 #include <QThread>

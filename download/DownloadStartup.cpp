@@ -1,16 +1,16 @@
-#include "DownloadStartup.h"
+#include "download/DownloadStartup.h"
 
-#include "CVaultry_downloadDlg.h"
-#include "DownloadTexts.h"
-#include "InstanceLock.h"
-#include "LaunchLink.h"
-#include "ListEndPicture.h"
-#include "ModalSeam.h"
-#include "ProcessSignals.h"
-#include "Protocol.h"
-#include "RuntimeDir.h"
-#include "SettingsStore.h"
-#include "WindowBus.h"
+#include "core/InstanceLock.h"
+#include "core/LaunchLink.h"
+#include "core/ProcessSignals.h"
+#include "core/Protocol.h"
+#include "core/RuntimeDir.h"
+#include "core/SettingsStore.h"
+#include "core/WindowBus.h"
+#include "download/engine/DownloadTexts.h"
+#include "download/window/CVaultry_downloadDlg.h"
+#include "ui/ListEndPicture.h"
+#include "ui/ModalSeam.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "Catalogue.h"
+#include "fileservice/Catalogue.h"
 
-#include "WireText.h"
+#include "fileservice/WireText.h"
 
 #include <QDir>
 #include <QDirIterator>

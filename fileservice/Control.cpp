@@ -4,9 +4,9 @@
 // The clients work in lock-step: one bare command, then they wait for the one reply. So one
 // receive is one command, and every reply goes out in one send.
 
-#include "Handlers.h"
-#include "Net.h"
-#include "WireText.h"
+#include "fileservice/Handlers.h"
+#include "fileservice/Net.h"
+#include "fileservice/WireText.h"
 
 #include <QFileInfo>
 

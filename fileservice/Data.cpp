@@ -1,7 +1,7 @@
 // Data ports: 7301 (download) and 7312 (upload), server side.
 
-#include "Handlers.h"
-#include "Net.h"
+#include "fileservice/Handlers.h"
+#include "fileservice/Net.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "Demo.h"
+#include "fileservice/Demo.h"
 
-#include "WireText.h"
+#include "fileservice/WireText.h"
 
 #include <QDir>
 #include <QFile>

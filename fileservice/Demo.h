@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Options.h"
+#include "fileservice/Options.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Service.h"
+#include "fileservice/Service.h"
 
 // One function per port; each serves one accepted connection to its end on the calling
 // thread. None of them closes the socket: the caller does (Service::removeActive).

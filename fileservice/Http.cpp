@@ -1,6 +1,6 @@
-#include "Http.h"
+#include "fileservice/Http.h"
 
-#include "Net.h"
+#include "fileservice/Net.h"
 
 #include <chrono>
 

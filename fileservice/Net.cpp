@@ -1,4 +1,4 @@
-#include "Net.h"
+#include "fileservice/Net.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "fileservice/Options.h"
 
 #include <QCommandLineParser>
 #include <QHash>

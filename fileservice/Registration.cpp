@@ -1,8 +1,8 @@
-#include "Registration.h"
+#include "fileservice/Registration.h"
 
-#include "Net.h"
-#include "Service.h"
-#include "WireText.h"
+#include "fileservice/Net.h"
+#include "fileservice/Service.h"
+#include "fileservice/WireText.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Http.h"
+#include "fileservice/Http.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "Service.h"
+#include "fileservice/Service.h"
 
-#include "WireText.h"
+#include "fileservice/WireText.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Catalogue.h"
-#include "Options.h"
-#include "UploadLists.h"
-#include "UploadStore.h"
-#include "WireValues.h"
+#include "fileservice/Catalogue.h"
+#include "fileservice/Options.h"
+#include "fileservice/UploadLists.h"
+#include "fileservice/UploadStore.h"
+#include "fileservice/WireValues.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "State.h"
+#include "fileservice/State.h"
 
-#include "StateFolder.h"
+#include "fileservice/StateFolder.h"
 
 #include <QDir>
 #include <QFile>

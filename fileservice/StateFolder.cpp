@@ -1,4 +1,4 @@
-#include "StateFolder.h"
+#include "fileservice/StateFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "UploadLists.h"
+#include "fileservice/UploadLists.h"
 
-#include "WireText.h"
+#include "fileservice/WireText.h"
 
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>

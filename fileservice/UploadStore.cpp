@@ -1,4 +1,4 @@
-#include "UploadStore.h"
+#include "fileservice/UploadStore.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UploadLists.h"
+#include "fileservice/UploadLists.h"
 
 #include <QString>
 

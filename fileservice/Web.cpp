@@ -1,10 +1,10 @@
 // Web port 7580: the homepage (the member's file page) with its assets, the two banner pages,
 // and the registration of upload lists. Plain HTTP/1.1, one request per connection.
 
-#include "Handlers.h"
-#include "Http.h"
-#include "Registration.h"
-#include "WebPages.h"
+#include "fileservice/Handlers.h"
+#include "fileservice/Http.h"
+#include "fileservice/Registration.h"
+#include "fileservice/WebPages.h"
 
 #include <QFile>
 #include <QFileInfo>

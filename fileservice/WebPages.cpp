@@ -1,6 +1,6 @@
-#include "WebPages.h"
+#include "fileservice/WebPages.h"
 
-#include "WireText.h"
+#include "fileservice/WireText.h"
 
 #include <QFile>
 

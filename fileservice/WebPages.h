@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Catalogue.h"
+#include "fileservice/Catalogue.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "WireText.h"
+#include "fileservice/WireText.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

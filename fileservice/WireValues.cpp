@@ -1,4 +1,4 @@
-#include "WireValues.h"
+#include "fileservice/WireValues.h"
 
 #include <cstdint>
 #include <cstring>

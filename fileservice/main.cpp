@@ -1,13 +1,13 @@
 // vaultry-fileservice: the substitute file service (control 7510, download data 7301, upload
 // data 7312, web 7580). One thread per connection, capped; see README.md for the reasons.
 
-#include "Demo.h"
-#include "Handlers.h"
-#include "Net.h"
-#include "Options.h"
-#include "Service.h"
-#include "State.h"
-#include "WireText.h"
+#include "fileservice/Demo.h"
+#include "fileservice/Handlers.h"
+#include "fileservice/Net.h"
+#include "fileservice/Options.h"
+#include "fileservice/Service.h"
+#include "fileservice/State.h"
+#include "fileservice/WireText.h"
 
 #include <QDir>
 #include <QFileInfo>

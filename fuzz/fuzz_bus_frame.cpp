@@ -1,6 +1,6 @@
 // The window bus frame reader over whatever a connection delivers.
-#include "FuzzCheck.h"
-#include "WindowBus.h"
+#include "core/WindowBus.h"
+#include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = FuzzBytes(data, size);

@@ -1,8 +1,8 @@
 // The file server's answer to one download entry: "name|address|key|subfolder|size".
-#include "FileReply.h"
-#include "FuzzCheck.h"
-#include "SafePath.h"
-#include "TextCodec.h"
+#include "core/TextCodec.h"
+#include "download/engine/FileReply.h"
+#include "download/engine/SafePath.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The file service's header-block readers: the value of a block, and its numbers.
-#include "FuzzCheck.h"
-#include "WireValues.h"
+#include "fileservice/WireValues.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cerrno>
 #include <cstring>

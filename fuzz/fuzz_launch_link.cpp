@@ -1,6 +1,6 @@
 // The launch link decoder over any argument text.
-#include "FuzzCheck.h"
-#include "LaunchLink.h"
+#include "core/LaunchLink.h"
+#include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray text = FuzzBytes(data, size);

@@ -1,6 +1,6 @@
 // The file server's member reply: "id|megabytes|class name|paid-until".
-#include "FuzzCheck.h"
-#include "MemberHandshake.h"
+#include "core/MemberHandshake.h"
+#include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray reply = FuzzBytes(data, size);

@@ -1,6 +1,6 @@
 // The settings reads over a settings file of any content, in a private settings folder.
-#include "FuzzCheck.h"
-#include "SettingsStore.h"
+#include "core/SettingsStore.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // One upload listing record: "token|token|address|name|local path|size".
-#include "FuzzCheck.h"
-#include "UploadRecord.h"
+#include "fuzz/FuzzCheck.h"
+#include "upload/engine/UploadRecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ListedFile listed = ParseListing(FuzzBytes(data, size));

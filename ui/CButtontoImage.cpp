@@ -1,8 +1,8 @@
-#include "CButtontoImage.h"
+#include "ui/CButtontoImage.h"
 
-#include "CMemDC.h"
-#include "DensityArt.h"
-#include "KitResources.h"
+#include "ui/CMemDC.h"
+#include "ui/DensityArt.h"
+#include "ui/KitResources.h"
 
 #include <QKeyEvent>
 #include <QPaintEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KitTexts.h"
-#include "NineSliceScaler.h"
+#include "ui/KitTexts.h"
+#include "ui/NineSliceScaler.h"
 
 #include <QImage>
 #include <QPushButton>

@@ -1,8 +1,8 @@
-#include "CFileList.h"
+#include "ui/CFileList.h"
 
-#include "FileIconProxyModel.h"
-#include "KitFont.h"
-#include "KitTexts.h"
+#include "ui/FileIconProxyModel.h"
+#include "ui/KitFont.h"
+#include "ui/KitTexts.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ClientProfile.h"
-#include "TransferTable.h"
+#include "core/TransferTable.h"
+#include "ui/ClientProfile.h"
 
 #include <QTableView>
 

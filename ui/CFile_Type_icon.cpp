@@ -1,7 +1,7 @@
-#include "CFile_Type_icon.h"
+#include "ui/CFile_Type_icon.h"
 
-#include "Formats.h"
-#include "SystemImageList.h"
+#include "core/Formats.h"
+#include "ui/SystemImageList.h"
 
 #include <QFile>
 

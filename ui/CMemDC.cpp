@@ -1,6 +1,6 @@
-#include "CMemDC.h"
+#include "ui/CMemDC.h"
 
-#include "DensityArt.h"
+#include "ui/DensityArt.h"
 
 CMemDC::CMemDC(QPainter& target, const QRect& rect, const QColor& fill)
     : target_(target), rect_(rect) {

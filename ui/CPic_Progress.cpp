@@ -1,7 +1,7 @@
-#include "CPic_Progress.h"
+#include "ui/CPic_Progress.h"
 
-#include "DensityArt.h"
-#include "KitFont.h"
+#include "ui/DensityArt.h"
+#include "ui/KitFont.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

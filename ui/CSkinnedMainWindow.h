@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ClientProfile.h"
-#include "DensityArt.h"
-#include "KitTexts.h"
-#include "TransferHost.h"
+#include "core/TransferHost.h"
+#include "ui/ClientProfile.h"
+#include "ui/DensityArt.h"
+#include "ui/KitTexts.h"
 #include <functional>
 
 #include <QDialog>

@@ -1,9 +1,9 @@
-#include "CTray_menus.h"
+#include "ui/CTray_menus.h"
 
-#include "DesktopSeams.h"
-#include "KitFont.h"
-#include "KitTexts.h"
-#include "TrayCommand.h"
+#include "core/DesktopSeams.h"
+#include "ui/KitFont.h"
+#include "ui/KitTexts.h"
+#include "ui/TrayCommand.h"
 
 #include <QMenu>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClientProfile.h"
+#include "ui/ClientProfile.h"
 
 class QMenu;
 class QWidget;

@@ -1,8 +1,8 @@
-#include "CTrayicon.h"
+#include "ui/CTrayicon.h"
 
-#include "CTray_menus.h"
-#include "KitResources.h"
-#include "TrayCommand.h"
+#include "ui/CTray_menus.h"
+#include "ui/KitResources.h"
+#include "ui/TrayCommand.h"
 
 #include <QIcon>
 #include <QMenu>

@@ -1,10 +1,10 @@
-#include "CUser_button.h"
+#include "ui/CUser_button.h"
 
-#include "CFileList.h"
-#include "FolderChooser.h"
-#include "ModalSeam.h"
-#include "TransferEngineBase.h"
-#include "Vaultry_Config.h"
+#include "core/TransferEngineBase.h"
+#include "ui/CFileList.h"
+#include "ui/FolderChooser.h"
+#include "ui/ModalSeam.h"
+#include "ui/Vaultry_Config.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "ClientProfile.h"
+#include "ui/ClientProfile.h"
 
-#include "KitTexts.h"
-#include "TransferTexts.h"
+#include "core/TransferTexts.h"
+#include "ui/KitTexts.h"
 
 const ClientProfile& ClientProfile::download() {
     static const ClientProfile profile{

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConfigControlIds.h"
+#include "ui/ConfigControlIds.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "DensityArt.h"
+#include "ui/DensityArt.h"
 
-#include "SkinPath.h"
+#include "ui/SkinPath.h"
 
 #include <QFileInfo>
 #include <QPainter>

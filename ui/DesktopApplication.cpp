@@ -1,8 +1,8 @@
-#include "DesktopApplication.h"
+#include "ui/DesktopApplication.h"
 
-#include "DesktopShell.h"
-#include "ProgramStart.h"
-#include "SkinPath.h"
+#include "core/ProgramStart.h"
+#include "ui/DesktopShell.h"
+#include "ui/SkinPath.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopSeams.h"
+#include "core/DesktopSeams.h"
 
 // The desktop's side of ShellSeam: web addresses and files through QDesktopServices (the
 // member's browser and default applications, through the portal where the program is

@@ -1,4 +1,4 @@
-#include "FaceDrag.h"
+#include "ui/FaceDrag.h"
 
 #include <QMouseEvent>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "FileIconProxyModel.h"
+#include "ui/FileIconProxyModel.h"
 
-#include "CFile_Type_icon.h"
-#include "SystemImageList.h"
+#include "ui/CFile_Type_icon.h"
+#include "ui/SystemImageList.h"
 
 QVariant FileIconProxyModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DecorationRole && index.column() == 0) {

@@ -1,6 +1,6 @@
-#include "FolderChooser.h"
+#include "ui/FolderChooser.h"
 
-#include "ModalSeam.h"
+#include "ui/ModalSeam.h"
 
 #include <QFileDialog>
 

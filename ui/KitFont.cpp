@@ -1,4 +1,4 @@
-#include "KitFont.h"
+#include "ui/KitFont.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "KitResources.h"
+#include "ui/KitResources.h"
 
-#include "DensityArt.h"
+#include "ui/DensityArt.h"
 
 #include <QFile>
 #include <QtGlobal>

@@ -5,7 +5,7 @@
 // resources calls this first.
 void ensureKitResources();
 
-#include "ClientProfile.h"
+#include "ui/ClientProfile.h"
 
 #include <QIcon>
 

@@ -1,6 +1,6 @@
-#include "ListEndPicture.h"
+#include "ui/ListEndPicture.h"
 
-#include "CSkinnedMainWindow.h"
+#include "ui/CSkinnedMainWindow.h"
 
 #include <QPixmap>
 

@@ -1,4 +1,4 @@
-#include "ModalSeam.h"
+#include "ui/ModalSeam.h"
 
 #include <QDialog>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "NineSliceScaler.h"
+#include "ui/NineSliceScaler.h"
 
 #include <cmath>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "SkinPath.h"
+#include "ui/SkinPath.h"
 
 #include <QCoreApplication>
 #include <QDir>

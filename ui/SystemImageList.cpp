@@ -1,4 +1,4 @@
-#include "SystemImageList.h"
+#include "ui/SystemImageList.h"
 
 #include <QMimeDatabase>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "TabOrder.h"
+#include "ui/TabOrder.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -1,14 +1,14 @@
-#include "Vaultry_Config.h"
+#include "ui/Vaultry_Config.h"
 
-#include "FaceDrag.h"
+#include "ui/FaceDrag.h"
 
-#include "CButtontoImage.h"
-#include "DialogUnits.h"
-#include "FolderChooser.h"
-#include "KitFont.h"
-#include "KitTexts.h"
-#include "SettingsStore.h"
-#include "TabOrder.h"
+#include "core/SettingsStore.h"
+#include "ui/CButtontoImage.h"
+#include "ui/DialogUnits.h"
+#include "ui/FolderChooser.h"
+#include "ui/KitFont.h"
+#include "ui/KitTexts.h"
+#include "ui/TabOrder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ClientProfile.h"
-#include "ConfigControlIds.h"
-#include "DensityArt.h"
+#include "ui/ClientProfile.h"
+#include "ui/ConfigControlIds.h"
+#include "ui/DensityArt.h"
 
 #include <QDialog>
 #include <QPoint>

@@ -1,15 +1,15 @@
-#include "UploadStartup.h"
+#include "upload/UploadStartup.h"
 
-#include "CBellcove_uploadDlg.h"
-#include "InstanceLock.h"
-#include "ListEndPicture.h"
-#include "ModalSeam.h"
-#include "ProcessSignals.h"
-#include "Protocol.h"
-#include "RuntimeDir.h"
-#include "SettingsStore.h"
-#include "UploadTexts.h"
-#include "WindowBus.h"
+#include "core/InstanceLock.h"
+#include "core/ProcessSignals.h"
+#include "core/Protocol.h"
+#include "core/RuntimeDir.h"
+#include "core/SettingsStore.h"
+#include "core/WindowBus.h"
+#include "ui/ListEndPicture.h"
+#include "ui/ModalSeam.h"
+#include "upload/engine/UploadTexts.h"
+#include "upload/window/CBellcove_uploadDlg.h"
 
 #include <QApplication>
 

@@ -1,10 +1,10 @@
-#include "DesktopApplication.h"
-#include "ProcessSignals.h"
-#include "ProgramStart.h"
-#include "UploadStartup.h"
+#include "core/ProcessSignals.h"
+#include "core/ProgramStart.h"
+#include "ui/DesktopApplication.h"
+#include "upload/UploadStartup.h"
 
 #ifdef VAULTRY_HAVE_BANNER
-#include "CCustomOccManager.h"
+#include "ui/banner/CCustomOccManager.h"
 #endif
 
 #include <QApplication>

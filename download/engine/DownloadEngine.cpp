@@ -1,15 +1,15 @@
-#include "DownloadEngine.h"
+#include "download/engine/DownloadEngine.h"
 
-#include "CompletionChoice.h"
-#include "DesktopSeams.h"
-#include "DownloadExchanges.h"
-#include "DownloadTexts.h"
-#include "Formats.h"
-#include "ManagerCommand.h"
-#include "Protocol.h"
-#include "SettingsStore.h"
-#include "StringSplitter.h"
-#include "TextCodec.h"
+#include "core/CompletionChoice.h"
+#include "core/DesktopSeams.h"
+#include "core/Formats.h"
+#include "core/ManagerCommand.h"
+#include "core/Protocol.h"
+#include "core/SettingsStore.h"
+#include "core/StringSplitter.h"
+#include "core/TextCodec.h"
+#include "download/engine/DownloadExchanges.h"
+#include "download/engine/DownloadTexts.h"
 
 #include <QDir>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "DownloadHost.h"
-#include "DownloadThread.h"
-#include "FileRecord.h"
-#include "MemberHandshake.h"
-#include "ServerLink.h"
-#include "TransferEngineBase.h"
+#include "core/MemberHandshake.h"
+#include "core/ServerLink.h"
+#include "core/TransferEngineBase.h"
+#include "download/engine/DownloadHost.h"
+#include "download/engine/DownloadThread.h"
+#include "download/engine/FileRecord.h"
 
 // The download client's engine: request handling (sign-on, time window, save folder, file
 // list exchange), and the transfer of the listed files one at a time. Widget-free; everything

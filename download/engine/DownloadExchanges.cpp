@@ -1,7 +1,7 @@
-#include "DownloadExchanges.h"
+#include "download/engine/DownloadExchanges.h"
 
-#include "FileReply.h"
-#include "StringSplitter.h"
+#include "core/StringSplitter.h"
+#include "download/engine/FileReply.h"
 
 SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings) {
     SignOnOutcome outcome;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FileRecord.h"
-#include "MemberHandshake.h"
-#include "ServerLink.h"
+#include "core/MemberHandshake.h"
+#include "core/ServerLink.h"
+#include "download/engine/FileRecord.h"
 
 #include <QList>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferHost.h"
+#include "core/TransferHost.h"
 
 // What the download engine tells its window beyond what both windows offer: the folder line
 // and the window's place. Its own questions (the duplicate file, the folders, the save-folder

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferTexts.h"
+#include "core/TransferTexts.h"
 
 #include <QString>
 

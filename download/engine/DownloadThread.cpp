@@ -1,10 +1,10 @@
-#include "DownloadThread.h"
+#include "download/engine/DownloadThread.h"
 
-#include "DataSocket.h"
-#include "SafePath.h"
-#include "SaveFolder.h"
-#include "SocketToFile.h"
-#include "UniqueFd.h"
+#include "core/DataSocket.h"
+#include "core/UniqueFd.h"
+#include "download/engine/SafePath.h"
+#include "download/engine/SaveFolder.h"
+#include "download/engine/SocketToFile.h"
 
 #include <QDebug>
 

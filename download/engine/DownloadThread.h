@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataJob.h"
-#include "SettingsStore.h"
+#include "core/DataJob.h"
+#include "core/SettingsStore.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -1,6 +1,6 @@
-#include "FileRecord.h"
+#include "download/engine/FileRecord.h"
 
-#include "TextCodec.h"
+#include "core/TextCodec.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "FileReply.h"
+#include "download/engine/FileReply.h"
 
-#include "SafePath.h"
-#include "StringSplitter.h"
-#include "TextCodec.h"
-#include "WireNumbers.h"
+#include "core/StringSplitter.h"
+#include "core/TextCodec.h"
+#include "core/WireNumbers.h"
+#include "download/engine/SafePath.h"
 
 std::optional<FileRecord> RecordFromFileReply(const QByteArray& reply, const QByteArray& entry,
                                               const QString& root) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileRecord.h"
+#include "download/engine/FileRecord.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "SafePath.h"
+#include "download/engine/SafePath.h"
 
 #include <QFile>
 #include <QRegularExpression>

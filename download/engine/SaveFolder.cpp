@@ -1,4 +1,4 @@
-#include "SaveFolder.h"
+#include "download/engine/SaveFolder.h"
 
 #include <QDir>
 #include <QFile>

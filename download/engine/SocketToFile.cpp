@@ -1,6 +1,6 @@
-#include "SocketToFile.h"
+#include "download/engine/SocketToFile.h"
 
-#include "DataSocket.h"
+#include "core/DataSocket.h"
 
 #include <cerrno>
 #include <fcntl.h>

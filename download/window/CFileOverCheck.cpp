@@ -1,8 +1,8 @@
-#include "CFileOverCheck.h"
+#include "download/window/CFileOverCheck.h"
 
-#include "DialogUnits.h"
-#include "DownloadTexts.h"
-#include "TabOrder.h"
+#include "download/engine/DownloadTexts.h"
+#include "ui/DialogUnits.h"
+#include "ui/TabOrder.h"
 
 #include <QButtonGroup>
 #include <QLabel>

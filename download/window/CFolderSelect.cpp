@@ -1,10 +1,10 @@
-#include "CFolderSelect.h"
+#include "download/window/CFolderSelect.h"
 
-#include "DialogUnits.h"
-#include "DownloadTexts.h"
-#include "FolderChooser.h"
-#include "SettingsStore.h"
-#include "TabOrder.h"
+#include "core/SettingsStore.h"
+#include "download/engine/DownloadTexts.h"
+#include "ui/DialogUnits.h"
+#include "ui/FolderChooser.h"
+#include "ui/TabOrder.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,17 +1,17 @@
-#include "CVaultry_downloadDlg.h"
+#include "download/window/CVaultry_downloadDlg.h"
 
-#include "CFileList.h"
-#include "CFileOverCheck.h"
-#include "CFolderSelect.h"
-#include "DesktopSeams.h"
-#include "DialogUnits.h"
-#include "DownloadTexts.h"
-#include "Protocol.h"
-#include "SettingsStore.h"
-#include "WindowBus.h"
+#include "core/DesktopSeams.h"
+#include "core/Protocol.h"
+#include "core/SettingsStore.h"
+#include "core/WindowBus.h"
+#include "download/engine/DownloadTexts.h"
+#include "download/window/CFileOverCheck.h"
+#include "download/window/CFolderSelect.h"
+#include "ui/CFileList.h"
+#include "ui/DialogUnits.h"
 
 #ifdef VAULTRY_HAVE_BANNER
-#include "CWebBrowser_banner.h"
+#include "ui/banner/CWebBrowser_banner.h"
 #endif
 
 #include <QCheckBox>

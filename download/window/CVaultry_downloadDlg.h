@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CSkinnedMainWindow.h"
-#include "DownloadEngine.h"
+#include "download/engine/DownloadEngine.h"
+#include "ui/CSkinnedMainWindow.h"
 
 #include <memory>
 

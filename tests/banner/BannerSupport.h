@@ -3,7 +3,7 @@
 // What the banner's tests share: the member's browser replaced by a recorder, scripts run in
 // the page with their answers awaited, and the time a first page load may take.
 
-#include "DesktopSeams.h"
+#include "core/DesktopSeams.h"
 
 #include <QStringList>
 #include <QTest>

@@ -1,11 +1,11 @@
-#include "BannerSupport.h"
-#include "CCustomControlSite.h"
-#include "CCustomOccManager.h"
-#include "CWebBrowser_banner.h"
-#include "DesktopSeams.h"
-#include "FileServiceProcess.h"
-#include "ModalSeam.h"
-#include "TestEnvironment.h"
+#include "core/DesktopSeams.h"
+#include "tests/banner/BannerSupport.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/ModalSeam.h"
+#include "ui/banner/CCustomControlSite.h"
+#include "ui/banner/CCustomOccManager.h"
+#include "ui/banner/CWebBrowser_banner.h"
 
 #include <QApplication>
 #include <QFrame>

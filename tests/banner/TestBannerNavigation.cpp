@@ -3,12 +3,12 @@
 // click. The banner page comes from the file service on this test's address; the other site
 // is a small web host on 127.0.0.28.
 
-#include "BannerSupport.h"
-#include "CCustomControlSite.h"
-#include "CCustomOccManager.h"
-#include "CWebBrowser_banner.h"
-#include "FileServiceProcess.h"
-#include "TestEnvironment.h"
+#include "tests/banner/BannerSupport.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/banner/CCustomControlSite.h"
+#include "ui/banner/CCustomOccManager.h"
+#include "ui/banner/CWebBrowser_banner.h"
 
 #include <QApplication>
 #include <QHostAddress>

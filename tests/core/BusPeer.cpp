@@ -1,6 +1,6 @@
-#include "BusPeer.h"
+#include "tests/core/BusPeer.h"
 
-#include "InstanceLock.h"
+#include "core/InstanceLock.h"
 
 #include <QCoreApplication>
 #include <QTimer>

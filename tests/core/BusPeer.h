@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowBus.h"
+#include "core/WindowBus.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ScriptedPeer.h"
+#include "tests/core/ScriptedPeer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,8 +1,8 @@
-#include "BusPeer.h"
-#include "InstanceLock.h"
-#include "RuntimeDir.h"
-#include "TestEnvironment.h"
-#include "WindowBus.h"
+#include "core/InstanceLock.h"
+#include "core/RuntimeDir.h"
+#include "core/WindowBus.h"
+#include "tests/core/BusPeer.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "MemberHandshake.h"
-#include "ScriptedPeer.h"
-#include "ServerLink.h"
-#include "TestEnvironment.h"
-#include "TextCodec.h"
+#include "core/MemberHandshake.h"
+#include "core/ServerLink.h"
+#include "core/TextCodec.h"
+#include "tests/core/ScriptedPeer.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QElapsedTimer>

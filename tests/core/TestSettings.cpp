@@ -1,5 +1,5 @@
-#include "SettingsStore.h"
-#include "TestEnvironment.h"
+#include "core/SettingsStore.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -1,9 +1,9 @@
-#include "Formats.h"
-#include "LaunchLink.h"
-#include "StringSplitter.h"
-#include "TestEnvironment.h"
-#include "TextCodec.h"
-#include "WireNumbers.h"
+#include "core/Formats.h"
+#include "core/LaunchLink.h"
+#include "core/StringSplitter.h"
+#include "core/TextCodec.h"
+#include "core/WireNumbers.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "TransferTable.h"
+#include "core/TransferTable.h"
 
 #include <QItemSelectionModel>
 #include <QSignalSpy>

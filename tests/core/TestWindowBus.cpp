@@ -1,9 +1,9 @@
-#include "BusPeer.h"
-#include "InstanceLock.h"
-#include "LaunchLink.h"
-#include "RuntimeDir.h"
-#include "TestEnvironment.h"
-#include "WindowBus.h"
+#include "core/InstanceLock.h"
+#include "core/LaunchLink.h"
+#include "core/RuntimeDir.h"
+#include "core/WindowBus.h"
+#include "tests/core/BusPeer.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QElapsedTimer>
 #include <QLocalSocket>

@@ -3,8 +3,8 @@
 // says so and ends with status 1 (never an abort), also when the platform plugin itself fails;
 // a client whose skins are missing says which and ends instead of showing a blank window.
 
-#include "ProgramStart.h"
-#include "TestEnvironment.h"
+#include "core/ProgramStart.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QFile>
 #include <QProcess>

@@ -3,9 +3,9 @@
 // the test's own, so no file manager of the machine is ever started), falls back to the desktop
 // when no file manager answers, and Qt's own texts read Korean under a Korean locale.
 
-#include "DesktopApplication.h"
-#include "DesktopShell.h"
-#include "TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/DesktopApplication.h"
+#include "ui/DesktopShell.h"
 
 #include <QApplication>
 #include <QDBusConnection>

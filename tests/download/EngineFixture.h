@@ -1,12 +1,12 @@
 #pragma once
 
-#include "DownloadEngine.h"
-#include "FileServiceProcess.h"
-#include "RecordingHost.h"
-#include "SettingsStore.h"
-#include "TestClock.h"
-#include "TestEnvironment.h"
-#include "TextCodec.h"
+#include "core/SettingsStore.h"
+#include "core/TextCodec.h"
+#include "download/engine/DownloadEngine.h"
+#include "tests/download/RecordingHost.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestClock.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DownloadHost.h"
-#include "RecordingTransferHost.h"
+#include "download/engine/DownloadHost.h"
+#include "tests/support/RecordingTransferHost.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "EngineFixture.h"
+#include "tests/download/EngineFixture.h"
 
-#include "Formats.h"
+#include "core/Formats.h"
 
 class TestDownloadEngine : public QObject {
     Q_OBJECT

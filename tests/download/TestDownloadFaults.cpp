@@ -1,4 +1,4 @@
-#include "EngineFixture.h"
+#include "tests/download/EngineFixture.h"
 
 // The engine under a broken or hostile service.
 class TestDownloadFaults : public QObject {

@@ -1,8 +1,8 @@
-#include "FileReply.h"
-#include "RateDisplay.h"
-#include "SafePath.h"
-#include "TestEnvironment.h"
-#include "TextCodec.h"
+#include "core/RateDisplay.h"
+#include "core/TextCodec.h"
+#include "download/engine/FileReply.h"
+#include "download/engine/SafePath.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

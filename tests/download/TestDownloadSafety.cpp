@@ -1,4 +1,4 @@
-#include "EngineFixture.h"
+#include "tests/download/EngineFixture.h"
 
 #include <QFileInfo>
 

@@ -1,5 +1,5 @@
-#include "EngineFixture.h"
-#include "SaveFolder.h"
+#include "download/engine/SaveFolder.h"
+#include "tests/download/EngineFixture.h"
 
 #include <QFileInfo>
 

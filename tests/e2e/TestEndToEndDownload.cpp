@@ -1,9 +1,9 @@
-#include "FileServiceProcess.h"
-#include "InstanceLock.h"
-#include "Protocol.h"
-#include "TestEnvironment.h"
-#include "TextCodec.h"
-#include "WindowBus.h"
+#include "core/InstanceLock.h"
+#include "core/Protocol.h"
+#include "core/TextCodec.h"
+#include "core/WindowBus.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

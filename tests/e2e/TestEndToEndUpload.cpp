@@ -1,5 +1,5 @@
-#include "FileServiceProcess.h"
-#include "TestEnvironment.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

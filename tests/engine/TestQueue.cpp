@@ -1,10 +1,10 @@
-#include "DownloadEngine.h"
-#include "ManualWorkers.h"
-#include "RecordingHost.h"
-#include "SettingsStore.h"
-#include "TestClock.h"
-#include "TestEnvironment.h"
-#include "UploadEngine.h"
+#include "core/SettingsStore.h"
+#include "download/engine/DownloadEngine.h"
+#include "tests/download/RecordingHost.h"
+#include "tests/support/ManualWorkers.h"
+#include "tests/support/TestClock.h"
+#include "tests/support/TestEnvironment.h"
+#include "upload/engine/UploadEngine.h"
 
 #include <QtTest>
 
@@ -78,7 +78,10 @@ template <class Engine, class Record> struct Bench {
         if (!progress || workers->running() == 0)
             return false;
         if (complete) {
-            progress->done = engine.table().recordAt(engine.currentIndex()).size;
+            // The running row may have been deleted under its worker.
+            const int row = engine.currentIndex();
+            if (row >= 0)
+                progress->done = engine.table().recordAt(row).size;
             progress->markComplete();
         } else {
             progress->result = outcome;

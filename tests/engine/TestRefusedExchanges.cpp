@@ -1,6 +1,6 @@
-#include "EngineFixture.h"
-#include "UploadFixture.h"
-#include "UploadTexts.h"
+#include "tests/download/EngineFixture.h"
+#include "tests/upload/UploadFixture.h"
+#include "upload/engine/UploadTexts.h"
 
 #include <QtTest>
 

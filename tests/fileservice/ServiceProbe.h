@@ -3,7 +3,7 @@
 // What the protocol tests of vaultry-fileservice share: test files, one HTTP request on a
 // fresh web connection, and the token a registration must carry.
 
-#include "RawSocket.h"
+#include "tests/fileservice/RawSocket.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // Protocol tests of vaultry-fileservice: the real binary, bound to this test's address,
 // driven over raw POSIX sockets exactly as the clients talk to it.
 
-#include "FileServiceProcess.h"
-#include "RawSocket.h"
-#include "ServiceProbe.h"
-#include "TestEnvironment.h"
+#include "tests/fileservice/RawSocket.h"
+#include "tests/fileservice/ServiceProbe.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,12 +2,12 @@
 // substitute file service: hold its ports, and register upload lists in a member's name. The
 // real binary, raw sockets, and the page control that registers the member's lists.
 
-#include "FileServiceProcess.h"
-#include "PageFlowSupport.h"
-#include "RawSocket.h"
-#include "ServiceProbe.h"
-#include "TestEnvironment.h"
-#include "WindowBus.h"
+#include "core/WindowBus.h"
+#include "tests/fileservice/RawSocket.h"
+#include "tests/fileservice/ServiceProbe.h"
+#include "tests/pagectl/PageFlowSupport.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>

@@ -3,10 +3,10 @@
 // entries and AppStream data through the desktop's own validators, and its download client run
 // from the unpacked tree against the file service, drawing the same window as the build's.
 
-#include "DialogUnits.h"
-#include "FileServiceProcess.h"
-#include "ProgramStart.h"
-#include "TestEnvironment.h"
+#include "core/ProgramStart.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/DialogUnits.h"
 
 #include <QDateTime>
 #include <QDir>

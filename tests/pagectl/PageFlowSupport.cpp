@@ -1,6 +1,6 @@
-#include "PageFlowSupport.h"
+#include "tests/pagectl/PageFlowSupport.h"
 
-#include "TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,14 +3,14 @@
 // clients, what it registers and records, and what it refuses, with its boxes answered into
 // a log file and the file chooser answered by VAULTRY_CHOSEN_FILES.
 
-#include "FileServiceProcess.h"
-#include "LaunchLink.h"
-#include "PageAction.h"
-#include "PageFlowSupport.h"
-#include "TestEnvironment.h"
-#include "TextCodec.h"
-#include "UploadChoices.h"
-#include "WindowBus.h"
+#include "core/LaunchLink.h"
+#include "core/TextCodec.h"
+#include "core/UploadChoices.h"
+#include "core/WindowBus.h"
+#include "pagectl/PageAction.h"
+#include "tests/pagectl/PageFlowSupport.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QHostAddress>

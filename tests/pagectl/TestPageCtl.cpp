@@ -1,6 +1,6 @@
-#include "TestEnvironment.h"
-#include "TextCodec.h"
-#include "WindowBus.h"
+#include "core/TextCodec.h"
+#include "core/WindowBus.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QProcess>
 #include <QtTest>

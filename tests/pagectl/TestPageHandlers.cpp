@@ -4,9 +4,9 @@
 // xdg-open runs the installed page control for a page link, which hands the download to the
 // client window it finds.
 
-#include "PageFlowSupport.h"
-#include "TestEnvironment.h"
-#include "WindowBus.h"
+#include "core/WindowBus.h"
+#include "tests/pagectl/PageFlowSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QProcess>
@@ -62,7 +62,7 @@ private slots:
         }
         prefix_ = TestEnvironment::scratch("prefix");
         boxLog_ = TestEnvironment::scratch("boxes") + "/boxes.log";
-        QVERIFY(install("tools/pagectl"));
+        QVERIFY(install("pagectl"));
         QVERIFY(install("download"));
 
         // A desktop of the test's own: the installed handlers and nothing of the machine's.

@@ -1,4 +1,4 @@
-#include "FileServiceProcess.h"
+#include "tests/support/FileServiceProcess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WorkerThreads.h"
+#include "core/WorkerThreads.h"
 
 #include <QList>
 #include <functional>

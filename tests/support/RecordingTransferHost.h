@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DesktopSeams.h"
-#include "TransferHost.h"
+#include "core/DesktopSeams.h"
+#include "core/TransferHost.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EngineClock.h"
+#include "core/EngineClock.h"
 
 #include <QList>
 #include <QPair>

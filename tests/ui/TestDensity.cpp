@@ -1,13 +1,13 @@
-#include "CBellcove_uploadDlg.h"
-#include "CButtontoImage.h"
-#include "CPic_Progress.h"
-#include "CVaultry_downloadDlg.h"
-#include "ClientProfile.h"
-#include "DensityArt.h"
-#include "KitResources.h"
-#include "SkinPath.h"
-#include "TestEnvironment.h"
-#include "Vaultry_Config.h"
+#include "download/window/CVaultry_downloadDlg.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/CButtontoImage.h"
+#include "ui/CPic_Progress.h"
+#include "ui/ClientProfile.h"
+#include "ui/DensityArt.h"
+#include "ui/KitResources.h"
+#include "ui/SkinPath.h"
+#include "ui/Vaultry_Config.h"
+#include "upload/window/CBellcove_uploadDlg.h"
 
 #include <QApplication>
 #include <QDirIterator>

@@ -1,8 +1,8 @@
-#include "CFileList.h"
-#include "CFile_Type_icon.h"
-#include "SystemImageList.h"
-#include "TestEnvironment.h"
-#include "TransferTable.h"
+#include "core/TransferTable.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/CFileList.h"
+#include "ui/CFile_Type_icon.h"
+#include "ui/SystemImageList.h"
 
 #include <QHeaderView>
 #include <QTemporaryFile>

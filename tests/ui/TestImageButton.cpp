@@ -1,8 +1,8 @@
-#include "CButtontoImage.h"
-#include "ClientProfile.h"
-#include "DialogUnits.h"
-#include "KitResources.h"
-#include "TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/CButtontoImage.h"
+#include "ui/ClientProfile.h"
+#include "ui/DialogUnits.h"
+#include "ui/KitResources.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

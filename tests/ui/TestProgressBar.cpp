@@ -1,5 +1,5 @@
-#include "CPic_Progress.h"
-#include "TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/CPic_Progress.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "FolderChooser.h"
-#include "SettingsStore.h"
-#include "SkinPath.h"
-#include "TestEnvironment.h"
-#include "Vaultry_Config.h"
+#include "core/SettingsStore.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/FolderChooser.h"
+#include "ui/SkinPath.h"
+#include "ui/Vaultry_Config.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

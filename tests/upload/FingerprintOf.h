@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileFingerprint.h"
+#include "upload/engine/FileFingerprint.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
-#include "FakeServers.h"
-#include "UploadFixture.h"
+#include "tests/upload/FakeServers.h"
+#include "tests/upload/UploadFixture.h"
 
 // The engine against the substitute file service: member check, listing, byte-exact uploads,
 // resumes at the service's offsets, and the completion actions.

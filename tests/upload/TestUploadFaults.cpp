@@ -1,5 +1,5 @@
-#include "FakeServers.h"
-#include "UploadFixture.h"
+#include "tests/upload/FakeServers.h"
+#include "tests/upload/UploadFixture.h"
 
 #include <QSemaphore>
 

@@ -1,5 +1,5 @@
-#include "FakeServers.h"
-#include "UploadFixture.h"
+#include "tests/upload/FakeServers.h"
+#include "tests/upload/UploadFixture.h"
 
 // How an upload attempt ends once every byte is sent: the file is complete, and the file
 // server told, only when the data server has read the client's end and closed its side. The

@@ -1,6 +1,6 @@
-#include "FingerprintOf.h"
-#include "TestEnvironment.h"
-#include "UploadRecord.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/upload/FingerprintOf.h"
+#include "upload/engine/UploadRecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "FakeServers.h"
-#include "FingerprintOf.h"
-#include "Formats.h"
-#include "UploadFixture.h"
+#include "core/Formats.h"
+#include "tests/upload/FakeServers.h"
+#include "tests/upload/FingerprintOf.h"
+#include "tests/upload/UploadFixture.h"
 #include <QFile>
 
 #include <QElapsedTimer>

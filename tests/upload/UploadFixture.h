@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FileServiceProcess.h"
-#include "SettingsStore.h"
-#include "TestClock.h"
-#include "TestEnvironment.h"
-#include "UploadChoices.h"
-#include "UploadEngine.h"
-#include "UploadRecordingHost.h"
+#include "core/SettingsStore.h"
+#include "core/UploadChoices.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestClock.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/upload/UploadRecordingHost.h"
+#include "upload/engine/UploadEngine.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordingTransferHost.h"
+#include "tests/support/RecordingTransferHost.h"
 
 // The upload engine asks nothing beyond what every main window offers.
 using UploadRecordingHost = RecordingTransferHost;

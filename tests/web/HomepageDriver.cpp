@@ -1,6 +1,6 @@
-#include "HomepageDriver.h"
+#include "tests/web/HomepageDriver.h"
 
-#include "CaughtLink.h"
+#include "tools/webdemo/CaughtLink.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -3,10 +3,10 @@
 // the page asks the browser to open are caught before anything opens them, and their decoded
 // bytes are compared with the requests the download client and the page control expect.
 
-#include "CaughtLink.h"
-#include "FileServiceProcess.h"
-#include "HomepageDriver.h"
-#include "TestEnvironment.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/web/HomepageDriver.h"
+#include "tools/webdemo/CaughtLink.h"
 
 #include <QApplication>
 #include <QDesktopServices>

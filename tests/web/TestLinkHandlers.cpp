@@ -4,12 +4,12 @@
 // program from the build's bin folder), until the files arrive byte for byte: downloaded into
 // the save folder, uploaded into the service's store.
 
-#include "CaughtLink.h"
-#include "DesktopEntry.h"
-#include "FileServiceProcess.h"
-#include "HomepageDriver.h"
-#include "PageFlowSupport.h"
-#include "TestEnvironment.h"
+#include "tests/pagectl/PageFlowSupport.h"
+#include "tests/support/FileServiceProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/web/HomepageDriver.h"
+#include "tools/webdemo/CaughtLink.h"
+#include "tools/webdemo/DesktopEntry.h"
 
 #include <QApplication>
 #include <QDesktopServices>

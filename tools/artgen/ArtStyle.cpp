@@ -1,6 +1,6 @@
-#include "ArtStyle.h"
+#include "tools/artgen/ArtStyle.h"
 
-#include "KitFont.h"
+#include "ui/KitFont.h"
 
 #include <QLinearGradient>
 #include <QPainterPath>

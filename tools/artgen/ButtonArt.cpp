@@ -1,7 +1,7 @@
-#include "ButtonArt.h"
+#include "tools/artgen/ButtonArt.h"
 
-#include "DialogUnits.h"
-#include "KitTexts.h"
+#include "ui/DialogUnits.h"
+#include "ui/KitTexts.h"
 
 #include <QFontMetrics>
 #include <QPainter>

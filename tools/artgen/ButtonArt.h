@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ArtStyle.h"
-#include "NineSliceScaler.h"
+#include "tools/artgen/ArtStyle.h"
+#include "ui/NineSliceScaler.h"
 
 #include <QImage>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "IconTheme.h"
+#include "tools/artgen/IconTheme.h"
 
-#include "SkinArt.h"
+#include "tools/artgen/SkinArt.h"
 
 #include <QPainter>
 

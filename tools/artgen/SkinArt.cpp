@@ -1,8 +1,8 @@
-#include "SkinArt.h"
+#include "tools/artgen/SkinArt.h"
 
-#include "ArtStyle.h"
-#include "DialogUnits.h"
-#include "KitTexts.h"
+#include "tools/artgen/ArtStyle.h"
+#include "ui/DialogUnits.h"
+#include "ui/KitTexts.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -3,9 +3,9 @@
 // is drawn twice: at its own size, and afresh at twice the size beside it ("NAME@2x.png",
 // never an enlargement of the first), for scaled screens.
 // Usage: vaultry-artgen <res folder>
-#include "ButtonArt.h"
-#include "IconTheme.h"
-#include "SkinArt.h"
+#include "tools/artgen/ButtonArt.h"
+#include "tools/artgen/IconTheme.h"
+#include "tools/artgen/SkinArt.h"
 
 #include <QDir>
 #include <QFile>

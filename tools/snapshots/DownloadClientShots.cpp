@@ -1,11 +1,11 @@
-#include "DownloadClientShots.h"
+#include "tools/snapshots/DownloadClientShots.h"
 
-#include "CFileList.h"
-#include "CFileOverCheck.h"
-#include "CFolderSelect.h"
-#include "CVaultry_downloadDlg.h"
-#include "Formats.h"
-#include "TextCodec.h"
+#include "core/Formats.h"
+#include "core/TextCodec.h"
+#include "download/window/CFileOverCheck.h"
+#include "download/window/CFolderSelect.h"
+#include "download/window/CVaultry_downloadDlg.h"
+#include "ui/CFileList.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "UploadClientShots.h"
+#include "tools/snapshots/UploadClientShots.h"
 
-#include "CBellcove_uploadDlg.h"
-#include "CFileList.h"
-#include "Formats.h"
-#include "TextCodec.h"
+#include "core/Formats.h"
+#include "core/TextCodec.h"
+#include "ui/CFileList.h"
+#include "upload/window/CBellcove_uploadDlg.h"
 
 #include <QApplication>
 #include <QDir>

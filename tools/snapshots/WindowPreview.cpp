@@ -1,11 +1,11 @@
-#include "WindowPreview.h"
+#include "tools/snapshots/WindowPreview.h"
 
-#include "CButtontoImage.h"
-#include "CFileList.h"
-#include "CPic_Progress.h"
-#include "DialogUnits.h"
-#include "KitFont.h"
-#include "TransferTable.h"
+#include "core/TransferTable.h"
+#include "ui/CButtontoImage.h"
+#include "ui/CFileList.h"
+#include "ui/CPic_Progress.h"
+#include "ui/DialogUnits.h"
+#include "ui/KitFont.h"
 
 #include <QCheckBox>
 #include <QLabel>

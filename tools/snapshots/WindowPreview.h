@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ClientProfile.h"
-#include "DensityArt.h"
+#include "ui/ClientProfile.h"
+#include "ui/DensityArt.h"
 
 #include <QWidget>
 

@@ -2,21 +2,21 @@
 // files, so the look can be judged without a desktop: once for each screen scale the windows
 // meet on laptops (1, 1.5 and 2), into the folders x1, x1.5 and x2.
 // Usage: vaultry-snapshots [output folder] (default: build/snapshots beside the bin folder).
-#include "CButtontoImage.h"
-#include "CFileList.h"
-#include "CPic_Progress.h"
-#include "CTray_menus.h"
-#include "DownloadClientShots.h"
-#include "UploadClientShots.h"
+#include "tools/snapshots/DownloadClientShots.h"
+#include "tools/snapshots/UploadClientShots.h"
+#include "ui/CButtontoImage.h"
+#include "ui/CFileList.h"
+#include "ui/CPic_Progress.h"
+#include "ui/CTray_menus.h"
 #ifdef VAULTRY_HAVE_BANNER
-#include "CCustomOccManager.h"
+#include "ui/banner/CCustomOccManager.h"
 #endif
-#include "Formats.h"
-#include "TransferTable.h"
-#include "Vaultry_Config.h"
-#include "WindowPreview.h"
+#include "core/Formats.h"
+#include "core/TransferTable.h"
+#include "tools/snapshots/WindowPreview.h"
+#include "ui/Vaultry_Config.h"
 
-#include "SettingsStore.h"
+#include "core/SettingsStore.h"
 #include <QApplication>
 #include <QDir>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "CaughtLink.h"
+#include "tools/webdemo/CaughtLink.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "DesktopEntry.h"
+#include "tools/webdemo/DesktopEntry.h"
 
 #include <QDir>
 #include <QFile>

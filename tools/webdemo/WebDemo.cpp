@@ -1,7 +1,7 @@
-#include "WebDemo.h"
+#include "tools/webdemo/WebDemo.h"
 
-#include "CaughtLink.h"
-#include "DesktopEntry.h"
+#include "tools/webdemo/CaughtLink.h"
+#include "tools/webdemo/DesktopEntry.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

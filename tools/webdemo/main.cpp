@@ -7,9 +7,9 @@
 // picture of the page, presses "다운로드" and hands the link to the handler the .desktop files
 // in DIR name for it (as the desktop would run it), waits for the handler to end; then, with
 // --upload, presses "업로드" and answers the page control's chooser with those files.
-#include "CCustomOccManager.h"
-#include "ProgramStart.h"
-#include "WebDemo.h"
+#include "core/ProgramStart.h"
+#include "tools/webdemo/WebDemo.h"
+#include "ui/banner/CCustomOccManager.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

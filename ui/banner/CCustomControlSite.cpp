@@ -1,7 +1,7 @@
-#include "CCustomControlSite.h"
+#include "ui/banner/CCustomControlSite.h"
 
-#include "DesktopSeams.h"
-#include "ModalSeam.h"
+#include "core/DesktopSeams.h"
+#include "ui/ModalSeam.h"
 
 #include <QApplication>
 #include <QChildEvent>

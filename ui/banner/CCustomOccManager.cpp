@@ -1,6 +1,6 @@
-#include "CCustomOccManager.h"
+#include "ui/banner/CCustomOccManager.h"
 
-#include "CCustomControlSite.h"
+#include "ui/banner/CCustomControlSite.h"
 
 #include <QCoreApplication>
 #include <QList>

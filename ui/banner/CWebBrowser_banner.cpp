@@ -1,9 +1,9 @@
-#include "CWebBrowser_banner.h"
+#include "ui/banner/CWebBrowser_banner.h"
 
-#include "CCustomControlSite.h"
-#include "CCustomOccManager.h"
+#include "ui/banner/CCustomControlSite.h"
+#include "ui/banner/CCustomOccManager.h"
 
-#include "KitTexts.h"
+#include "ui/KitTexts.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

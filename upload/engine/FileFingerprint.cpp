@@ -1,4 +1,4 @@
-#include "FileFingerprint.h"
+#include "upload/engine/FileFingerprint.h"
 
 #include <array>
 #include <cerrno>

@@ -1,15 +1,15 @@
-#include "UploadEngine.h"
+#include "upload/engine/UploadEngine.h"
 
-#include "CompletionChoice.h"
-#include "DesktopSeams.h"
-#include "Formats.h"
-#include "ManagerCommand.h"
-#include "MemberHandshake.h"
-#include "Protocol.h"
-#include "SettingsStore.h"
-#include "TextCodec.h"
-#include "UploadExchanges.h"
-#include "UploadTexts.h"
+#include "core/CompletionChoice.h"
+#include "core/DesktopSeams.h"
+#include "core/Formats.h"
+#include "core/ManagerCommand.h"
+#include "core/MemberHandshake.h"
+#include "core/Protocol.h"
+#include "core/SettingsStore.h"
+#include "core/TextCodec.h"
+#include "upload/engine/UploadExchanges.h"
+#include "upload/engine/UploadTexts.h"
 
 using Icon = UploadHost::Icon;
 

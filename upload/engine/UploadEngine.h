@@ -1,9 +1,9 @@
 #pragma once
 
-#include "TransferEngineBase.h"
-#include "UploadHost.h"
-#include "UploadRecord.h"
-#include "UploadThread.h"
+#include "core/TransferEngineBase.h"
+#include "upload/engine/UploadHost.h"
+#include "upload/engine/UploadRecord.h"
+#include "upload/engine/UploadThread.h"
 
 // The upload client's engine: the manager command with its member check and listing (asked
 // off the window's thread), and the transfer of the listed files one at a time. Widget-free;

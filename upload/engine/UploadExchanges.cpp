@@ -1,9 +1,9 @@
-#include "UploadExchanges.h"
+#include "upload/engine/UploadExchanges.h"
 
-#include "FileFingerprint.h"
-#include "ServerLink.h"
-#include "UploadChoices.h"
-#include "WireNumbers.h"
+#include "core/ServerLink.h"
+#include "core/UploadChoices.h"
+#include "core/WireNumbers.h"
+#include "upload/engine/FileFingerprint.h"
 
 #include <QFile>
 

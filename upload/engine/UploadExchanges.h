@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MemberHandshake.h"
-#include "ServerLink.h"
-#include "UploadRecord.h"
+#include "core/MemberHandshake.h"
+#include "core/ServerLink.h"
+#include "upload/engine/UploadRecord.h"
 
 #include <QList>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferHost.h"
+#include "core/TransferHost.h"
 
 // The upload engine asks nothing beyond what both windows offer.
 using UploadHost = TransferHost;

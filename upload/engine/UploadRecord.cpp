@@ -1,8 +1,8 @@
-#include "UploadRecord.h"
+#include "upload/engine/UploadRecord.h"
 
-#include "StringSplitter.h"
-#include "TextCodec.h"
-#include "WireNumbers.h"
+#include "core/StringSplitter.h"
+#include "core/TextCodec.h"
+#include "core/WireNumbers.h"
 
 namespace {
 

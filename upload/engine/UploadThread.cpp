@@ -1,10 +1,10 @@
-#include "UploadThread.h"
+#include "upload/engine/UploadThread.h"
 
-#include "DataSocket.h"
-#include "ServerLink.h"
-#include "UniqueFd.h"
-#include "UploadChoices.h"
-#include "WireNumbers.h"
+#include "core/DataSocket.h"
+#include "core/ServerLink.h"
+#include "core/UniqueFd.h"
+#include "core/UploadChoices.h"
+#include "core/WireNumbers.h"
 
 #include <QDebug>
 

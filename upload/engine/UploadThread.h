@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataJob.h"
+#include "core/DataJob.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CSkinnedMainWindow.h"
-#include "UploadEngine.h"
+#include "ui/CSkinnedMainWindow.h"
+#include "upload/engine/UploadEngine.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "PageControl.h"
+#include "pagectl/PageControl.h"
 
-#include "Protocol.h"
-#include "TextCodec.h"
+#include "core/Protocol.h"
+#include "core/TextCodec.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
-#include "FileChooser.h"
+#include "pagectl/FileChooser.h"
 
-#include "ModalSeam.h"
+#include "ui/ModalSeam.h"
 
 #include <QDir>
 #include <QFile>

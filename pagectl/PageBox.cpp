@@ -1,7 +1,7 @@
-#include "PageBox.h"
+#include "pagectl/PageBox.h"
 
-#include "ModalSeam.h"
-#include "PageControl.h"
+#include "pagectl/PageControl.h"
+#include "ui/ModalSeam.h"
 
 void ShowPageError(const QString& caption, const QString& text) {
     LogLine(QStringLiteral("refused: %1").arg(QString(text).replace(QLatin1Char('\n'), ' ')));

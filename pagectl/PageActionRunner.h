@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PageAction.h"
+#include "pagectl/PageAction.h"
 
 #include <QByteArray>
 

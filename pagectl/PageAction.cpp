@@ -1,8 +1,8 @@
-#include "PageAction.h"
+#include "pagectl/PageAction.h"
 
-#include "LaunchLink.h"
-#include "ManagerCommand.h"
-#include "Protocol.h"
+#include "core/LaunchLink.h"
+#include "core/ManagerCommand.h"
+#include "core/Protocol.h"
 
 #include <QList>
 

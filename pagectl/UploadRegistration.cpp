@@ -1,6 +1,6 @@
-#include "UploadRegistration.h"
+#include "pagectl/UploadRegistration.h"
 
-#include "StateFolder.h"
+#include "fileservice/StateFolder.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

@@ -21,14 +21,14 @@
 // command delivered, 2 when a command was not delivered or the class cannot be registered.
 // allow records that the member chose these files for the upload list KEY (the upload client
 // reads no other file for it); it exits 0, or 2 when a path is not a regular file.
-#include "DesktopApplication.h"
-#include "PageControl.h"
-#include "PageSession.h"
-#include "ProgramStart.h"
-#include "TextCodec.h"
-#include "UploadChoices.h"
-#include "UploadRegistration.h"
-#include "WindowBus.h"
+#include "core/ProgramStart.h"
+#include "core/TextCodec.h"
+#include "core/UploadChoices.h"
+#include "core/WindowBus.h"
+#include "pagectl/PageControl.h"
+#include "pagectl/PageSession.h"
+#include "pagectl/UploadRegistration.h"
+#include "ui/DesktopApplication.h"
 
 #include <QApplication>
 #include <QCoreApplication>

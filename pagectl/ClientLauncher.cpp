@@ -1,4 +1,4 @@
-#include "ClientLauncher.h"
+#include "pagectl/ClientLauncher.h"
 
 #include <QCoreApplication>
 #include <QDir>

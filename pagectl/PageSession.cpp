@@ -1,16 +1,16 @@
-#include "PageSession.h"
+#include "pagectl/PageSession.h"
 
-#include "InstanceLock.h"
-#include "PageAction.h"
-#include "PageActionRunner.h"
-#include "PageBox.h"
-#include "PageControl.h"
-#include "PageTexts.h"
-#include "Protocol.h"
-#include "RuntimeDir.h"
-#include "TextCodec.h"
-#include "TransferTexts.h"
-#include "WindowBus.h"
+#include "core/InstanceLock.h"
+#include "core/Protocol.h"
+#include "core/RuntimeDir.h"
+#include "core/TextCodec.h"
+#include "core/TransferTexts.h"
+#include "core/WindowBus.h"
+#include "pagectl/PageAction.h"
+#include "pagectl/PageActionRunner.h"
+#include "pagectl/PageBox.h"
+#include "pagectl/PageControl.h"
+#include "pagectl/PageTexts.h"
 
 #include <QDeadlineTimer>
 #include <QList>
