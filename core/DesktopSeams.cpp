@@ -1,4 +1,5 @@
 #include "core/DesktopSeams.h"
+#include "core/LogCategories.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -17,13 +18,13 @@ namespace {
 class NoShell final : public ShellSeam {
 public:
     void openUrl(const QString& url) override {
-        qWarning("no desktop shell to open %s", qPrintable(url));
+        qCWarning(lcDesktop, "no desktop shell to open %s", qPrintable(url));
     }
     void openFolder(const QString& folder, const QString&) override {
-        qWarning("no desktop shell to open %s", qPrintable(folder));
+        qCWarning(lcDesktop, "no desktop shell to open %s", qPrintable(folder));
     }
     void openFile(const QString& path) override {
-        qWarning("no desktop shell to open %s", qPrintable(path));
+        qCWarning(lcDesktop, "no desktop shell to open %s", qPrintable(path));
     }
 };
 
@@ -31,7 +32,7 @@ class LogindPower final : public PowerSeam {
 public:
     void powerOff() override {
         if (qEnvironmentVariable("VAULTRY_NO_SHUTDOWN") == QLatin1String("1")) {
-            qInfo("power off requested (suppressed by VAULTRY_NO_SHUTDOWN)");
+            qCInfo(lcDesktop, "power off requested (suppressed by VAULTRY_NO_SHUTDOWN)");
             return;
         }
         QDBusMessage call = QDBusMessage::createMethodCall(

@@ -1,4 +1,5 @@
 #include "core/ProcessSignals.h"
+#include "core/LogCategories.h"
 
 #include <QSocketNotifier>
 
@@ -44,7 +45,7 @@ void IgnoreFileSizeSignal() {
 SessionEndSignals::SessionEndSignals(QObject* parent) : QObject(parent) {
     int fds[2];
     if (gWriteFd.load() >= 0 || ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        qWarning("the end of the session cannot be watched; its signals end the program");
+        qCWarning(lcBus, "the end of the session cannot be watched; its signals end the program");
         return;
     }
     readFd_ = fds[0];

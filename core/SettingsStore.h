@@ -40,11 +40,14 @@ inline constexpr const char* DownAutostart = "DOWN_Autostart";
 inline constexpr const char* DownListDel = "DOWN_List_del";
 inline constexpr const char* DownProgramEnd = "DOWN_Program_end";
 inline constexpr const char* DownSystemEnd = "DOWN_System_end";
+// The end of a list as a desktop notification too; on unless 0 (settings file only).
+inline constexpr const char* DownNotify = "DOWN_Notify";
 inline constexpr const char* UpAutostart = "UP_Autostart";
 inline constexpr const char* UpTray = "UP_Tray";
 inline constexpr const char* UpCompleteShow = "UP_Complute_show";
 inline constexpr const char* UpProgramEnd = "UP_Program_end";
 inline constexpr const char* UpSystemEnd = "UP_System_end";
+inline constexpr const char* UpNotify = "UP_Notify";
 } // namespace SettingKey
 
 // What a download does with a local file of its name ("DOWN_File_over"); the stored numbers

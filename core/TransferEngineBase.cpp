@@ -1,4 +1,5 @@
 #include "core/TransferEngineBase.h"
+#include "core/LogCategories.h"
 
 #include "core/Formats.h"
 #include "core/MemberHandshake.h"
@@ -38,6 +39,14 @@ void TransferEngineBase::setRunning(bool running) {
         retryTimer_->stop();
     }
     transferHost_.showRunning(running);
+    announceRunning(running);
+}
+
+void TransferEngineBase::announceRunning(bool running) {
+    if (running == announcedRunning_)
+        return;
+    announcedRunning_ = running;
+    emit transferringChanged(running);
 }
 
 void TransferEngineBase::toggle() {
@@ -99,6 +108,7 @@ void TransferEngineBase::startNext() {
         startWhenIdle_ = true;
         running_ = true;
         transferHost_.showRunning(true);
+        announceRunning(true);
         return;
     }
     const int row = nextPendingRow();
@@ -413,6 +423,7 @@ void TransferEngineBase::finishRequest() {
 
 void TransferEngineBase::beginEnding() {
     ending_ = true;
+    announceRunning(false);
     transferHost_.stopTakingRequests();
     cancel_->store(true);
     if (progress_)
@@ -521,6 +532,6 @@ bool TransferEngineBase::withdrawListQuestion() {
 
 void TransferEngineBase::joinAll() {
     if (!workers_->joinAll(kExitWaitMs))
-        qWarning("a transfer worker did not end in time; it is left behind");
+        qCWarning(lcNet, "a transfer worker did not end in time; it is left behind");
     exchanges_.joinAll(kExitWaitMs);
 }

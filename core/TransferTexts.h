@@ -43,6 +43,14 @@ inline QString notTransferred(int files) {
 inline QString doneCaption() {
     return QStringLiteral("전송완료");
 }
+// The notification's action that opens the save folder, as the window's button says it.
+inline QString openFolder() {
+    return QStringLiteral("폴더열기");
+}
+// Why the machine is kept awake, as the desktop lists it.
+inline QString keepsAwake() {
+    return QStringLiteral("파일 전송중");
+}
 inline QString unfinishedExit() {
     return QStringLiteral("전송이 완료되지 않은 파일이 있습니다.\n그래도 종료 하시겠습니까?");
 }

@@ -35,6 +35,7 @@ CSkinnedMainWindow::CSkinnedMainWindow(const ClientProfile& profile, const QStri
     : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint),
       profile_(profile) {
     ensureKitResources();
+    plainTitle_ = title;
     setWindowTitle(title);
     setWindowIcon(programIcon(profile));
     setFont(gulimFont(12));
@@ -273,11 +274,26 @@ void CSkinnedMainWindow::showFileProgress(int position, const QString& caption) 
 
 void CSkinnedMainWindow::showTotalProgress(int position, const QString& caption) {
     showOnBar(totalBar_, position, caption);
+    // The bar's 0..1000 in tenths of a percent: the caption's own percentage.
+    totalPercent_ = qBound(0, position, 1000) / 10;
+    showProgressOnDesktop();
 }
 
 void CSkinnedMainWindow::showRunning(bool running) {
     if (startStop_)
         startStop_->setAlternateState(running ? 1 : 0);
+    moving_ = running;
+    showProgressOnDesktop();
+}
+
+void CSkinnedMainWindow::showProgressOnDesktop() {
+    const QString title =
+        moving_ ? QStringLiteral("%1% - %2").arg(totalPercent_).arg(plainTitle_) : plainTitle_;
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    if (tray_)
+        tray_->SetTip(moving_ ? QStringLiteral("%1 %2%").arg(profile_.caption).arg(totalPercent_)
+                              : profile_.caption);
 }
 
 void CSkinnedMainWindow::message(const QString& text, const QString& caption, Icon icon) {
@@ -392,6 +408,7 @@ void CSkinnedMainWindow::showNextBox() {
         openDialog_ = nullptr;
         scheduleNextBox();
         endIfBoxesDone();
+        dropTopmostWhenBoxesDone();
     });
     if (boxOpen_)
         openDialog_ = open;
@@ -436,7 +453,24 @@ void CSkinnedMainWindow::raiseTopmost() {
     }
     if (visible)
         raise();
+    // Above the others only while the box of the list's end is up; the box is queued right
+    // after this call, so the check waits for the event loop.
+    topmostForBoxes_ = true;
+    QMetaObject::invokeMethod(this, &CSkinnedMainWindow::dropTopmostWhenBoxesDone,
+                              Qt::QueuedConnection);
     emit listEnded();
+}
+
+void CSkinnedMainWindow::dropTopmostWhenBoxesDone() {
+    if (!topmostForBoxes_ || boxOpen_ || !boxes_.isEmpty())
+        return;
+    topmostForBoxes_ = false;
+    if (!(windowFlags() & Qt::WindowStaysOnTopHint))
+        return;
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    if (visible)
+        show(); // changing the flags hides a window
 }
 
 void CSkinnedMainWindow::removeTrayIcon() {

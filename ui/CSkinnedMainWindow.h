@@ -45,6 +45,8 @@ public:
     // Boxes open or waiting for their turn.
     int boxesPending() const { return int(boxes_.size()) + (boxOpen_ ? 1 : 0); }
     CTrayicon* tray() const { return tray_; }
+    // The title without the progress ("Willowmere - 다운로드").
+    QString plainTitle() const { return plainTitle_; }
 
     // TransferHost
     void showStatus(const QString& text) override;
@@ -159,12 +161,21 @@ private:
     void scheduleNextBox();
     // The run ends once quit() was called and no box is open or waiting.
     void endIfBoxesDone();
+    // The title and the tray tip carry the total percentage while files move.
+    void showProgressOnDesktop();
+    // The list's end made the window topmost for its box: once no box is open or waiting,
+    // it goes back among the others.
+    void dropTopmostWhenBoxesDone();
 
     QList<Box> boxes_;
     bool boxOpen_ = false;
     quint64 openQuestion_ = 0;
     QPointer<QDialog> openDialog_;
     bool quitting_ = false;
+    bool topmostForBoxes_ = false;
+    QString plainTitle_;
+    bool moving_ = false;
+    int totalPercent_ = 0;
 
     SkinPicture skin_;
     QLabel* statusLine_ = nullptr;

@@ -55,6 +55,11 @@ QString CTrayicon::tip() const {
     return tray_ ? tray_->toolTip() : QString();
 }
 
+void CTrayicon::SetTip(const QString& tip) {
+    if (tray_)
+        tray_->setToolTip(tip.left(127));
+}
+
 void CTrayicon::HandleTrayMessage(int iconId, int mouseMessage, const QPoint& at) {
     if (iconId != TrayMessage::IconId)
         return;

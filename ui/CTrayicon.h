@@ -27,6 +27,8 @@ public:
     void RemoveIcon();
     bool isShown() const;
     QString tip() const;
+    // Changes the tip of the icon shown (the progress while files move).
+    void SetTip(const QString& tip);
 
     // The tray handler: acts only for icon id 128; a left double click (515) emits
     // showWindowRequested(), a right button press (516) pops up the menu at `at`.

@@ -1,5 +1,7 @@
 #include "ui/DesktopShell.h"
 
+#include "core/LogCategories.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -11,15 +13,13 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(shellLog, "vaultry.shell")
-
 // A file manager that has to be started by the bus first may take a while; it still shows
 // the folder when it comes, so a late answer is not followed by a second window.
 constexpr int kFileManagerTimeoutMs = 25000;
 
 void openWithDesktop(const QUrl& url) {
     if (!QDesktopServices::openUrl(url))
-        qCWarning(shellLog, "the desktop could not open %s", qPrintable(url.toString()));
+        qCWarning(lcDesktop, "the desktop could not open %s", qPrintable(url.toString()));
 }
 
 } // namespace
@@ -59,7 +59,7 @@ void DesktopShell::openFolder(const QString& folder, const QString& selected) {
                          if (!reply.isError())
                              return;
                          const QDBusError::ErrorType type = reply.error().type();
-                         qCInfo(shellLog, "no file manager on the session bus (%s)",
+                         qCInfo(lcDesktop, "no file manager on the session bus (%s)",
                                 qPrintable(reply.error().message()));
                          if (type != QDBusError::NoReply && type != QDBusError::Timeout &&
                              type != QDBusError::TimedOut)

@@ -302,6 +302,10 @@ void DownloadEngine::runCompletion() {
     }
     setCurrentRow(firstFailed);
     resetCompletionCounters();
+    if (failed > 0 || anyDone)
+        emit listReported(failed > 0 ? TransferText::notTransferred(failed)
+                                     : TransferText::allDone(),
+                          saveFolder());
     switch (DownloadCompletion()) {
     case Completion::PowerOff:
         PowerSeam::current().powerOff();
@@ -322,6 +326,12 @@ void DownloadEngine::runCompletion() {
         }
         break;
     }
+}
+
+QString DownloadEngine::saveFolder() const {
+    if (table_.count() > 0 && !table_.record(0).root.isEmpty())
+        return table_.record(0).root;
+    return SettingsStore::ReadText(SettingKey::DefaultFolder);
 }
 
 // ---- lines ----------------------------------------------------------------------------

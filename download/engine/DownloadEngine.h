@@ -70,6 +70,9 @@ private:
     // "오류" in the row, passed over until the completion actions, the index on the next.
     void markFailed(int row);
     void finishExit();
+    // The folder the list was saved into, for the notification of its end: the first row's
+    // save root, else the stored one.
+    QString saveFolder() const;
 
     DownloadHost& host_;
     RecordTable<FileRecord> table_;

@@ -1,4 +1,5 @@
 #include "download/engine/DownloadThread.h"
+#include "core/LogCategories.h"
 
 #include "core/DataSocket.h"
 #include "core/UniqueFd.h"
@@ -178,8 +179,9 @@ void DownloadThread::receiveInto(DataSocket& socket, int file, qint64 offset) {
     // Every announced byte is here: the file is complete, whatever else the server sends.
     char extra = 0;
     if (::recv(socket.fd(), &extra, 1, MSG_PEEK | MSG_DONTWAIT) > 0)
-        qWarning("download: the server sent more than the announced %lld bytes; the rest is "
-                 "dropped",
-                 static_cast<long long>(job_.size));
+        qCWarning(lcDownload,
+                  "the server sent more than the announced %lld bytes; the rest is "
+                  "dropped",
+                  static_cast<long long>(job_.size));
     progress_.markComplete();
 }

@@ -1,8 +1,10 @@
 #include "download/window/CVaultry_downloadDlg.h"
 
 #include "core/DesktopSeams.h"
+#include "core/ProgramStart.h"
 #include "core/Protocol.h"
 #include "core/SettingsStore.h"
+#include "core/TransferTexts.h"
 #include "core/WindowBus.h"
 #include "download/engine/DownloadTexts.h"
 #include "download/window/CFileOverCheck.h"
@@ -23,7 +25,11 @@
 CVaultry_downloadDlg::CVaultry_downloadDlg(const QByteArray& initialRequest)
     : CSkinnedMainWindow(ClientProfile::download(), DownloadText::windowTitle(),
                          QStringLiteral("images/download_bg.bmp")),
-      engine_(std::make_unique<DownloadEngine>(*this)) {
+      engine_(std::make_unique<DownloadEngine>(*this)),
+      desktop_(std::make_unique<TransferDesktop>(
+          *engine_, TransferDesktop::Identity{TransferText::downloadCaption(),
+                                              QString::fromLatin1(DesktopId::Download),
+                                              SettingKey::DownNotify})) {
     setObjectName(QStringLiteral("CVaultry_downloadDlg"));
     setCommandIds({HideButton, MinimiseButton, ExitButton, MoveTopButton, MoveUpButton,
                    MoveDownButton, MoveBottomButton, SettingsButton, DeleteSelectedButton,

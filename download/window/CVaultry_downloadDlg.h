@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TransferDesktop.h"
+
 #include "download/engine/DownloadEngine.h"
 #include "ui/CSkinnedMainWindow.h"
 
@@ -71,6 +73,9 @@ private:
     void openRowFile(int row);
 
     std::unique_ptr<DownloadEngine> engine_;
+    // Sleep held off while files move, the end of a list notified; after the engine, so
+    // that it goes first.
+    std::unique_ptr<TransferDesktop> desktop_;
     bool columnsMade_ = false;
 
     QLabel* folderLine_ = nullptr;

@@ -332,9 +332,42 @@ private slots:
         window.installEventFilter(&counter);
         // The list ends and the program with it; the window is never brought back for that.
         QTRY_VERIFY_WITH_TIMEOUT(window.hasEnded(), 20000);
+        // Nor by taking back the topmost flag of the list's end, which has no box here.
+        QTRY_VERIFY(!(window.windowFlags() & Qt::WindowStaysOnTopHint));
         QCOMPARE(shown, 0);
-        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
         window.removeEventFilter(&counter);
+    }
+
+    void titleTrayAndTopmostFollowTheList() {
+        CVaultry_downloadDlg window("");
+        window.show();
+        const QString plain = QString::fromUtf8("Willowmere - 다운로드");
+        QCOMPARE(window.windowTitle(), plain);
+        // While files move, the total percentage in the title and the tray tip.
+        window.showRunning(true);
+        window.showTotalProgress(376, "37%/100%(376/1,000 Byte)");
+        QCOMPARE(window.windowTitle(), "37% - " + plain);
+        QCOMPARE(window.tray()->tip(), QString::fromUtf8("다운로더 37%"));
+        window.showTotalProgress(1000, "100%/100%(1,000/1,000 Byte)");
+        QCOMPARE(window.windowTitle(), "100% - " + plain);
+        window.showRunning(false);
+        QCOMPARE(window.windowTitle(), plain);
+        QCOMPARE(window.tray()->tip(), QString::fromUtf8("다운로더"));
+
+        // The list's end: above the others while its box shows, then among them again.
+        bool topmostWhileBoxShows = false;
+        ModalSeam::install([&](QDialog&) -> int {
+            topmostWhileBoxShows = window.windowFlags() & Qt::WindowStaysOnTopHint;
+            return QMessageBox::Ok;
+        });
+        window.raiseTopmost();
+        window.message("모든 파일이 전송완료되었습니다.", "전송완료",
+                       TransferHost::Icon::Information);
+        QVERIFY(boxesDone(window));
+        answerBoxes();
+        QVERIFY(topmostWhileBoxShows);
+        QTRY_VERIFY(!(window.windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(window.isVisible());
     }
 
     void unattendedRunsNeverWaitInAChooser() {

@@ -143,6 +143,8 @@ void UploadEngine::runCompletion() {
     host_.raiseTopmost();
     const bool anyDone = transferredSomething();
     resetCompletionCounters();
+    if (anyDone)
+        emit listReported(TransferText::allDone(), QString());
     switch (UploadCompletion()) {
     case Completion::PowerOff:
         host_.removeTrayIcon();

@@ -1,4 +1,5 @@
 #include "upload/engine/UploadThread.h"
+#include "core/LogCategories.h"
 
 #include "core/DataSocket.h"
 #include "core/ServerLink.h"
@@ -133,11 +134,11 @@ void UploadThread::notifyComplete() {
     link.setCancel(job_.cancel.get());
     if (!link.ConnectToFileServer()) {
         progress_.noticeFailed = true;
-        qWarning("upload: the completion notice for file %d could not be sent", job_.fileNumber);
+        qCWarning(lcUpload, "the completion notice for file %d could not be sent", job_.fileNumber);
         return;
     }
     link.Exchange("@Upload_complute");
     link.Exchange(QByteArray::number(job_.fileNumber));
     if (link.failed())
-        qWarning("upload: the completion notice for file %d was not answered", job_.fileNumber);
+        qCWarning(lcUpload, "the completion notice for file %d was not answered", job_.fileNumber);
 }

@@ -1,8 +1,10 @@
 #include "upload/window/CBellcove_uploadDlg.h"
 
 #include "core/DesktopSeams.h"
+#include "core/ProgramStart.h"
 #include "core/Protocol.h"
 #include "core/SettingsStore.h"
+#include "core/TransferTexts.h"
 #include "core/WindowBus.h"
 #include "ui/CButtontoImage.h"
 #include "ui/CFileList.h"
@@ -34,7 +36,11 @@
 CBellcove_uploadDlg::CBellcove_uploadDlg()
     : CSkinnedMainWindow(ClientProfile::upload(), UploadText::windowTitle(),
                          QStringLiteral("images/upload_bg.bmp")),
-      engine_(std::make_unique<UploadEngine>(*this)) {
+      engine_(std::make_unique<UploadEngine>(*this)),
+      desktop_(std::make_unique<TransferDesktop>(
+          *engine_, TransferDesktop::Identity{TransferText::uploadCaption(),
+                                              QString::fromLatin1(DesktopId::Upload),
+                                              SettingKey::UpNotify})) {
     setObjectName(QStringLiteral("CBellcove_uploadDlg"));
     setCommandIds({HideButton, MinimiseButton, ExitButton, MoveTopButton, MoveUpButton,
                    MoveDownButton, MoveBottomButton, SettingsButton, DeleteSelectedButton,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TransferDesktop.h"
+
 #include "ui/CSkinnedMainWindow.h"
 #include "upload/engine/UploadEngine.h"
 
@@ -62,6 +64,9 @@ private:
     void buildControls();
 
     std::unique_ptr<UploadEngine> engine_;
+    // Sleep held off while files move, the end of a list notified; after the engine, so
+    // that it goes first.
+    std::unique_ptr<TransferDesktop> desktop_;
     bool columnsMade_ = false;
 
     QCheckBox* programEnd_ = nullptr;
