@@ -14,7 +14,11 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QtTest>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -92,6 +96,36 @@ public slots:
         return cookies.last();
     }
     void UnInhibit(uint cookie) { released << cookie; }
+};
+
+// logind's Manager: Inhibit hands out the read end of a pipe; the inhibition lasts until the
+// last copy of it is closed, which the write end sees.
+class LogindStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    QStringList asked;
+    int writeEnd = -1;
+    ~LogindStandIn() override {
+        if (writeEnd >= 0)
+            ::close(writeEnd);
+    }
+    bool released() const {
+        pollfd p{writeEnd, POLLOUT, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & POLLERR);
+    }
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,
+                                    const QString& mode) {
+        asked << what << who << why << mode;
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        writeEnd = ends[1];
+        QDBusUnixFileDescriptor readEnd(ends[0]); // a copy goes out with the reply
+        ::close(ends[0]);
+        return readEnd;
+    }
 };
 
 class TestTransferDesktop : public QObject {
@@ -234,6 +268,34 @@ private slots:
         f.process(EngineFixture::request({"end.bin"}));
         QVERIFY(f.finished());
         QCOMPARE(desktop.inhibitor().route(), SleepInhibitor::Route::None);
+    }
+
+    void logindWhenTheSessionOffersNothing() {
+        // The private bus stands in for the system bus too.
+        QDBusConnection system = QDBusConnection::connectToBus(
+            QString::fromLatin1(g_bus->address()), QStringLiteral("system"));
+        LogindStandIn logind;
+        QVERIFY(serve(QStringLiteral("org.freedesktop.login1"),
+                      QStringLiteral("/org/freedesktop/login1"), &logind));
+        {
+            SleepInhibitor inhibitor(
+                QDBusConnection::sessionBus(), [system] { return system; },
+                QStringLiteral("다운로더"), QStringLiteral("파일 전송중"));
+            inhibitor.hold(true);
+            QTRY_COMPARE(inhibitor.route(), SleepInhibitor::Route::Logind);
+            QCOMPARE(logind.asked, (QStringList{"sleep:idle", "다운로더", "파일 전송중", "block"}));
+            QVERIFY(!logind.released());
+            inhibitor.hold(false);
+            QCOMPARE(inhibitor.route(), SleepInhibitor::Route::None);
+            QVERIFY(logind.released());
+
+            // Held at the program's end: the descriptor goes with the inhibitor.
+            inhibitor.hold(true);
+            QTRY_COMPARE(inhibitor.route(), SleepInhibitor::Route::Logind);
+            QVERIFY(!logind.released());
+        }
+        QVERIFY(logind.released());
+        leave(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "upload/engine/UploadEngine.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 // How the two engines move a list, driven step by step: workers that end when the script
@@ -221,6 +222,8 @@ class TestQueue : public QObject {
         QFETCH(int, workers);
         Bench<Engine, Record> bench(files);
         bench.host.manualAnswers = true;
+        QSignalSpy moving(&bench.engine, &TransferEngineBase::transferringChanged);
+        QSignalSpy reported(&bench.engine, &TransferEngineBase::listReported);
         run(bench, steps);
         if (QTest::currentTestFailed())
             return;
@@ -229,6 +232,19 @@ class TestQueue : public QObject {
         QCOMPARE(bench.workers->started, workers);
         QVERIFY(!bench.engine.isRunning());
         QVERIFY(!bench.clock->armed(TransferEngineBase::kRetryTimer));
+        // The desktop hears of every start and every stop or end, each once (sleep is held
+        // off in between), and of each list's end in its box's words.
+        for (int i = 0; i < moving.size(); ++i)
+            QCOMPARE(moving[i][0].toBool(), i % 2 == 0);
+        QCOMPARE(moving.size() % 2, 0);
+        QStringList ends, said;
+        for (const QString& text : messages)
+            if (text == kAllDone ||
+                text.endsWith(QStringLiteral("개의 파일을 전송하지 못했습니다.")))
+                ends << text;
+        for (const auto& args : reported)
+            said << args[0].toString();
+        QCOMPARE(said, ends);
     }
 
     // Removing the completed rows lowers the current row number by one for each removed row,
