@@ -252,8 +252,7 @@ private slots:
         control.noticesUnanswered = true;
         f.process(UploadFixture::command());
         QTRY_VERIFY_WITH_TIMEOUT(control.heard().contains("@Upload_complute"), 10000);
-        QTest::ignoreMessage(QtWarningMsg,
-                             "upload: the completion notice for file 1001 was not answered");
+        QTest::ignoreMessage(QtWarningMsg, "the completion notice for file 1001 was not answered");
         QElapsedTimer exiting;
         exiting.start();
         f.engine
