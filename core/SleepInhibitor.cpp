@@ -69,6 +69,11 @@ void SleepInhibitor::ask(Route route) {
         return;
     }
     asking_ = true;
+    if (!bus.isConnected()) {
+        // A call on a bus that is not there would never be answered.
+        failed(route, QStringLiteral("no bus"));
+        return;
+    }
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kInhibitTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, route](QDBusPendingCallWatcher* done) {

@@ -278,9 +278,16 @@ private slots:
         QVERIFY(serve(QStringLiteral("org.freedesktop.login1"),
                       QStringLiteral("/org/freedesktop/login1"), &logind));
         {
+            // No system bus at the first start: nothing holds sleep off, and the next start
+            // asks again.
+            int asked = 0;
             SleepInhibitor inhibitor(
-                QDBusConnection::sessionBus(), [system] { return system; },
+                QDBusConnection::sessionBus(),
+                [&] { return ++asked == 1 ? QDBusConnection(QStringLiteral("none")) : system; },
                 QStringLiteral("다운로더"), QStringLiteral("파일 전송중"));
+            inhibitor.hold(true);
+            QTRY_COMPARE(asked, 1);
+            inhibitor.hold(false);
             inhibitor.hold(true);
             QTRY_COMPARE(inhibitor.route(), SleepInhibitor::Route::Logind);
             QCOMPARE(logind.asked, (QStringList{"sleep:idle", "다운로더", "파일 전송중", "block"}));
