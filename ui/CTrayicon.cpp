@@ -56,7 +56,8 @@ QString CTrayicon::tip() const {
 }
 
 void CTrayicon::SetTip(const QString& tip) {
-    if (tray_)
+    // Called on every display tick: a tray host hears of a change only.
+    if (tray_ && tray_->toolTip() != tip.left(127))
         tray_->setToolTip(tip.left(127));
 }
 
