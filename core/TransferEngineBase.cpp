@@ -39,14 +39,18 @@ void TransferEngineBase::setRunning(bool running) {
         retryTimer_->stop();
     }
     transferHost_.showRunning(running);
-    announceRunning(running);
+    announceMoving();
 }
 
-void TransferEngineBase::announceRunning(bool running) {
-    if (running == announcedRunning_)
+void TransferEngineBase::announceMoving() {
+    // A list held by the member's answer moves nothing: an unanswered question does not keep
+    // the machine awake.
+    const bool moving = running_ && !ending_ && !isWaitingFor(Waiting::DuplicateAnswer) &&
+                        !isWaitingFor(Waiting::AnotherFolder);
+    if (moving == announcedMoving_)
         return;
-    announcedRunning_ = running;
-    emit transferringChanged(running);
+    announcedMoving_ = moving;
+    emit transferringChanged(moving);
 }
 
 void TransferEngineBase::toggle() {
@@ -108,7 +112,7 @@ void TransferEngineBase::startNext() {
         startWhenIdle_ = true;
         running_ = true;
         transferHost_.showRunning(true);
-        announceRunning(true);
+        announceMoving();
         return;
     }
     const int row = nextPendingRow();
@@ -423,7 +427,7 @@ void TransferEngineBase::finishRequest() {
 
 void TransferEngineBase::beginEnding() {
     ending_ = true;
-    announceRunning(false);
+    announceMoving();
     transferHost_.stopTakingRequests();
     cancel_->store(true);
     if (progress_)
@@ -493,6 +497,7 @@ quint64 TransferEngineBase::ask(Waiting state, MemberQuestion::Kind kind, const 
     const quint64 id = ++lastId;
     // Open before the host hears of it: the answer finds it whenever it comes.
     questions_[id] = OpenQuestion{state, std::move(then)};
+    announceMoving();
     transferHost_.ask(MemberQuestion{id, kind, text, caption});
     return id;
 }
@@ -505,6 +510,7 @@ void TransferEngineBase::answer(quint64 questionId, const MemberReply& reply) {
     questions_.erase(open);
     if (then)
         then(reply);
+    announceMoving();
 }
 
 bool TransferEngineBase::isWaitingFor(Waiting state) const {
@@ -518,6 +524,7 @@ bool TransferEngineBase::withdraw(Waiting state) {
             const quint64 id = open->first;
             questions_.erase(open);
             transferHost_.withdraw(id);
+            // What follows (a start, a stop, the next question) tells the desktop.
             return true;
         }
     }

@@ -111,8 +111,8 @@ public:
     void refreshAfterDelete();
 
 signals:
-    // Files move (the list runs), or no longer do: the desktop keeps the machine awake
-    // meanwhile. Also false once the program's end has begun.
+    // Files move (the list runs and no question holds it), or no longer do: the desktop
+    // keeps the machine awake meanwhile. Also false once the program's end has begun.
     void transferringChanged(bool transferring);
     // A list ended with something to report, in the completion box's words (whether or not
     // the box shows: ending the program and shutting down show none); `folder` is the save
@@ -284,8 +284,8 @@ private:
     int completedSinceCompletion_ = 0;
     int requestsSinceCompletion_ = 0;
     bool ending_ = false;
-    bool announcedRunning_ = false; // what transferringChanged() said last
-    void announceRunning(bool running);
+    bool announcedMoving_ = false; // what transferringChanged() said last
+    void announceMoving();
     std::map<quint64, OpenQuestion> questions_;
     QList<std::function<void()>> ifStaying_; // what waits for a "no" to the exit question
     ServerLink::Limits controlLimits_;

@@ -22,7 +22,8 @@
 // does. Questions: "asking:K" checks that a question of kind K (exit, duplicate, folder,
 // dialog) is open, "withdrawn:K" that the one asked is no longer; "answer:A" answers it (yes,
 // no, overwrite, resume, cancel, folder, closed); "questions:N" counts the questions asked,
-// "quits:N" the ends of the program.
+// "quits:N" the ends of the program; "moving:0|1" checks what the desktop was last told
+// (whether files move).
 namespace {
 
 using Kind = MemberQuestion::Kind;
@@ -47,6 +48,7 @@ template <class Engine, class Record> struct Bench {
     ManualWorkers* workers = new ManualWorkers;
     std::shared_ptr<TestClock> clock = manualClock();
     Engine engine{host, setupWith(workers, clock)};
+    bool moving = false; // what transferringChanged() said last
 
     static std::shared_ptr<TestClock> manualClock() {
         auto clock = std::make_shared<TestClock>();
@@ -71,6 +73,8 @@ template <class Engine, class Record> struct Bench {
             engine.table().append(record, QString::fromLatin1(record.name), QString());
         }
         engine.refreshAfterListing();
+        QObject::connect(&engine, &TransferEngineBase::transferringChanged,
+                         [this](bool now) { moving = now; });
     }
 
     // Ends the running worker with `outcome`, or with its whole file.
@@ -169,6 +173,8 @@ class TestQueue : public QObject {
                 ok = bench.host.questions.size() == step.mid(10).toInt();
             else if (step.startsWith("quits:"))
                 ok = bench.host.quits == step.mid(6).toInt();
+            else if (step.startsWith("moving:"))
+                ok = bench.moving == (step.mid(7) == "1");
             else if (step == "retry")
                 ok = bench.clock->fire(TransferEngineBase::kRetryTimer);
             else if (step.startsWith("workers:"))
@@ -358,8 +364,9 @@ private slots:
                                 "fail",  "retry", "fail",  "retry", "complete"}
             << QStringList{"오류", "완료"} << QStringList{kOneFailed} << 5;
         QTest::newRow("the local file exists: the list waits, the answer starts the file again")
-            << 1 << QStringList{"start",         "ask",       "asking:duplicate", "workers:1",
-                                "answer:resume", "workers:2", "complete"}
+            << 1 << QStringList{"start",    "moving:1",  "ask",           "asking:duplicate",
+                                "moving:0", "workers:1", "answer:resume", "workers:2",
+                                "moving:1", "complete",  "moving:0"}
             << QStringList{"완료"} << QStringList{kAllDone} << 2;
         QTest::newRow("a stop while the duplicate question is open: asked again on a start")
             << 1 << QStringList{"start",     "ask",   "stop", "withdrawn:duplicate",
