@@ -1,8 +1,9 @@
 // The desktop around a running download: the end of each list as one notification in the
 // completion box's words (with an action that opens the save folder), none when the setting
 // is 0 or nobody serves notifications, and sleep held off while bytes move (the portal, else
-// the screen saver), released when the list stops or ends. Stand-in services on a private
-// session bus; the real engine against the file service.
+// the screen saver, else logind), released when the list stops or ends. Stand-in services on
+// a private session bus; the real engine, and the real download client, against the file
+// service.
 
 #include "core/TransferDesktop.h"
 #include "tests/download/EngineFixture.h"
@@ -15,6 +16,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
+#include <QProcess>
 #include <QtTest>
 
 #include <poll.h>
@@ -303,6 +305,57 @@ private slots:
         }
         QVERIFY(logind.released());
         leave(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"));
+    }
+
+    void theDownloadClientOnThisBus() {
+        // The real program, from its launch link: sleep held off while it downloads, one
+        // notification at the end, and nothing left held when the session ends it.
+        const QString source = TestEnvironment::scratch("client-source");
+        const QString save = TestEnvironment::scratch("client-save");
+        QFile file(source + "/movie.bin");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(3000000, 'm'));
+        file.close();
+        FileServiceProcess service(TestEnvironment::address());
+        QVERIFY(service.start({"--root", source, "--member", "kim"}));
+        SettingsStore::WriteText(SettingKey::DefaultFolder, save);
+        SettingsStore::WriteInt(SettingKey::DefaultFolderUse, 1);
+        SettingsStore::WriteInt(SettingKey::DownAutostart, 1);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
+        SettingsStore::WriteInt(SettingKey::DownNotify, 1);
+        NotificationsStandIn server;
+        QVERIFY(serve(kNotifications, kNotificationsPath, &server));
+        PortalStandIn portal(side_);
+        QVERIFY(serve(kPortal, QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
+
+        QStringList codes;
+        for (char c : QByteArray("movie.bin?|kim|1"))
+            codes << QString::number(int(c));
+        QProcess client;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(g_bus->address()));
+        env.insert("VAULTRY_FILE_SERVER", TestEnvironment::address());
+        env.insert("VAULTRY_HOMEPAGE", "http://" + TestEnvironment::address() + ":7580");
+        env.insert("VAULTRY_MODAL_LOG", TestEnvironment::scratch("client-boxes") + "/boxes.log");
+        client.setProcessEnvironment(env);
+        client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        client.setWorkingDirectory(qEnvironmentVariable("VAULTRY_BIN_DIR"));
+        client.start(TestEnvironment::binary("Vaultry_DOWN"),
+                     {"/url", "vastrelle://" + codes.join(',') + "/"});
+        QTRY_COMPARE_WITH_TIMEOUT(server.shown.size(), 1, 30000);
+        QCOMPARE(server.shown[0].body, QString("모든 파일이 전송완료되었습니다."));
+        QCOMPARE(server.shown[0].hints.value("desktop-entry").toString(),
+                 QString("vastrelle-download"));
+        QCOMPARE(QFileInfo(save + "/movie.bin").size(), 3000000);
+        QCOMPARE(portal.flags, QList<uint>{12});
+        QTRY_COMPARE(portal.closed, portal.handles);
+
+        client.terminate(); // the session ends
+        QVERIFY(client.waitForFinished(20000));
+        QCOMPARE(client.exitCode(), 0);
+        QCOMPARE(server.shown.size(), 1);
+        leave(kPortal, QStringLiteral("/org/freedesktop/portal/desktop"));
+        leave(kNotifications, kNotificationsPath);
     }
 };
 
