@@ -15,6 +15,7 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 // A notification server that the bus starts on demand may take a moment.
 constexpr int kCallTimeoutMs = 10000;
+constexpr int kFlushTimeoutMs = 1000;
 
 } // namespace
 
@@ -28,6 +29,30 @@ CompletionNotifier::CompletionNotifier(QDBusConnection sessionBus, QString appli
                  SLOT(onActionInvoked(uint, QString)));
     bus_.connect(QString(), kPath, kService, QStringLiteral("NotificationClosed"), this,
                  SLOT(onClosed(uint, uint)));
+}
+
+CompletionNotifier::~CompletionNotifier() {
+    // Still waiting for the capabilities, or for their answer to be handled: sent as it is.
+    for (const Asking& waiting : asking_) {
+        bus_.call(notifyCall(waiting.summary, waiting.body, {}), QDBus::NoBlock);
+        ++notifying_;
+    }
+    if (notifying_ == 0 || !bus_.isConnected())
+        return;
+    // Messages leave in order: the daemon's answer means the notifications reached it.
+    bus_.call(QDBusMessage::createMethodCall(
+                  QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                  QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+              QDBus::Block, kFlushTimeoutMs);
+}
+
+QDBusMessage CompletionNotifier::notifyCall(const QString& summary, const QString& body,
+                                            const QStringList& actions) const {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    call << application_ << uint(0) << desktopEntry_ << summary << body << actions
+         << QVariantMap{{QStringLiteral("desktop-entry"), desktopEntry_}} << int(-1);
+    return call;
 }
 
 void CompletionNotifier::notify(const QString& summary, const QString& body,
@@ -45,9 +70,11 @@ void CompletionNotifier::notify(const QString& summary, const QString& body,
                                                       QStringLiteral("GetCapabilities")),
                        kCallTimeoutMs),
         this);
+    asking_.append({watcher, summary, body});
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, summary, body, folder](QDBusPendingCallWatcher* done) {
                 done->deleteLater();
+                asking_.removeIf([done](const Asking& a) { return a.capabilities == done; });
                 const QDBusPendingReply<QStringList> reply = *done;
                 if (reply.isError()) {
                     qCDebug(lcDesktop, "no notification server (%s)",
@@ -60,17 +87,16 @@ void CompletionNotifier::notify(const QString& summary, const QString& body,
 
 void CompletionNotifier::send(const QString& summary, const QString& body, const QString& folder,
                               bool withAction) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
     const QStringList actions =
         withAction ? QStringList{QString::fromLatin1(kOpenFolderAction), TransferText::openFolder()}
                    : QStringList{};
-    call << application_ << uint(0) << desktopEntry_ << summary << body << actions
-         << QVariantMap{{QStringLiteral("desktop-entry"), desktopEntry_}} << int(-1);
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus_.asyncCall(notifyCall(summary, body, actions), kCallTimeoutMs), this);
+    ++notifying_;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, folder, withAction](QDBusPendingCallWatcher* done) {
                 done->deleteLater();
+                --notifying_;
                 const QDBusPendingReply<uint> reply = *done;
                 if (reply.isError()) {
                     qCDebug(lcDesktop, "the notification was not shown (%s)",

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
+
+class QDBusPendingCallWatcher;
 
 // The end of a list as a desktop notification (org.freedesktop.Notifications on the session
 // bus), beside the completion box. Where the server offers actions, the notification has one
@@ -17,6 +21,10 @@ public:
     // `desktopEntry` is the program's desktop file name; its icon is the notification's.
     CompletionNotifier(QDBusConnection sessionBus, QString application, QString desktopEntry,
                        QObject* parent = nullptr);
+    // The program may end right after the list (its completion action): a notification not
+    // sent yet goes now, without its action, and what was sent is seen off the connection
+    // (one short call to the bus, 1 s at most).
+    ~CompletionNotifier() override;
 
     // `folder` empty: no action.
     void notify(const QString& summary, const QString& body, const QString& folder);
@@ -27,9 +35,17 @@ private slots:
 
 private:
     void send(const QString& summary, const QString& body, const QString& folder, bool withAction);
+    QDBusMessage notifyCall(const QString& summary, const QString& body,
+                            const QStringList& actions) const;
 
     QDBusConnection bus_;
     QString application_;
     QString desktopEntry_;
     QHash<uint, QString> folders_; // shown notifications with an action, by id
+    struct Asking {
+        const QDBusPendingCallWatcher* capabilities; // removed when its answer is handled
+        QString summary, body;
+    };
+    QList<Asking> asking_; // notifications waiting for the server's capabilities
+    int notifying_ = 0;    // Notify calls not answered yet
 };

@@ -328,9 +328,6 @@ private slots:
         PortalStandIn portal(side_);
         QVERIFY(serve(kPortal, QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
 
-        QStringList codes;
-        for (char c : QByteArray("movie.bin?|kim|1"))
-            codes << QString::number(int(c));
         QProcess client;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(g_bus->address()));
@@ -340,8 +337,14 @@ private slots:
         client.setProcessEnvironment(env);
         client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         client.setWorkingDirectory(qEnvironmentVariable("VAULTRY_BIN_DIR"));
-        client.start(TestEnvironment::binary("Vaultry_DOWN"),
-                     {"/url", "vastrelle://" + codes.join(',') + "/"});
+        const auto start = [&](const QByteArray& request) {
+            QStringList codes;
+            for (char c : request)
+                codes << QString::number(int(c));
+            client.start(TestEnvironment::binary("Vaultry_DOWN"),
+                         {"/url", "vastrelle://" + codes.join(',') + "/"});
+        };
+        start("movie.bin?|kim|1");
         QTRY_COMPARE_WITH_TIMEOUT(server.shown.size(), 1, 30000);
         QCOMPARE(server.shown[0].body, QString("모든 파일이 전송완료되었습니다."));
         QCOMPARE(server.shown[0].hints.value("desktop-entry").toString(),
@@ -354,6 +357,17 @@ private slots:
         QVERIFY(client.waitForFinished(20000));
         QCOMPARE(client.exitCode(), 0);
         QCOMPARE(server.shown.size(), 1);
+
+        // The program ends with the list: the notification still goes out first.
+        QVERIFY(QFile::remove(save + "/movie.bin"));
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 1);
+        start("movie.bin?|kim|1");
+        QVERIFY(client.waitForFinished(30000));
+        QCOMPARE(client.exitCode(), 0);
+        QCOMPARE(QFileInfo(save + "/movie.bin").size(), 3000000);
+        QTRY_COMPARE(server.shown.size(), 2);
+        QCOMPARE(server.shown[1].body, QString("모든 파일이 전송완료되었습니다."));
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
         leave(kPortal, QStringLiteral("/org/freedesktop/portal/desktop"));
         leave(kNotifications, kNotificationsPath);
     }
