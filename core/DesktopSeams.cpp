@@ -1,4 +1,5 @@
 #include "core/DesktopSeams.h"
+
 #include "core/LogCategories.h"
 
 #include <QDBusConnection>

@@ -1,4 +1,5 @@
 #include "core/ProcessSignals.h"
+
 #include "core/LogCategories.h"
 
 #include <QSocketNotifier>

@@ -1,7 +1,7 @@
 #include "core/TransferEngineBase.h"
-#include "core/LogCategories.h"
 
 #include "core/Formats.h"
+#include "core/LogCategories.h"
 #include "core/MemberHandshake.h"
 #include "core/TransferTexts.h"
 

@@ -1,7 +1,7 @@
 #include "download/engine/DownloadThread.h"
-#include "core/LogCategories.h"
 
 #include "core/DataSocket.h"
+#include "core/LogCategories.h"
 #include "core/UniqueFd.h"
 #include "download/engine/SafePath.h"
 #include "download/engine/SaveFolder.h"

@@ -1,7 +1,7 @@
 #include "upload/engine/UploadThread.h"
-#include "core/LogCategories.h"
 
 #include "core/DataSocket.h"
+#include "core/LogCategories.h"
 #include "core/ServerLink.h"
 #include "core/UniqueFd.h"
 #include "core/UploadChoices.h"
