@@ -69,6 +69,11 @@ class ControlSession {
 public:
     ControlSession(Service& s, const Connection& c) : s_(s), c_(c), opt_(s.options()) {}
 
+    // The data server the replies name: the bound address, unless another was given.
+    QByteArray dataAddress() const {
+        return (opt_.dataAddress.isEmpty() ? opt_.bind : opt_.dataAddress).toLatin1();
+    }
+
     void run() {
         if (opt_.closeAfter == 0) {
             s_.log(QStringLiteral("%1 connect %2: closed at once (fault switch)")
@@ -253,7 +258,7 @@ private:
         const QByteArray nameWire = opt_.hostileNameSet ? ToWire(opt_.hostileName) : ToWire(name);
         const QByteArray folderWire =
             opt_.hostileFolderSet ? ToWire(opt_.hostileFolder) : wireFolder(e.relative);
-        return nameWire + '|' + opt_.bind.toLatin1() + '|' + e.key + '|' + folderWire + '|' +
+        return nameWire + '|' + dataAddress() + '|' + e.key + '|' + folderWire + '|' +
                QByteArray::number(static_cast<qlonglong>(e.size));
     }
 
@@ -271,8 +276,8 @@ private:
         state_ = State::UploadPrint;
         if (pendingSize_ == 0 && !QFileInfo(f->localPath).isFile())
             what += QStringLiteral(" (local file missing)");
-        return f->token1 + '|' + f->token2 + '|' + opt_.bind.toLatin1() + '|' + ToWire(f->name) +
-               '|' + ToWire(f->localPath) + '|' +
+        return f->token1 + '|' + f->token2 + '|' + dataAddress() + '|' + ToWire(f->name) + '|' +
+               ToWire(f->localPath) + '|' +
                QByteArray::number(static_cast<qlonglong>(pendingSize_));
     }
 

@@ -1,8 +1,10 @@
 #include "fileservice/Options.h"
 
 #include <QCommandLineParser>
+
 #include <QHash>
 #include <QRegularExpression>
+#include <arpa/inet.h>
 
 #include <climits>
 #include <cstdio>
@@ -17,7 +19,9 @@ port is bound. Ctrl-C or SIGTERM ends it.
 
 General:
   --bind ADDR              address to bind (default 127.0.0.1); also the data address
-                           named in every reply
+                           named in every reply, unless --data-address names another
+  --data-address ADDR      dotted IPv4 address named as the data server in every reply (a
+                           proxy in front of the service, say)
   --root DIR               download catalogue: every regular file under DIR; the entry is
                            its path relative to DIR with "/" separators
   --member ID[:CLASS[:PAID_UNTIL[:MEGABYTES]]]
@@ -137,7 +141,7 @@ int fail(const QString& message) {
 const char* const kSwitches[] = {"demo", "quiet", "hang", "cut-reset", "garbage-entries"};
 // clang-format off
 const char* const kValued[] = {
-    "bind", "root", "store", "state", "server-number", "demo-root", "member", "over-user",
+    "bind", "data-address", "root", "store", "state", "server-number", "demo-root", "member", "over-user",
     "upload-list", "web-page", "idle-timeout", "control-idle-timeout", "listing-idle-timeout",
     "identify-timeout", "max-connections", "max-control-connections", "max-download-connections",
     "max-upload-connections", "max-web-connections", "cut-after", "cut-connections", "stall-after",
@@ -163,6 +167,11 @@ int apply(const QString& option, const QString& v, Options& o) {
         o.cutReset = true;
     } else if (option == QLatin1String("garbage-entries")) {
         o.garbageEntries = true;
+    } else if (name == QLatin1String("--data-address")) {
+        in_addr parsed{};
+        if (::inet_pton(AF_INET, v.toLatin1().constData(), &parsed) != 1)
+            return fail(QStringLiteral("bad --data-address \"%1\" (dotted IPv4)").arg(v));
+        o.dataAddress = v;
     } else if (name == QLatin1String("--bind")) {
         o.bind = v;
     } else if (name == QLatin1String("--root")) {

@@ -31,6 +31,7 @@ inline constexpr int kPortKinds = 4;
 
 struct Options {
     QString bind = QStringLiteral("127.0.0.1");
+    QString dataAddress; // named as the data server in replies; empty: the bound address
     QString root;
     QString store;
     QString state; // folder of the service's own state (its secret); empty: the per-user default

@@ -6,7 +6,7 @@
 #          translations
 #   demo   beside the build, what scripts/demo.sh uses: xdg-utils for the web flow
 #   fuzz   clang and its fuzzer runtime (fuzz/build.sh)
-#   bench  the yardsticks of the benchmarks: nginx and curl (bench/*.sh)
+#   bench  the yardsticks of the benchmarks: nginx, curl and aria2 (bench/*.sh)
 # Idempotent and non-interactive; needs root (or sudo) only when something is missing.
 set -euo pipefail
 groups=("$@")
@@ -21,7 +21,7 @@ for group in "${groups[@]}"; do
                      qt6-translations-l10n) ;;
     demo) packages+=(xdg-utils) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    bench) packages+=(nginx-light curl) ;;
+    bench) packages+=(nginx-light curl aria2) ;;
     *) echo "usage: scripts/install-deps.sh [build|test|demo|fuzz|bench]..." >&2; exit 2 ;;
   esac
 done
