@@ -6,6 +6,8 @@
 #include <atomic>
 #include <memory>
 
+class SpareConnection;
+
 // What every transfer worker's job holds, whichever way its file travels: the data server,
 // the announced size, the limits of its waits, and the flag of the program's end.
 struct DataJob {
@@ -14,6 +16,8 @@ struct DataJob {
     int connectLimitMs = 20000;
     int sendLimitMs = 20000;
     std::shared_ptr<const std::atomic<bool>> cancel;
+    // Opened ahead for this file's data server, when the engine had one; used if still good.
+    std::shared_ptr<SpareConnection> spare;
 
     // The worker ends at its next chance: its stop was asked for, or the program ends.
     bool giveUp(const TransferProgress& progress) const {

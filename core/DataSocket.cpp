@@ -42,6 +42,80 @@ DataSocket::~DataSocket() {
     ::close(fd_);
 }
 
+std::shared_ptr<SpareConnection> SpareConnection::open(const QByteArray& address, int port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(quint16(port));
+    if (::inet_pton(AF_INET, address.constData(), &to.sin_addr) != 1)
+        return nullptr;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return nullptr;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::shared_ptr<SpareConnection>(new SpareConnection(fd, address, port));
+}
+
+SpareConnection::~SpareConnection() {
+    const int fd = take();
+    if (fd >= 0)
+        ::close(fd);
+}
+
+namespace {
+
+// Waits for the connect of non-blocking `fd` to end; true when it connected.
+bool waitConnected(int fd, int limitMs, const std::function<bool()>& giveUp) {
+    for (int waited = 0; waited < limitMs && !(giveUp && giveUp()); waited += kSliceMs) {
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, kSliceMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready != 0) {
+            int error = 0;
+            socklen_t len = sizeof error;
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
+            return ready > 0 && error == 0;
+        }
+    }
+    return false;
+}
+
+// A connected socket whose peer has closed or reset it already: nothing can be asked on it.
+bool droppedByPeer(int fd) {
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return false;
+    char byte = 0;
+    const ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    // A data server speaks only after the header blocks: any byte before them is as wrong as
+    // a close.
+    return n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+} // namespace
+
+bool DataSocket::connectVia(const std::shared_ptr<SpareConnection>& spare,
+                            const QByteArray& address, int port, int limitMs,
+                            const std::function<bool()>& giveUp) {
+    const int fd = spare && spare->isFor(address, port) ? spare->take() : -1;
+    if (fd >= 0) {
+        if (waitConnected(fd, limitMs, giveUp) && !droppedByPeer(fd)) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            if (fd_ >= 0)
+                ::close(fd_);
+            fd_ = fd;
+            return true;
+        }
+        ::close(fd);
+        if (giveUp && giveUp())
+            return false;
+    }
+    return connectTo(address, port, limitMs, giveUp);
+}
+
 bool DataSocket::connectTo(const QByteArray& address, int port, int limitMs,
                            const std::function<bool()>& giveUp) {
     if (fd_ < 0)

@@ -2,7 +2,36 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <atomic>
 #include <functional>
+#include <memory>
+
+// A data connection opened ahead of the file that is to use it: its handshake runs while the
+// file before it finishes, so that the file's first bytes can go out the moment its worker
+// starts. Only the connection is made; nothing is sent on it. Closed when destroyed, unless a
+// worker took it.
+class SpareConnection {
+public:
+    // Starts the connect and returns at once (the handshake goes on in the system); null when
+    // `address` is no dotted IPv4 address or no socket can be had.
+    static std::shared_ptr<SpareConnection> open(const QByteArray& address, int port);
+    ~SpareConnection();
+    SpareConnection(const SpareConnection&) = delete;
+    SpareConnection& operator=(const SpareConnection&) = delete;
+
+    bool isFor(const QByteArray& address, int port) const {
+        return address == address_ && port == port_;
+    }
+    // The socket, once (non-blocking, its connect perhaps still under way); -1 after that.
+    int take() { return fd_.exchange(-1); }
+
+private:
+    SpareConnection(int fd, QByteArray address, int port)
+        : address_(std::move(address)), port_(port), fd_(fd) {}
+    QByteArray address_;
+    int port_;
+    std::atomic<int> fd_;
+};
 
 // One data connection of a transfer worker: a blocking IPv4 socket whose every wait is
 // bounded, so a dead or stalled data server can never hold a worker (or a program that is
@@ -22,6 +51,12 @@ public:
     // up early as soon as `giveUp` says so (checked every 100 ms).
     bool connectTo(const QByteArray& address, int port, int limitMs,
                    const std::function<bool()>& giveUp);
+    // The same, through `spare` when it was opened to this address and port: its handshake
+    // is waited for (within the same limits) and the connection used when the peer has not
+    // closed or refused it meanwhile. Otherwise, a fresh connection is made as connectTo does:
+    // a spare the server dropped costs nothing but that.
+    bool connectVia(const std::shared_ptr<SpareConnection>& spare, const QByteArray& address,
+                    int port, int limitMs, const std::function<bool()>& giveUp);
     // A send the peer does not take within `ms` fails.
     void setSendLimit(int ms);
     // A receive with nothing to read returns EAGAIN after `ms`.

@@ -10,7 +10,7 @@
 #include <limits>
 #include <utility>
 
-TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup)
+TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup& setup)
     : transferHost_(host), rows_(table),
       clock_(setup.clock ? std::move(setup.clock) : std::make_shared<QtEngineClock>()),
       workers_(setup.workers ? std::move(setup.workers) : std::make_unique<WorkerThreads>(this)),
@@ -18,6 +18,7 @@ TransferEngineBase::TransferEngineBase(TransferHost& host, TransferTable& table,
     displayTimer_ =
         clock_->makeTimer(QString::fromLatin1(kDisplayTimer), [this] { displayTick(); });
     retryTimer_ = clock_->makeTimer(QString::fromLatin1(kRetryTimer), [this] { retryTick(); });
+    spareTimer_ = clock_->makeTimer(QString::fromLatin1(kSpareTimer), [this] { dropSpare(); });
 }
 
 TransferEngineBase::~TransferEngineBase() {
@@ -37,6 +38,7 @@ void TransferEngineBase::setRunning(bool running) {
         // Whatever stops the list (the member, a refusal, its end) also takes back a retry
         // that a failed attempt had asked for; a failed attempt asks for it after this.
         retryTimer_->stop();
+        dropSpare();
     }
     transferHost_.showRunning(running);
     announceMoving();
@@ -95,9 +97,9 @@ void TransferEngineBase::stopCurrent() {
         rows_.setState(current, RowState::StopRequested);
 }
 
-int TransferEngineBase::nextPendingRow() const {
+int TransferEngineBase::nextPendingRow(int skipping) const {
     for (int row = 0; row < rows_.count(); ++row) {
-        if (rows_.recordAt(row).pending())
+        if (row != skipping && rows_.recordAt(row).pending())
             return row;
     }
     return -1;
@@ -118,6 +120,7 @@ void TransferEngineBase::startNext() {
     const int row = nextPendingRow();
     if (row < 0) {
         currentId_ = 0;
+        dropSpare();
         if (requestInProgress_ || !queuedRequests_.isEmpty()) {
             // A request handed over meanwhile is still being exchanged: its files join this
             // list, and the completion actions (ending the program, shutting down) wait for it.
@@ -136,6 +139,8 @@ void TransferEngineBase::startNext() {
         record.done = 0;
     rows_.setState(row, RowState::Transferring);
     beginFile(row);
+    if (record.size - record.done <= kSpareAtStartBytes)
+        prepareSpare(row);
     showCurrentLines();
     showFileBar(record.done, record.size);
     displayTimer_->start(500);
@@ -148,12 +153,37 @@ void TransferEngineBase::startWorker(std::shared_ptr<TransferProgress> progress,
     workers_->start(std::move(work), [this] { workerEnded(); });
 }
 
-void TransferEngineBase::fillDataJob(DataJob& job, const TransferRecord& record) const {
+void TransferEngineBase::fillDataJob(DataJob& job, const TransferRecord& record) {
+    spareTimer_->stop();
+    std::shared_ptr<SpareConnection> spare = std::exchange(spare_, nullptr);
+    if (spare && spare->isFor(record.dataAddress, dataPort()))
+        job.spare = std::move(spare);
     job.dataAddress = record.dataAddress;
     job.size = record.size;
     job.connectLimitMs = dataLimits_.connectMs;
     job.sendLimitMs = dataLimits_.sendMs;
     job.cancel = cancel_;
+}
+
+void TransferEngineBase::prepareSpare(int runningRow) {
+    const int next = nextPendingRow(runningRow);
+    if (ending() || next < 0) {
+        dropSpare();
+        return;
+    }
+    const QByteArray& address = rows_.recordAt(next).dataAddress;
+    if (spare_ && spare_->isFor(address, dataPort()))
+        return;
+    // A data server keeps a silent connection only so long: one that idles longer is closed
+    // rather than risked, and the file connects afresh.
+    spare_ = SpareConnection::open(address, dataPort());
+    if (spare_)
+        spareTimer_->start(kSpareIdleMs);
+}
+
+void TransferEngineBase::dropSpare() {
+    spareTimer_->stop();
+    spare_.reset();
 }
 
 int TransferEngineBase::rowOfLastWorker() const {
@@ -261,6 +291,10 @@ void TransferEngineBase::displayTick() {
             showTotal(completedBytes_ + done);
         }
         showFileBar(done, record.size);
+        // Within about a second of its end, the next file's connection is opened.
+        const qint64 rate = progress_->rate.load();
+        if (!complete && !spare_ && rate > 0 && record.size - done < rate)
+            prepareSpare(row);
         if (!complete) {
             const RateDisplay::Shown shown =
                 rate_.tick(progress_->rate.load(), done, totalBytes_ - completedBytes_ - done);
@@ -425,6 +459,28 @@ void TransferEngineBase::finishRequest() {
         startNext();
 }
 
+void TransferEngineBase::rowsListed() {
+    recountTotals();
+    if (!running_) {
+        showTotal(completedBytes_);
+        return;
+    }
+    if (!workers_->empty()) {
+        // The running file may be near its end already: the new file's connection is opened.
+        const int row = rowOfLastWorker();
+        if (!spare_ && row >= 0 &&
+            rows_.recordAt(row).size - progress_->done.load() <= kSpareAtStartBytes)
+            prepareSpare(row);
+        return;
+    }
+    if (completionDeferred_) {
+        // The list ran out of files before the listing ended: it goes on with the new ones
+        // (or waits again for the listing's end).
+        completionDeferred_ = false;
+        startNext();
+    }
+}
+
 void TransferEngineBase::beginEnding() {
     ending_ = true;
     announceMoving();
@@ -433,6 +489,7 @@ void TransferEngineBase::beginEnding() {
     if (progress_)
         progress_->requestStop();
     waitingExchanges_.clear();
+    dropSpare();
     requestInProgress_ = false;
     queuedRequests_.clear();
     // Nothing asked before the end is waited for any more.

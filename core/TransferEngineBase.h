@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DataJob.h"
+#include "core/DataSocket.h"
 #include "core/EngineClock.h"
 #include "core/MemberQuestion.h"
 #include "core/RateDisplay.h"
@@ -28,6 +29,7 @@ struct DataLimits {
 // What an engine is built with; the defaults are the programs' own.
 struct EngineSetup {
     std::unique_ptr<WorkerRunner> workers; // threads of their own when none is given
+    std::unique_ptr<WorkerRunner> notices; // the upload's completion notices; the same
     std::shared_ptr<EngineClock> clock;    // QTimer when none is given
     ServerLink::Limits control;            // the control exchanges
     DataLimits data;
@@ -49,7 +51,12 @@ public:
     // The engine's two timers, by the names its clock is given.
     static constexpr const char* kDisplayTimer = "display"; // 500 ms after a start, then 250
     static constexpr const char* kRetryTimer = "retry";     // 1 s after a failed attempt
-    static constexpr int kExitWaitMs = 2000;                // for a worker at the program's end
+    static constexpr const char* kSpareTimer = "spare";     // a pre-opened connection's idling
+    static constexpr int kSpareIdleMs = 1000;               // ... is this long at most
+    // A file with at most this much left when it starts has the next file's connection
+    // opened at once; a longer one when a display tick finds it within a second of its end.
+    static constexpr qint64 kSpareAtStartBytes = 1 << 20;
+    static constexpr int kExitWaitMs = 2000; // for a worker at the program's end
 
     // What the engine waits for while a question is open; several can be open at once (the
     // exit question beside a request's folder question, say), at most one of each.
@@ -120,11 +127,15 @@ signals:
     void listReported(const QString& text, const QString& folder);
 
 protected:
-    TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup setup);
+    TransferEngineBase(TransferHost& host, TransferTable& table, EngineSetup& setup);
 
     // ---- what each client says -------------------------------------------------------
-    // The row to transfer next, or -1 when none is pending.
-    virtual int nextPendingRow() const;
+    // The row to transfer next, or -1 when none is pending; with `skipping`, the row that
+    // would be next once that one is through.
+    int nextPendingRow() const { return nextPendingRow(-1); }
+    virtual int nextPendingRow(int skipping) const;
+    // The data port of this client's data servers.
+    virtual int dataPort() const = 0;
     // Starts the worker of `row` (startWorker) with a job made from its record and a progress
     // of the client's own type, which the client keeps; the row is marked transferring
     // already, and its lines and bar follow.
@@ -189,8 +200,9 @@ protected:
     // Runs `work` for the current row, with `progress` as what it reports; the ended worker
     // is settled on this thread as soon as it returns.
     void startWorker(std::shared_ptr<TransferProgress> progress, std::function<void()> work);
-    // What every worker's job holds, from `record` and the engine's limits.
-    void fillDataJob(DataJob& job, const TransferRecord& record) const;
+    // What every worker's job holds, from `record` and the engine's limits, with the
+    // connection opened ahead for it when there is one.
+    void fillDataJob(DataJob& job, const TransferRecord& record);
     // A fresh progress that starts where `record` stands.
     template <class Progress> static std::shared_ptr<Progress> progressOf(const TransferRecord& r) {
         auto progress = std::make_shared<Progress>();
@@ -202,6 +214,13 @@ protected:
     // Runs a control exchange off the window's thread; `then` follows on this thread.
     // Exchanges run one after another in the order they were asked for.
     void runExchange(std::function<void()> work, std::function<void()> then);
+    // For an exchange that reports on its way (a listing, row by row): steps handed to it run
+    // on this thread in order, before the exchange's `then`.
+    WorkerThreads::Post exchangePoster() const { return exchanges_.poster(); }
+    // Rows a request's listing has just added while the listing goes on: the totals take
+    // them in, and a list that was waiting for the listing's end with nothing left to do
+    // goes on into them.
+    void rowsListed();
     // What the links of this engine's exchanges go by, the flag of the program's end with them.
     LinkSettings linkSettings() const { return {controlLimits_, cancel_}; }
     const DataLimits& dataLimits() const { return dataLimits_; }
@@ -209,6 +228,8 @@ protected:
     // Requests are handled one at a time: true when `request` is to be handled now; false
     // when it waits its turn (or the program ends). finishRequest() takes the next.
     bool admitRequest(const QByteArray& request);
+    // A request is being handled: its listing may still add rows.
+    bool listingInProgress() const { return requestInProgress_; }
     void finishRequest();
     // The member was refused: told so, and the exit runs (staying ends the request).
     void refuseMember(const QString& text);
@@ -261,6 +282,13 @@ private:
     std::shared_ptr<EngineClock> clock_;
     std::unique_ptr<EngineTimer> displayTimer_;
     std::unique_ptr<EngineTimer> retryTimer_;
+    std::unique_ptr<EngineTimer> spareTimer_;
+    std::shared_ptr<SpareConnection> spare_;
+
+    // Opens the data connection of the file that follows `runningRow`, unless one is open to
+    // its data server already. It idles at most kSpareIdleMs; the list's stop drops it.
+    void prepareSpare(int runningRow);
+    void dropSpare();
 
     void workerEnded();
     void settleEndedWorker();

@@ -32,6 +32,14 @@ void WorkerThreads::start(std::function<void()> work, std::function<void()> ende
     workers_.push_back(Worker{id, std::move(thread), std::move(returned)});
 }
 
+WorkerThreads::Post WorkerThreads::poster() const {
+    return [link = link_](std::function<void()> step) {
+        std::lock_guard<std::mutex> lock(link->mutex);
+        if (link->owner)
+            QMetaObject::invokeMethod(link->owner, std::move(step), Qt::QueuedConnection);
+    };
+}
+
 void WorkerThreads::settle(quint64 id, const std::function<void()>& ended) {
     for (auto it = workers_.begin(); it != workers_.end(); ++it) {
         if (it->id != id)

@@ -39,6 +39,12 @@ public:
     bool empty() const override { return workers_.empty(); }
     bool joinAll(int ms) override;
 
+    // What a worker hands to the owner's thread on its way (a listed row, say): each step runs
+    // there in the order posted, before the `ended` step of the work that posted it. Steps
+    // posted once the owner is gone, or after joinAll gave up on the workers, are dropped.
+    using Post = std::function<void(std::function<void()>)>;
+    Post poster() const;
+
 private:
     struct Worker {
         quint64 id = 0;

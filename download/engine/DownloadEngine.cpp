@@ -16,7 +16,7 @@
 using Icon = DownloadHost::Icon;
 
 DownloadEngine::DownloadEngine(DownloadHost& host, EngineSetup setup)
-    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {}
+    : TransferEngineBase(host, table_, setup), host_(host) {}
 
 DownloadEngine::~DownloadEngine() = default;
 
@@ -110,9 +110,15 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
     if (root.isEmpty())
         root = SettingsStore::DocumentsFolder();
     host_.restoreAndShow();
-    auto finishListing = [this, mayStart] {
-        refreshAfterListing();
-        if (mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0)
+    const bool autostart = mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0;
+    // The automatic start comes with the first listed file, once: a list the member stops
+    // while the listing goes on stays stopped.
+    auto started = std::make_shared<bool>(false);
+    auto finishListing = [this, autostart, started] {
+        // A running list keeps its lines and bars; the display tick shows the new total.
+        if (!isRunning())
+            refreshAfterListing();
+        if (autostart && !*started)
             startIfIdle();
         finishRequest();
     };
@@ -124,11 +130,27 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
     QSet<QByteArray> known;
     for (int row = 0; row < table_.count(); ++row)
         known.insert(table_.record(row).entry);
+    // Each file becomes a row as soon as it is listed, and may start while the listing goes
+    // on: the listing's exchanges stay on their own connection, in their order.
+    auto listed = [this, post = exchangePoster(), autostart, started](FileRecord record) {
+        post([this, record = std::move(record), autostart, started] {
+            if (ending())
+                return;
+            table_.append(record, record.displayName(), FormatSize(record.size));
+            if (!isRunning() && !*started)
+                refreshAfterListing();
+            rowsListed();
+            if (autostart && !*started) {
+                *started = true;
+                startIfIdle();
+            }
+        });
+    };
     auto outcome = std::make_shared<ListingOutcome>();
     runExchange(
-        [outcome, request, known, root, settings = linkSettings()] {
-            *outcome =
-                ExchangeFileList(request.fileList, request.serverNumber, known, root, settings);
+        [outcome, request, known, root, listed, settings = linkSettings()] {
+            *outcome = ExchangeFileList(request.fileList, request.serverNumber, known, root,
+                                        settings, listed);
         },
         [this, outcome, finishListing] {
             if (ending())
@@ -136,8 +158,6 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
             if (outcome->connectFailed)
                 host_.message(TransferText::cannotConnect(), DownloadText::errorCaption(),
                               Icon::Error);
-            for (const FileRecord& record : outcome->records)
-                table_.append(record, record.displayName(), FormatSize(record.size));
             if (outcome->unlisted > 0)
                 host_.message(DownloadText::notListed(outcome->unlisted),
                               DownloadText::errorCaption(), Icon::Warning);
@@ -152,15 +172,20 @@ void DownloadEngine::stopCurrent() {
     TransferEngineBase::stopCurrent();
 }
 
-int DownloadEngine::nextPendingRow() const {
+int DownloadEngine::nextPendingRow(int skipping) const {
     // A record with an empty name ends the scan; a failed one is passed over until the
     // completion actions put it back.
     for (int row = 0; row < table_.count(); ++row) {
         const FileRecord& r = table_.record(row);
         if (r.name.isEmpty())
             break;
-        if (r.pending() && r.state != RowState::Failed)
-            return row;
+        if (row == skipping || !r.pending() || r.state == RowState::Failed)
+            continue;
+        // A renamed row chooses its new name among those of the folder's other rows: while
+        // a listing may still add rows, it waits (and the list with it) for the listing's end.
+        if (r.renamed && !r.claimed && listingInProgress())
+            return -1;
+        return row;
     }
     return -1;
 }

@@ -42,7 +42,8 @@ public:
 
 protected:
     void beginFile(int row) override;
-    int nextPendingRow() const override;
+    int nextPendingRow(int skipping) const override;
+    int dataPort() const override { return DownloadThread::kDataPort; }
     void reportWorkerNotes() override;
     void copyOwnProgress(int row) override;
     void onFileCompleted(int row) override;

@@ -30,7 +30,8 @@ int CountEntries(const QByteArray& fileList) {
 
 ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
                                 QSet<QByteArray> known, const QString& root,
-                                const LinkSettings& settings) {
+                                const LinkSettings& settings,
+                                const std::function<void(FileRecord)>& listed) {
     ListingOutcome outcome;
     ServerLink link;
     link.apply(settings);
@@ -62,7 +63,10 @@ ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& se
             continue;
         if (auto record = RecordFromFileReply(reply, next.head, root)) {
             known.insert(next.head);
-            outcome.records.append(std::move(*record));
+            if (listed)
+                listed(std::move(*record));
+            else
+                outcome.records.append(std::move(*record));
         }
     }
     return outcome;

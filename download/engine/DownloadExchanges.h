@@ -7,6 +7,7 @@
 #include <QList>
 #include <QSet>
 #include <atomic>
+#include <functional>
 
 // The download client's control exchanges with the file server. Each runs on a thread of its
 // own and reports what happened; the engine shows it on the window's thread.
@@ -24,10 +25,12 @@ struct ListingOutcome {
     int unlisted = 0; // entries the server never answered (time-out, cut or lost connection)
 };
 // "@Download", the server choice, then the entries of `fileList` in order: each entry once,
-// skipping those in `known` and those the server has no file for.
+// skipping those in `known` and those the server has no file for. Each listed record goes to
+// `listed` as soon as it is read, when given (and then not into the outcome).
 ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
                                 QSet<QByteArray> known, const QString& root,
-                                const LinkSettings& settings);
+                                const LinkSettings& settings,
+                                const std::function<void(FileRecord)>& listed = {});
 
 // "@Connect_end", then the member id; false when the file server could not be reached.
 bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings);

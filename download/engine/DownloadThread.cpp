@@ -37,8 +37,8 @@ void DownloadThread::run() {
     }
 
     DataSocket socket;
-    if (!socket.connectTo(job_.dataAddress, kDataPort, job_.connectLimitMs,
-                          [this] { return giveUp(); })) {
+    if (!socket.connectVia(job_.spare, job_.dataAddress, kDataPort, job_.connectLimitMs,
+                           [this] { return giveUp(); })) {
         progress_.result = giveUp() ? R::Stopped : R::Failed;
         return;
     }

@@ -58,6 +58,7 @@ template <class Engine, class Record> struct Bench {
     static EngineSetup setupWith(ManualWorkers* runner, std::shared_ptr<TestClock> clock) {
         EngineSetup setup;
         setup.workers.reset(runner);
+        setup.notices = std::make_unique<ManualWorkers>(); // never sent: no file server here
         setup.clock = std::move(clock);
         return setup;
     }

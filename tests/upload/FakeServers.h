@@ -94,7 +94,7 @@ class FakeDataServer {
 public:
     static inline const QByteArray kReset = "<reset>";
     // "" closes without a reply, kReset resets the connection instead of replying.
-    std::function<QByteArray(int connection, qint64 held)> reply;
+    std::function<QByteArray(int attempt, qint64 held)> reply;
     std::atomic<bool> throttled = false;
     // After the client's end: the first `resetAtEnd` connections are reset instead of
     // closed; while `holdAtEnd` is set the connection stays open without a word.
@@ -106,7 +106,9 @@ public:
               address, 7312, [this](int fd, int n) { serve(fd, n); }, 16384) {}
 
     bool listening() const { return server_.listening(); }
-    int connections() const { return server_.connections(); }
+    // Connections that brought their header blocks: the attempts (a connection opened ahead
+    // and dropped unused is none). `reply` numbers them the same way.
+    int connections() const { return attempts_; }
     QByteArray held() {
         std::lock_guard lock(mutex_);
         return store_;
@@ -123,10 +125,11 @@ public:
     int closedConnections() const { return closed_; }
 
 private:
-    void serve(int fd, int connection) {
+    void serve(int fd, int) {
         QByteArray blocks(3 * 20480, '\0');
         if (!server_.readExactly(fd, blocks.data(), int(blocks.size())))
             return;
+        const int connection = attempts_++;
         qint64 held;
         {
             std::lock_guard lock(mutex_);
@@ -182,5 +185,6 @@ private:
     QList<qint64> offsets_;
     QList<QByteArray> sizes_;
     std::atomic<int> closed_ = 0;
+    std::atomic<int> attempts_ = 0;
     FakeServer server_;
 };

@@ -3,6 +3,7 @@
 #include "core/CompletionChoice.h"
 #include "core/DesktopSeams.h"
 #include "core/Formats.h"
+#include "core/LogCategories.h"
 #include "core/ManagerCommand.h"
 #include "core/MemberHandshake.h"
 #include "core/Protocol.h"
@@ -14,9 +15,13 @@
 using Icon = UploadHost::Icon;
 
 UploadEngine::UploadEngine(UploadHost& host, EngineSetup setup)
-    : TransferEngineBase(host, table_, std::move(setup)), host_(host) {}
+    : TransferEngineBase(host, table_, setup), host_(host),
+      notices_(setup.notices ? std::move(setup.notices) : std::make_unique<WorkerThreads>(this)) {}
 
-UploadEngine::~UploadEngine() = default;
+UploadEngine::~UploadEngine() {
+    noticeCancel_->store(true);
+    notices_->joinAll(0);
+}
 
 // ---- manager command ----------------------------------------------------------------------
 
@@ -59,25 +64,43 @@ void UploadEngine::processRequest(const QByteArray& command) {
 }
 
 void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& serverNumber) {
+    const bool autostart = SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0;
+    // A file starts as soon as its record and fingerprint are exchanged; the automatic start
+    // comes once, with the first row, so a stop meanwhile stands.
+    auto started = std::make_shared<bool>(false);
+    auto listed = [this, post = exchangePoster(), autostart, started](ListedRow row) {
+        post([this, row = std::move(row), autostart, started] {
+            if (ending())
+                return;
+            table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize));
+            if (!isRunning() && !*started)
+                refreshAfterListing();
+            rowsListed();
+            if (autostart && !*started) {
+                *started = true;
+                startIfIdle();
+            }
+        });
+    };
     auto outcome = std::make_shared<UploadListingOutcome>();
     const int capacity = TransferTable::kCapacity - table_.count();
     runExchange(
-        [outcome, listKey, serverNumber, capacity, settings = linkSettings()] {
-            *outcome = ExchangeUploadList(listKey, serverNumber, capacity, settings);
+        [outcome, listKey, serverNumber, capacity, listed, settings = linkSettings()] {
+            *outcome = ExchangeUploadList(listKey, serverNumber, capacity, settings, listed);
         },
-        [this, outcome] {
+        [this, outcome, autostart, started] {
             if (ending())
                 return;
             if (outcome->connectFailed)
                 host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(),
                               Icon::Warning);
-            for (const ListedRow& row : outcome->rows)
-                table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize));
             if (outcome->cutShort)
                 host_.message(UploadText::listCutShort(), UploadText::errorCaption(),
                               Icon::Warning);
-            refreshAfterListing();
-            if (SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0)
+            // A running list keeps its lines and bars; the display tick shows the new total.
+            if (!isRunning())
+                refreshAfterListing();
+            if (autostart && !*started)
                 startIfIdle();
             finishRequest();
         });
@@ -95,7 +118,6 @@ void UploadEngine::beginFile(int row) {
     job.secondToken = record.secondToken;
     job.path = record.localPath();
     job.listKey = record.listKey;
-    job.fileNumber = record.fileNumber;
     job.offsetReplyLimitMs = dataLimits().replyMs;
     job.closeWaitMs = dataLimits().closeWaitMs;
     progress_ = progressOf<UploadProgress>(record);
@@ -107,8 +129,22 @@ void UploadEngine::reportWorkerNotes() {
         return;
     if (progress_->offsetError.load())
         host_.message(UploadText::offsetError(), UploadText::errorCaption(), Icon::Error);
-    if (progress_->noticeFailed.load())
-        host_.message(TransferText::cannotConnect(), UploadText::applicationTitle(), Icon::Warning);
+}
+
+void UploadEngine::onFileCompleted(int row) {
+    sendNotice(table_.record(row).fileNumber);
+}
+
+void UploadEngine::sendNotice(int fileNumber) {
+    auto delivered = std::make_shared<bool>(false);
+    LinkSettings settings{linkSettings().limits, noticeCancel_};
+    notices_->start([fileNumber, delivered,
+                     settings] { *delivered = ExchangeCompletionNotice(fileNumber, settings); },
+                    [this, delivered] {
+                        if (!*delivered && !ending())
+                            host_.message(TransferText::cannotConnect(),
+                                          UploadText::applicationTitle(), Icon::Warning);
+                    });
 }
 
 void UploadEngine::onRetriesUsedUp(int row) {
@@ -181,8 +217,12 @@ void UploadEngine::showEmptyTotal() {
 
 // ---- exit ---------------------------------------------------------------------------------
 
-// Nothing goes to the file server at the end; the worker gets a short while to stop.
+// Nothing new goes to the file server at the end; the worker gets a short while to stop, and
+// the completion notices still under way a short while to get through.
 void UploadEngine::finishProgram() {
+    if (!notices_->joinAll(kExitWaitMs))
+        qCWarning(lcUpload, "a completion notice did not get through in time; it is left behind");
+    noticeCancel_->store(true);
     joinAll();
     host_.quit();
 }

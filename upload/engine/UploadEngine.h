@@ -13,6 +13,8 @@ class UploadEngine : public TransferEngineBase {
     Q_OBJECT
 public:
     explicit UploadEngine(UploadHost& host, EngineSetup setup = {});
+    // Completion notices still under way.
+    bool noticesPending() const { return !notices_->empty(); }
     ~UploadEngine() override;
 
     RecordTable<UploadRecord>& table() { return table_; }
@@ -23,7 +25,9 @@ public:
 
 protected:
     void beginFile(int row) override;
+    int dataPort() const override { return UploadThread::kDataPort; }
     void reportWorkerNotes() override;
+    void onFileCompleted(int row) override;
     void onRetriesUsedUp(int row) override;
     void onOtherOutcome(int row, AttemptOutcome outcome) override;
     void runCompletion() override;
@@ -36,8 +40,15 @@ protected:
 
 private:
     void listFiles(const QByteArray& listKey, const QByteArray& serverNumber);
+    // The completion notice of a file goes out on a thread of its own while the next file
+    // starts; the exit waits a bounded time for those still under way.
+    void sendNotice(int fileNumber);
 
     UploadHost& host_;
     RecordTable<UploadRecord> table_;
     std::shared_ptr<UploadProgress> progress_; // what the running (or last) worker reports
+    std::unique_ptr<WorkerRunner> notices_;
+    // Notices are not given up when the program ends (its end waits for them, bounded), only
+    // once that wait is over.
+    std::shared_ptr<std::atomic<bool>> noticeCancel_ = std::make_shared<std::atomic<bool>>(false);
 };

@@ -1,11 +1,15 @@
 #include "upload/engine/UploadExchanges.h"
 
+#include "core/LogCategories.h"
 #include "core/ServerLink.h"
 #include "core/UploadChoices.h"
 #include "core/WireNumbers.h"
 #include "upload/engine/FileFingerprint.h"
 
 #include <QFile>
+
+#include <chrono>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,7 +64,8 @@ MemberCheckOutcome ExchangeMemberCheck(const QByteArray& memberId, const LinkSet
 }
 
 UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteArray& serverNumber,
-                                        int capacity, const LinkSettings& settings) {
+                                        int capacity, const LinkSettings& settings,
+                                        const std::function<void(ListedRow)>& onRow) {
     UploadListingOutcome outcome;
     ServerLink link;
     link.apply(settings);
@@ -102,7 +107,37 @@ UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteAr
             continue;
         struct stat shown {};
         const bool found = ::stat(QFile::encodeName(record.shownPath()).constData(), &shown) == 0;
-        outcome.rows.append({record, found ? qint64(shown.st_size) : 0});
+        ListedRow row{record, found ? qint64(shown.st_size) : 0};
+        if (onRow)
+            onRow(std::move(row));
+        else
+            outcome.rows.append(std::move(row));
     }
     return outcome;
+}
+
+bool ExchangeCompletionNotice(int fileNumber, const LinkSettings& settings, int attempts,
+                              int pauseMs) {
+    auto cancelled = [&settings] { return settings.cancel && settings.cancel->load(); };
+    for (int attempt = 1; attempt <= attempts && !cancelled(); ++attempt) {
+        if (attempt > 1) {
+            for (int waited = 0; waited < pauseMs && !cancelled(); waited += 100)
+                std::this_thread::sleep_for(std::chrono::milliseconds(qMin(100, pauseMs)));
+        }
+        ServerLink link;
+        link.apply(settings);
+        if (!link.ConnectToFileServer())
+            continue;
+        link.Exchange("@Upload_complute");
+        // Once the file number has gone, the notice is not sent again: the server would hear
+        // of the file twice.
+        if (link.lost())
+            continue;
+        link.Exchange(QByteArray::number(fileNumber));
+        if (link.failed())
+            qCWarning(lcUpload, "the completion notice for file %d was not answered", fileNumber);
+        return true;
+    }
+    qCWarning(lcUpload, "the completion notice for file %d could not be sent", fileNumber);
+    return false;
 }

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <atomic>
+#include <functional>
 
 // The upload client's control exchanges with the file server. Each runs on a thread of its
 // own and reports what happened; the engine shows it on the window's thread.
@@ -31,5 +32,14 @@ struct UploadListingOutcome {
 // "@Upload", the server choice, then the list key again and again, with a fingerprint after
 // each record. At most `capacity` records are taken, usable or not. Only files the member
 // chose for the list are read; any other is fingerprinted as a missing file.
+// Each usable row goes to `onRow` as soon as its fingerprint is answered, when given (and
+// then not into the outcome).
 UploadListingOutcome ExchangeUploadList(const QByteArray& listKey, const QByteArray& serverNumber,
-                                        int capacity, const LinkSettings& settings);
+                                        int capacity, const LinkSettings& settings,
+                                        const std::function<void(ListedRow)>& onRow = {});
+
+// "@Upload_complute", then `fileNumber`, on a connection of its own. A notice that gets no
+// connection, or no answer to its first command, goes again up to `attempts` times in all,
+// `pauseMs` apart. False when it never got through.
+bool ExchangeCompletionNotice(int fileNumber, const LinkSettings& settings, int attempts = 3,
+                              int pauseMs = 1000);

@@ -1,8 +1,6 @@
 #include "upload/engine/UploadThread.h"
 
 #include "core/DataSocket.h"
-#include "core/LogCategories.h"
-#include "core/ServerLink.h"
 #include "core/UniqueFd.h"
 #include "core/UploadChoices.h"
 #include "core/WireNumbers.h"
@@ -30,7 +28,6 @@ void UploadThread::run() {
     }
     progress_.markComplete();
     progress_.started = false;
-    notifyComplete();
 }
 
 AttemptOutcome UploadThread::transfer() {
@@ -40,8 +37,8 @@ AttemptOutcome UploadThread::transfer() {
     const qint64 size = job_.size;
 
     DataSocket socket;
-    if (!socket.connectTo(job_.dataAddress, kDataPort, job_.connectLimitMs,
-                          [this] { return giveUp(); }))
+    if (!socket.connectVia(job_.spare, job_.dataAddress, kDataPort, job_.connectLimitMs,
+                           [this] { return giveUp(); }))
         return failedOrStopped();
 
     UniqueFd file{UploadChoices::openChosen(UploadChoices::chosen(job_.listKey), job_.path)};
@@ -127,18 +124,4 @@ AttemptOutcome UploadThread::transfer() {
         break;
     }
     return R::Failed;
-}
-
-void UploadThread::notifyComplete() {
-    ServerLink link;
-    link.setCancel(job_.cancel.get());
-    if (!link.ConnectToFileServer()) {
-        progress_.noticeFailed = true;
-        qCWarning(lcUpload, "the completion notice for file %d could not be sent", job_.fileNumber);
-        return;
-    }
-    link.Exchange("@Upload_complute");
-    link.Exchange(QByteArray::number(job_.fileNumber));
-    if (link.failed())
-        qCWarning(lcUpload, "the completion notice for file %d was not answered", job_.fileNumber);
 }

@@ -14,19 +14,17 @@ struct UploadJob : DataJob {
     QByteArray secondToken;
     QString path;                   // the local file; at most `size` bytes of it are sent
     QByteArray listKey;             // the member chose files for this list: nothing else is read
-    int fileNumber = 0;             // named in the completion notice
     int offsetReplyLimitMs = 30000; // a data server that does not answer the offset
     int closeWaitMs = 60000;        // ... or stays silent without closing after the last byte
 };
 
 struct UploadProgress : TransferProgress {
     // Failures the window reports: the worker never shows a box itself.
-    std::atomic<bool> offsetError{false};  // reading the data server's offset failed
-    std::atomic<bool> noticeFailed{false}; // the completion notice found no file server
+    std::atomic<bool> offsetError{false}; // reading the data server's offset failed
 };
 
-// Moves one local file to its data server, from the offset the server reports, then tells
-// the file server that the file is complete.
+// Moves one local file to its data server, from the offset the server reports. The engine
+// tells the file server that the file is complete.
 class UploadThread {
 public:
     static constexpr int kDataPort = 7312;
@@ -38,7 +36,6 @@ public:
 
 private:
     AttemptOutcome transfer();
-    void notifyComplete();
     bool giveUp() const { return job_.giveUp(progress_); }
 
     const UploadJob& job_;
