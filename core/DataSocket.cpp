@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -90,26 +91,40 @@ bool droppedByPeer(int fd) {
         return false;
     char byte = 0;
     const ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    // A data server speaks only after the header blocks: any byte before them is as wrong as
-    // a close.
+    // Our servers speak only when spoken to: any byte before that is as wrong as a close.
     return n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
 }
 
 } // namespace
 
+SpareConnection::SpareConnection(int fd, QByteArray address, int port)
+    : address_(std::move(address)), port_(port), openedNs_(nowNs()), fd_(fd) {}
+
+int SpareConnection::takeConnected(int limitMs, const std::function<bool()>& giveUp, int maxAgeMs) {
+    const int fd = take();
+    if (fd < 0)
+        return -1;
+    if ((nowNs() - openedNs_) / 1000000 <= maxAgeMs && waitConnected(fd, limitMs, giveUp) &&
+        !droppedByPeer(fd)) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
 bool DataSocket::connectVia(const std::shared_ptr<SpareConnection>& spare,
                             const QByteArray& address, int port, int limitMs,
                             const std::function<bool()>& giveUp) {
-    const int fd = spare && spare->isFor(address, port) ? spare->take() : -1;
-    if (fd >= 0) {
-        if (waitConnected(fd, limitMs, giveUp) && !droppedByPeer(fd)) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (spare && spare->isFor(address, port)) {
+        // The engine closes a spare that idles longer; the age is not looked at again here.
+        const int fd = spare->takeConnected(limitMs, giveUp, std::numeric_limits<int>::max());
+        if (fd >= 0) {
             if (fd_ >= 0)
                 ::close(fd_);
             fd_ = fd;
             return true;
         }
-        ::close(fd);
         if (giveUp && giveUp())
             return false;
     }

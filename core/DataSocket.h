@@ -24,12 +24,17 @@ public:
     }
     // The socket, once (non-blocking, its connect perhaps still under way); -1 after that.
     int take() { return fd_.exchange(-1); }
+    // The socket, once, blocking again and connected: its handshake is waited for (at most
+    // `limitMs`, and no longer than `giveUp` allows). -1 when the connect failed, when the peer
+    // has closed or reset it meanwhile, or when it was opened more than `maxAgeMs` ago (a
+    // server may drop a silent connection at any moment after a while); it is closed then.
+    int takeConnected(int limitMs, const std::function<bool()>& giveUp, int maxAgeMs);
 
 private:
-    SpareConnection(int fd, QByteArray address, int port)
-        : address_(std::move(address)), port_(port), fd_(fd) {}
+    SpareConnection(int fd, QByteArray address, int port);
     QByteArray address_;
     int port_;
+    qint64 openedNs_;
     std::atomic<int> fd_;
 };
 

@@ -1,5 +1,6 @@
 #include "core/ServerLink.h"
 
+#include "core/DataSocket.h"
 #include "core/DesktopSeams.h"
 
 #include <arpa/inet.h>
@@ -112,6 +113,26 @@ bool ServerLink::Connect(const QString& address, int port) {
 
 bool ServerLink::ConnectToFileServer() {
     return Connect(ResolveAddress(ServiceAddress::fileServer()), kControlPort);
+}
+
+bool ServerLink::ConnectToFileServer(const std::shared_ptr<SpareConnection>& spare, int maxAgeMs) {
+    const QString address = ResolveAddress(ServiceAddress::fileServer());
+    if (spare && spare->isFor(address.toLatin1(), kControlPort)) {
+        const int fd = spare->takeConnected(
+            limits_.connectMs, [this] { return cancel_ && cancel_->load(); }, maxAgeMs);
+        if (fd >= 0) {
+            Close();
+            socket_ = fd;
+            connected_ = true;
+            return true;
+        }
+    }
+    return Connect(address, kControlPort);
+}
+
+std::shared_ptr<SpareConnection> ServerLink::OpenSpareToFileServer() {
+    return SpareConnection::open(ResolveAddress(ServiceAddress::fileServer()).toLatin1(),
+                                 kControlPort);
 }
 
 bool ServerLink::sendAll(const QByteArray& command) {

@@ -34,6 +34,13 @@ public:
     bool Connect(const QString& address, int port = kControlPort);
     // Resolve the configured file server and connect to its control port.
     bool ConnectToFileServer();
+    // The same through `spare`, a connection opened ahead to the file server's control port,
+    // when it was opened at most `maxAgeMs` ago and is still good; otherwise afresh.
+    bool ConnectToFileServer(const std::shared_ptr<class SpareConnection>& spare, int maxAgeMs);
+    // A connection to the file server's control port opened ahead (its handshake runs in the
+    // system meanwhile) for a later exchange; null when the address cannot be had. Nothing is
+    // sent on it until it is used.
+    static std::shared_ptr<class SpareConnection> OpenSpareToFileServer();
 
     // The reply to one command: what a single receive returned, read up to a zero byte.
     // "" when the peer closed (the link stays as it is), or on any error, time-out or

@@ -65,8 +65,10 @@ void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome)
     // The sign-on connection stays open until the program ends.
     outcome.link.setCancel(nullptr);
     signOnLink_ = std::move(outcome.link);
+    listingConnection_ = std::move(outcome.listingConnection);
     const SignOnResult& result = outcome.result;
     if (result.check != MemberCheck::Member) {
+        listingConnection_.reset();
         refuseMember(result.check == MemberCheck::NoMember ? MemberText::pleaseLogIn()
                                                            : MemberText::alreadyInUse());
         return;
@@ -110,6 +112,7 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
     if (root.isEmpty())
         root = SettingsStore::DocumentsFolder();
     host_.restoreAndShow();
+    std::shared_ptr<SpareConnection> spare = std::exchange(listingConnection_, nullptr);
     const bool autostart = mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0;
     // The automatic start comes with the first listed file, once: a list the member stops
     // while the listing goes on stays stopped.
@@ -148,9 +151,9 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
     };
     auto outcome = std::make_shared<ListingOutcome>();
     runExchange(
-        [outcome, request, known, root, listed, settings = linkSettings()] {
+        [outcome, request, known, root, listed, spare, settings = linkSettings()] {
             *outcome = ExchangeFileList(request.fileList, request.serverNumber, known, root,
-                                        settings, listed);
+                                        settings, listed, spare);
         },
         [this, outcome, finishListing] {
             if (ending())

@@ -79,7 +79,8 @@ private:
     RecordTable<FileRecord> table_;
     MemberInfo member_;
     LocalClock localClock_ = SystemLocalHour;
-    ServerLink signOnLink_; // held open until the program ends
+    ServerLink signOnLink_;                              // held open until the program ends
+    std::shared_ptr<SpareConnection> listingConnection_; // opened beside the sign-on
     quint64 resumeId_ = 0;
     DuplicateAnswer duplicateAnswer_ = DuplicateAnswer::None; // for the current file
     DuplicatePolicy duplicatePolicy_ = DuplicatePolicy::Resume;

@@ -6,6 +6,9 @@
 SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings) {
     SignOnOutcome outcome;
     outcome.link.apply(settings);
+    // The file list's connection makes its handshake while the sign-on goes on; nothing goes
+    // on it before the sign-on has been judged.
+    outcome.listingConnection = ServerLink::OpenSpareToFileServer();
     outcome.connectFailed = !outcome.link.ConnectToFileServer();
     // Without a connection every exchange gives "", which reads as a general member.
     outcome.result = SignOn(outcome.link, memberId);
@@ -31,11 +34,12 @@ int CountEntries(const QByteArray& fileList) {
 ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
                                 QSet<QByteArray> known, const QString& root,
                                 const LinkSettings& settings,
-                                const std::function<void(FileRecord)>& listed) {
+                                const std::function<void(FileRecord)>& listed,
+                                const std::shared_ptr<SpareConnection>& spare) {
     ListingOutcome outcome;
     ServerLink link;
     link.apply(settings);
-    outcome.connectFailed = !link.ConnectToFileServer();
+    outcome.connectFailed = !link.ConnectToFileServer(spare, kControlSpareAgeMs);
     const QByteArray accepted = link.Exchange("@Download");
     if (link.lost()) {
         outcome.connectFailed = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DataSocket.h"
 #include "core/MemberHandshake.h"
 #include "core/ServerLink.h"
 #include "download/engine/FileRecord.h"
@@ -16,6 +17,8 @@ struct SignOnOutcome {
     bool connectFailed = false; // no connection, or it was closed instead of answered
     SignOnResult result;
     ServerLink link; // the sign-on connection, kept open by the engine until the program ends
+    // Opened beside the sign-on for the file list that may follow it.
+    std::shared_ptr<SpareConnection> listingConnection;
 };
 SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings);
 
@@ -24,13 +27,17 @@ struct ListingOutcome {
     QList<FileRecord> records;
     int unlisted = 0; // entries the server never answered (time-out, cut or lost connection)
 };
+// A control connection opened ahead is used only this long after it was opened.
+inline constexpr int kControlSpareAgeMs = 1000;
+
 // "@Download", the server choice, then the entries of `fileList` in order: each entry once,
 // skipping those in `known` and those the server has no file for. Each listed record goes to
 // `listed` as soon as it is read, when given (and then not into the outcome).
 ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& serverNumber,
                                 QSet<QByteArray> known, const QString& root,
                                 const LinkSettings& settings,
-                                const std::function<void(FileRecord)>& listed = {});
+                                const std::function<void(FileRecord)>& listed = {},
+                                const std::shared_ptr<SpareConnection>& spare = {});
 
 // "@Connect_end", then the member id; false when the file server could not be reached.
 bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings);
