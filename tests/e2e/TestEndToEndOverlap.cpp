@@ -34,17 +34,7 @@ class TestEndToEndOverlap : public QObject {
     QString boxes() const { return QString::fromUtf8(read(boxLog_)).remove("<missing>"); }
 
     std::unique_ptr<QProcess> client(const QString& program, const QStringList& args = {}) {
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VAULTRY_FILE_SERVER", TestEnvironment::address());
-        env.insert("VAULTRY_HOMEPAGE", "http://" + TestEnvironment::address() + ":7580");
-        env.insert("VAULTRY_MODAL_LOG", boxLog_);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->setWorkingDirectory(qEnvironmentVariable("VAULTRY_BIN_DIR"));
-        p->start(TestEnvironment::binary(program), args);
-        return p;
+        return TestEnvironment::startClient(program, args, boxLog_);
     }
 
     static void setting(const char* key, const QVariant& value) {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QtGlobal>
 
 #include <unistd.h>
@@ -44,6 +45,21 @@ QString scratch(const QString& name) {
     dir.removeRecursively();
     QDir().mkpath(dir.path());
     return dir.path();
+}
+
+std::unique_ptr<QProcess> startClient(const QString& program, const QStringList& args,
+                                      const QString& boxLog) {
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VAULTRY_FILE_SERVER", address());
+    env.insert("VAULTRY_HOMEPAGE", "http://" + address() + ":7580");
+    env.insert("VAULTRY_MODAL_LOG", boxLog);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p->setProcessEnvironment(env);
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->setWorkingDirectory(qEnvironmentVariable("VAULTRY_BIN_DIR"));
+    p->start(binary(program), args);
+    return p;
 }
 
 } // namespace TestEnvironment
