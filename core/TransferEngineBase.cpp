@@ -47,8 +47,7 @@ void TransferEngineBase::setRunning(bool running) {
 void TransferEngineBase::announceMoving() {
     // A list held by the member's answer moves nothing: an unanswered question does not keep
     // the machine awake.
-    const bool moving = running_ && !ending_ && !isWaitingFor(Waiting::DuplicateAnswer) &&
-                        !isWaitingFor(Waiting::AnotherFolder);
+    const bool moving = running_ && !ending_ && !heldByAnswer();
     if (moving == announcedMoving_)
         return;
     announcedMoving_ = moving;
@@ -74,9 +73,12 @@ void TransferEngineBase::stopList() {
 }
 
 void TransferEngineBase::startIfIdle() {
-    if (!running_ && !isWaitingFor(Waiting::DuplicateAnswer) &&
-        !isWaitingFor(Waiting::AnotherFolder))
+    if (!running_ && !heldByAnswer())
         toggle();
+}
+
+bool TransferEngineBase::heldByAnswer() const {
+    return isWaitingFor(Waiting::DuplicateAnswer) || isWaitingFor(Waiting::AnotherFolder);
 }
 
 int TransferEngineBase::currentIndex() const {
@@ -297,7 +299,7 @@ void TransferEngineBase::displayTick() {
             prepareSpare(row);
         if (!complete) {
             const RateDisplay::Shown shown =
-                rate_.tick(progress_->rate.load(), done, totalBytes_ - completedBytes_ - done);
+                rate_.tick(rate, done, totalBytes_ - completedBytes_ - done);
             if (shown.rate)
                 transferHost_.showSpeed(FormatSize(*shown.rate));
             if (shown.remainingSeconds)

@@ -314,6 +314,8 @@ private:
     bool ending_ = false;
     bool announcedMoving_ = false; // what transferringChanged() said last
     void announceMoving();
+    // The list waits for the member's answer on a file (duplicate, or another folder).
+    bool heldByAnswer() const;
     std::map<quint64, OpenQuestion> questions_;
     QList<std::function<void()>> ifStaying_; // what waits for a "no" to the exit question
     ServerLink::Limits controlLimits_;
