@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -43,13 +44,9 @@ int answerUnattended(QDialog& dialog, const QString& logPath) {
     return QDialog::Accepted;
 }
 
-} // namespace
-
-void ModalSeam::install(Runner runner) {
-    gRunner = std::move(runner);
-}
-
-int ModalSeam::run(QDialog& dialog) {
+// The answer when nobody is to be asked (the session has ended, a test's runner, the
+// unattended log); nothing when the dialog is to be shown.
+std::optional<int> answeredBySeam(QDialog& dialog) {
     const QString log = qEnvironmentVariable("VAULTRY_MODAL_LOG");
     if (gSessionEnded) {
         if (!log.isEmpty())
@@ -60,6 +57,18 @@ int ModalSeam::run(QDialog& dialog) {
         return gRunner(dialog);
     if (!log.isEmpty())
         return answerUnattended(dialog, log);
+    return std::nullopt;
+}
+
+} // namespace
+
+void ModalSeam::install(Runner runner) {
+    gRunner = std::move(runner);
+}
+
+int ModalSeam::run(QDialog& dialog) {
+    if (const std::optional<int> answer = answeredBySeam(dialog))
+        return *answer;
     gOpen.append(&dialog);
     const int answer = dialog.exec();
     gOpen.removeAll(&dialog);
@@ -89,19 +98,8 @@ bool ModalSeam::sessionEnded() {
 }
 
 bool ModalSeam::open(QDialog& dialog, std::function<void(int)> finished) {
-    const QString log = qEnvironmentVariable("VAULTRY_MODAL_LOG");
-    if (gSessionEnded) {
-        if (!log.isEmpty())
-            logBox(dialog, log);
-        finished(0);
-        return false;
-    }
-    if (gRunner) {
-        finished(gRunner(dialog));
-        return false;
-    }
-    if (!log.isEmpty()) {
-        finished(answerUnattended(dialog, log));
+    if (const std::optional<int> answer = answeredBySeam(dialog)) {
+        finished(*answer);
         return false;
     }
     gShown.append(&dialog);
