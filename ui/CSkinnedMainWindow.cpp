@@ -326,19 +326,9 @@ CSkinnedMainWindow::Box CSkinnedMainWindow::questionBox(const MemberQuestion& qu
     const quint64 id = question.id;
     switch (question.kind) {
     case MemberQuestion::Kind::ExitAnyway:
-        return {id, [this, question](std::function<void()> closed) {
-                    auto* box = ModalSeam::makeMessageBox(this, question.text, question.caption,
-                                                          QMessageBox::Information,
-                                                          QMessageBox::Yes | QMessageBox::No);
-                    return showQueued(
-                        box,
-                        [this, id = question.id](int button) {
-                            transferEngine().answer(id, {button == QMessageBox::Yes
-                                                             ? MemberAnswer::Yes
-                                                             : MemberAnswer::No});
-                        },
-                        closed);
-                }};
+        return yesNoBox(id, question.text, question.caption, [this, id](bool yes) {
+            transferEngine().answer(id, {yes ? MemberAnswer::Yes : MemberAnswer::No});
+        });
     case MemberQuestion::Kind::Folder:
         return {id, [this, question](std::function<void()> closed) {
                     userButton_->Bind(this, list_, &transferEngine());
@@ -376,15 +366,20 @@ QDialog* CSkinnedMainWindow::showQueued(QDialog* dialog, std::function<void(int)
     return open ? dialog : nullptr;
 }
 
+CSkinnedMainWindow::Box CSkinnedMainWindow::yesNoBox(quint64 questionId, const QString& text,
+                                                     const QString& caption,
+                                                     std::function<void(bool)> answered) {
+    return {questionId, [this, text, caption, answered](std::function<void()> closed) {
+                auto* box = ModalSeam::makeMessageBox(this, text, caption, QMessageBox::Information,
+                                                      QMessageBox::Yes | QMessageBox::No);
+                return showQueued(
+                    box, [answered](int button) { answered(button == QMessageBox::Yes); }, closed);
+            }};
+}
+
 void CSkinnedMainWindow::queueYesNo(const QString& text, const QString& caption,
                                     std::function<void(bool)> answered) {
-    queueBox(
-        {0, [this, text, caption, answered](std::function<void()> closed) {
-             auto* box = ModalSeam::makeMessageBox(this, text, caption, QMessageBox::Information,
-                                                   QMessageBox::Yes | QMessageBox::No);
-             return showQueued(
-                 box, [answered](int button) { answered(button == QMessageBox::Yes); }, closed);
-         }});
+    queueBox(yesNoBox(0, text, caption, std::move(answered)));
 }
 
 void CSkinnedMainWindow::queueBox(Box box) {

@@ -113,6 +113,9 @@ protected:
     // A yes/no box of the window's own; `answered` gets true for "yes".
     void queueYesNo(const QString& text, const QString& caption,
                     std::function<void(bool)> answered);
+    // The yes/no box behind queueYesNo() and the exit question; `answered` gets true for "yes".
+    Box yesNoBox(quint64 questionId, const QString& text, const QString& caption,
+                 std::function<void(bool)> answered);
     // The box that puts `question` to the member. The base shows the exit question and the
     // folder chooser; a window with questions of its own adds them.
     virtual Box questionBox(const MemberQuestion& question);
