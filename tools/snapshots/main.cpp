@@ -27,7 +27,7 @@
 
 namespace {
 
-void fill(RecordTable<TransferRecord>& table, const ClientProfile&) {
+void fill(RecordTable<TransferRecord>& table) {
     struct Row {
         const char* name;
         qint64 size;
@@ -88,7 +88,7 @@ bool windows(const QDir& out) {
         const ClientProfile& profile = *each;
         const bool download = &profile == &ClientProfile::download();
         RecordTable<TransferRecord> table;
-        fill(table, profile);
+        fill(table);
         WindowPreview window(profile, &table);
         window.list()->Mark(0);
         ok &= save(window, out, download ? "download_window.png" : "upload_window.png");
@@ -154,7 +154,7 @@ bool bars(const QDir& out) {
 
 bool list(const QDir& out) {
     RecordTable<TransferRecord> table;
-    fill(table, ClientProfile::download());
+    fill(table);
     CFileList view;
     view.resize(527, 138);
     view.setTable(&table);
