@@ -263,9 +263,10 @@ void CSkinnedMainWindow::showRemaining(const QString& text) {
 
 static void showOnBar(CPic_Progress* bar, int position, const QString& caption) {
     bar->caption = caption;
-    // A bar repaints only when its position changes; step aside first so the caption shows.
-    bar->SetPos(position == 1 ? 0 : 1, true);
-    bar->SetPos(quint32(position), true);
+    // The caption changes while the position may not: repaint either way, and tell a screen
+    // reader only of a new value.
+    bar->SetPos(quint32(position), false);
+    bar->update();
 }
 
 void CSkinnedMainWindow::showFileProgress(int position, const QString& caption) {

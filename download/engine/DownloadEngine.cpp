@@ -387,7 +387,8 @@ int DownloadEngine::chosenRecord(int firstMarkedRow) const {
     bool anyPending = false;
     for (int row = 0; row < table_.count() && !anyPending; ++row)
         anyPending = table_.record(row).pending();
-    return anyPending && indexNamesRecord(currentIndex()) ? currentIndex() : 0;
+    const int current = currentIndex();
+    return anyPending && indexNamesRecord(current) ? current : 0;
 }
 
 // Whatever ran has been told to give up; the sign-off follows the exchange under way, if any.
