@@ -100,12 +100,15 @@ bool droppedByPeer(int fd) {
 SpareConnection::SpareConnection(int fd, QByteArray address, int port)
     : address_(std::move(address)), port_(port), openedNs_(nowNs()), fd_(fd) {}
 
+qint64 SpareConnection::ageMs() const {
+    return (nowNs() - openedNs_) / 1000000;
+}
+
 int SpareConnection::takeConnected(int limitMs, const std::function<bool()>& giveUp, int maxAgeMs) {
     const int fd = take();
     if (fd < 0)
         return -1;
-    if ((nowNs() - openedNs_) / 1000000 <= maxAgeMs && waitConnected(fd, limitMs, giveUp) &&
-        !droppedByPeer(fd)) {
+    if (ageMs() <= maxAgeMs && waitConnected(fd, limitMs, giveUp) && !droppedByPeer(fd)) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return fd;
     }

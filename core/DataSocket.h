@@ -22,6 +22,9 @@ public:
     bool isFor(const QByteArray& address, int port) const {
         return address == address_ && port == port_;
     }
+    const QByteArray& address() const { return address_; }
+    // How long ago it was opened.
+    qint64 ageMs() const;
     // The socket, once (non-blocking, its connect perhaps still under way); -1 after that.
     int take() { return fd_.exchange(-1); }
     // The socket, once, blocking again and connected: its handshake is waited for (at most

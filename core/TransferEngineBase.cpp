@@ -1,5 +1,6 @@
 #include "core/TransferEngineBase.h"
 
+#include "core/ControlConnectionsAhead.h"
 #include "core/Formats.h"
 #include "core/LogCategories.h"
 #include "core/MemberHandshake.h"
@@ -171,9 +172,14 @@ void TransferEngineBase::prepareSpare(int runningRow) {
     const int next = nextPendingRow(runningRow);
     if (ending() || next < 0) {
         dropSpare();
+        if (!ending())
+            prepareListEnd();
         return;
     }
-    const QByteArray& address = rows_.recordAt(next).dataAddress;
+    openSpare(rows_.recordAt(next).dataAddress);
+}
+
+void TransferEngineBase::openSpare(const QByteArray& address) {
     if (spare_ && spare_->isFor(address, dataPort()))
         return;
     // A data server keeps a silent connection only so long: one that idles longer is closed
@@ -492,6 +498,7 @@ void TransferEngineBase::beginEnding() {
         progress_->requestStop();
     waitingExchanges_.clear();
     dropSpare();
+    ControlConnectionsAhead::drop();
     requestInProgress_ = false;
     queuedRequests_.clear();
     // Nothing asked before the end is waited for any more.

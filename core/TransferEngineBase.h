@@ -160,6 +160,9 @@ protected:
     virtual void finishProgram() = 0;
     // The status line (and the download client's folder line) for the current row.
     virtual void showCurrentLines() = 0;
+    // The running file is the last one and near its end (within a second or so): what the
+    // client does ahead of the list's end.
+    virtual void prepareListEnd() {}
     // What the total bar shows for the list emptied by a delete.
     virtual void showEmptyTotal() = 0;
     // The lowest position the total bar takes while there is a list.
@@ -228,6 +231,9 @@ protected:
     // Requests are handled one at a time: true when `request` is to be handled now; false
     // when it waits its turn (or the program ends). finishRequest() takes the next.
     bool admitRequest(const QByteArray& request);
+    // A data connection to `address` opened ahead, unless one is open there already; the file
+    // that starts next takes it when its data server is there, and it is closed otherwise.
+    void openSpare(const QByteArray& address);
     // A request is being handled: its listing may still add rows.
     bool listingInProgress() const { return requestInProgress_; }
     void finishRequest();

@@ -1,5 +1,6 @@
 #include "download/DownloadStartup.h"
 
+#include "core/ControlConnectionsAhead.h"
 #include "core/InstanceLock.h"
 #include "core/LaunchLink.h"
 #include "core/ProcessSignals.h"
@@ -23,6 +24,10 @@ void inform(const QString& text) {
 }
 
 int runWindow(const QByteArray& request) {
+    // A request begins with its sign-on and listing: their connections make their handshakes
+    // while the window is built.
+    if (!request.isEmpty())
+        ControlConnectionsAhead::open(2);
     CVaultry_downloadDlg window(request);
     // Not QDialog::exec(): hiding the window to the tray must not end the program, which
     // lives until the exit procedure ends the window's run.

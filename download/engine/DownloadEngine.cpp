@@ -66,6 +66,7 @@ void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome)
     outcome.link.setCancel(nullptr);
     signOnLink_ = std::move(outcome.link);
     listingConnection_ = std::move(outcome.listingConnection);
+    controlAddress_ = outcome.controlAddress;
     const SignOnResult& result = outcome.result;
     if (result.check != MemberCheck::Member) {
         listingConnection_.reset();
@@ -124,6 +125,12 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
         if (autostart && !*started)
             startIfIdle();
         finishRequest();
+        // The last file may be under way already, and near its end.
+        const int current = currentIndex();
+        if (isRunning() && progress_ && indexNamesRecord(current) && nextPendingRow(current) < 0 &&
+            !listingInProgress() &&
+            table_.record(current).size - progress_->done.load() <= kSpareAtStartBytes)
+            prepareListEnd();
     };
     if (table_.count() + CountEntries(request.fileList) > kMaxListed) {
         host_.message(DownloadText::tooManyFiles(), DownloadText::caption(), Icon::Information);
@@ -150,6 +157,11 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
         });
     };
     auto outcome = std::make_shared<ListingOutcome>();
+    // No file is known yet, but the first one's data server is most often on the file
+    // server's host: a connection made there now spares that file a handshake, and one made
+    // in vain is closed unused when the file names another server.
+    if (autostart && !isRunning())
+        openSpare(controlAddress_);
     runExchange(
         [outcome, request, known, root, listed, spare, settings = linkSettings()] {
             *outcome = ExchangeFileList(request.fileList, request.serverNumber, known, root,
@@ -171,8 +183,24 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
 // ---- transfer -------------------------------------------------------------------------
 
 void DownloadEngine::stopCurrent() {
+    signOffConnection_.reset();
     resumeId_ = currentId_;
     TransferEngineBase::stopCurrent();
+}
+
+void DownloadEngine::prepareListEnd() {
+    // Only when the program ends with this list, which the sign-off follows at once; a list
+    // whose listing may still add files does not end here yet.
+    if (listingInProgress() || controlAddress_.isEmpty() ||
+        DownloadCompletion() != Completion::EndProgram) {
+        signOffConnection_.reset();
+        return;
+    }
+    // The server may drop a silent connection after a while: one kept too long is replaced
+    // (the sign-off checks its age again and connects afresh if it has to).
+    if (signOffConnection_ && signOffConnection_->ageMs() < kControlSpareAgeMs / 2)
+        return;
+    signOffConnection_ = SpareConnection::open(controlAddress_, ServerLink::kControlPort);
 }
 
 int DownloadEngine::nextPendingRow(int skipping) const {
@@ -400,9 +428,11 @@ void DownloadEngine::finishProgram() {
     ServerLink::Limits limits = linkSettings().limits;
     limits.connectMs = qMin(limits.connectMs, kSignOffWaitMs);
     limits.replyStartMs = qMin(limits.replyStartMs, kSignOffWaitMs);
+    // Nothing went on the connection opened ahead before this.
+    std::shared_ptr<SpareConnection> spare = std::exchange(signOffConnection_, nullptr);
     runExchange(
-        [memberId, connected, limits] {
-            *connected = ExchangeSignOff(memberId, {limits, nullptr});
+        [memberId, connected, limits, spare] {
+            *connected = ExchangeSignOff(memberId, {limits, nullptr}, spare);
         },
         [this, connected] {
             if (!*connected)

@@ -54,6 +54,7 @@ protected:
     void showCurrentLines() override;
     void showEmptyTotal() override;
     void stopCurrent() override;
+    void prepareListEnd() override;
 
 private:
     struct Request {
@@ -81,6 +82,8 @@ private:
     LocalClock localClock_ = SystemLocalHour;
     ServerLink signOnLink_;                              // held open until the program ends
     std::shared_ptr<SpareConnection> listingConnection_; // opened beside the sign-on
+    QByteArray controlAddress_;                          // the file server's, as signed on to
+    std::shared_ptr<SpareConnection> signOffConnection_; // opened while the last file ends
     quint64 resumeId_ = 0;
     DuplicateAnswer duplicateAnswer_ = DuplicateAnswer::None; // for the current file
     DuplicatePolicy duplicatePolicy_ = DuplicatePolicy::Resume;

@@ -1,15 +1,22 @@
 #include "download/engine/DownloadExchanges.h"
 
+#include "core/ControlConnectionsAhead.h"
 #include "core/StringSplitter.h"
 #include "download/engine/FileReply.h"
 
 SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings) {
     SignOnOutcome outcome;
     outcome.link.apply(settings);
-    // The file list's connection makes its handshake while the sign-on goes on; nothing goes
-    // on it before the sign-on has been judged.
-    outcome.listingConnection = ServerLink::OpenSpareToFileServer();
-    outcome.connectFailed = !outcome.link.ConnectToFileServer();
+    // Both connections may have been opened as the program started. The file list's makes its
+    // handshake while the sign-on goes on; nothing goes on it before the sign-on has been
+    // judged.
+    const std::shared_ptr<SpareConnection> signOnConnection = ControlConnectionsAhead::take();
+    outcome.listingConnection = ControlConnectionsAhead::take();
+    if (!outcome.listingConnection)
+        outcome.listingConnection = ServerLink::OpenSpareToFileServer();
+    if (outcome.listingConnection)
+        outcome.controlAddress = outcome.listingConnection->address();
+    outcome.connectFailed = !outcome.link.ConnectToFileServer(signOnConnection, kControlSpareAgeMs);
     // Without a connection every exchange gives "", which reads as a general member.
     outcome.result = SignOn(outcome.link, memberId);
     // A server that closes the connection instead of answering (it refused or cut it) is as
@@ -76,10 +83,11 @@ ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& se
     return outcome;
 }
 
-bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings) {
+bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings,
+                     const std::shared_ptr<SpareConnection>& spare) {
     ServerLink link;
     link.apply(settings);
-    const bool connected = link.ConnectToFileServer();
+    const bool connected = link.ConnectToFileServer(spare, kControlSpareAgeMs);
     SignOff(link, memberId);
     return connected;
 }

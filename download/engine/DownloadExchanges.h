@@ -19,6 +19,8 @@ struct SignOnOutcome {
     ServerLink link; // the sign-on connection, kept open by the engine until the program ends
     // Opened beside the sign-on for the file list that may follow it.
     std::shared_ptr<SpareConnection> listingConnection;
+    // The file server's control address as resolved for the sign-on ("" when it was not).
+    QByteArray controlAddress;
 };
 SignOnOutcome ExchangeSignOn(const QByteArray& memberId, const LinkSettings& settings);
 
@@ -39,8 +41,11 @@ ListingOutcome ExchangeFileList(const QByteArray& fileList, const QByteArray& se
                                 const std::function<void(FileRecord)>& listed = {},
                                 const std::shared_ptr<SpareConnection>& spare = {});
 
-// "@Connect_end", then the member id; false when the file server could not be reached.
-bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings);
+// "@Connect_end", then the member id; false when the file server could not be reached. On
+// `spare` when it was opened to the file server's control port at most kControlSpareAgeMs ago
+// and is still good, otherwise on a fresh connection.
+bool ExchangeSignOff(const QByteArray& memberId, const LinkSettings& settings,
+                     const std::shared_ptr<SpareConnection>& spare = {});
 
 // The number of entries in a file list: its non-empty pieces between "?" characters, however
 // many there are.

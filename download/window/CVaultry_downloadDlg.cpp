@@ -105,10 +105,10 @@ void CVaultry_downloadDlg::buildControls() {
     loadSettingsIntoWindow();
 
 #ifdef VAULTRY_HAVE_BANNER
-    auto* banner = new CWebBrowser_banner(this);
-    banner->setGeometry(DialogUnits::rect(10, 270, 350, 42));
-    banner->setObjectName(ControlName(Banner));
-    banner->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/download.html"));
+    banner_ = new CWebBrowser_banner(this);
+    banner_->setGeometry(DialogUnits::rect(10, 270, 350, 42));
+    banner_->setObjectName(ControlName(Banner));
+    banner_->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/download.html"));
 #endif
     orderTabs();
 }
@@ -123,9 +123,24 @@ void CVaultry_downloadDlg::receiveRequest(const QByteArray& command) {
             list()->InsertColumns(ClientProfile::download());
             columnsMade_ = true;
         }
-        if (!command.isEmpty())
-            engine_->processRequest(command);
+        if (command.isEmpty())
+            return;
+        engine_->processRequest(command);
+#ifdef VAULTRY_HAVE_BANNER
+        // The sign-on is on the wire now: the web engine starts while its answers travel,
+        // not when they are wanted.
+        banner_->createViewNow();
+#endif
     });
+}
+
+void CVaultry_downloadDlg::stopTakingRequests() {
+    CSkinnedMainWindow::stopTakingRequests();
+#ifdef VAULTRY_HAVE_BANNER
+    // The program ends: the banner has nothing more to show, and the web engine's teardown
+    // runs while the sign-off travels instead of after it.
+    banner_->endView();
+#endif
 }
 
 // ---- commands -----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class CWebBrowser_banner;
 class QCheckBox;
 class QLabel;
 
@@ -58,6 +59,7 @@ public:
     // DownloadHost (the rest comes with the skinned window)
     void showFolder(const QString& folder) override;
     void moveToTopLeft() override;
+    void stopTakingRequests() override;
 
 protected:
     TransferEngineBase& transferEngine() override { return *engine_; }
@@ -77,6 +79,7 @@ private:
     // that it goes first.
     std::unique_ptr<TransferDesktop> desktop_;
     bool columnsMade_ = false;
+    CWebBrowser_banner* banner_ = nullptr; // null in a build without the banner
 
     QLabel* folderLine_ = nullptr;
     QCheckBox* programEnd_ = nullptr;

@@ -1,3 +1,4 @@
+#include "core/ControlConnectionsAhead.h"
 #include "core/DataSocket.h"
 #include "core/SettingsStore.h"
 #include "download/engine/DownloadEngine.h"
@@ -169,6 +170,33 @@ private slots:
         // The listing's exchanges went out as before: one connection, in order.
         const QList<QByteArray> commands = server.commands();
         QCOMPARE(commands.mid(2, 4), (QList<QByteArray>{"@Download", "@Server1", "a", "b"}));
+    }
+
+    // Connections opened ahead carry the exchanges they were opened for, and nothing before
+    // them: the two made as the program starts take the sign-on and the listing, and the
+    // sign-off of a list that ends the program goes on the one made while its last file runs.
+    void controlConnectionsOpenedAhead() {
+        ScriptedPeer server(TestEnvironment::address(), 7510, [](const QByteArray& c) {
+            return ScriptedPeer::Reply{{downloadAnswer(c)}};
+        });
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 1);
+        ControlConnectionsAhead::open(2);
+        QTRY_COMPARE(server.connections(), 2);
+        QVERIFY(server.commands().isEmpty());
+        Bench<DownloadEngine> bench;
+        bench.engine.processRequest("Vaultry_downloader_Manager|a?|kim|1");
+        QTRY_COMPARE(bench.workers->started, 1);
+        QTRY_VERIFY(!bench.engine.exchangeInProgress());
+        QTRY_COMPARE(server.connections(), 3);
+        const QList<QByteArray> beforeEnd = server.commands();
+        QCOMPARE(beforeEnd,
+                 (QList<QByteArray>{"@Connect_start", "kim", "@Download", "@Server1", "a"}));
+        bench.complete();
+        QTRY_COMPARE(bench.host.quits, 1);
+        SettingsStore::WriteInt(SettingKey::DownProgramEnd, 0);
+        QCOMPARE(server.connections(), 3);
+        QCOMPARE(server.commands().mid(beforeEnd.size()),
+                 (QList<QByteArray>{"@Connect_end", "kim"}));
     }
 
     // A stop while the listing goes on stands: files listed later wait, and the automatic

@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include <utility>
+
 namespace {
 
 // For a screen reader the banner is one named region; the page's own content lies inside it.
@@ -61,8 +63,15 @@ void CWebBrowser_banner::resizeEvent(QResizeEvent* event) {
         view_->setGeometry(rect());
 }
 
+void CWebBrowser_banner::endView() {
+    ended_ = true;
+    pendingUrl_.clear();
+    site_ = nullptr; // the view's child
+    delete std::exchange(view_, nullptr);
+}
+
 void CWebBrowser_banner::createView() {
-    if (view_)
+    if (view_ || ended_)
         return;
     view_ = new QWebEngineView(this);
     view_->setFocusPolicy(Qt::ClickFocus);

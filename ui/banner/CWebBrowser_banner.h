@@ -22,6 +22,14 @@ public:
     // kept and loaded when it appears (the last one given wins).
     void Navigate2(const QString& url);
 
+    // Makes the view now if it has not been made: a window whose first request is on the
+    // wire starts the web engine while it waits for the answers.
+    void createViewNow() { createView(); }
+
+    // The program is ending: the view and its page go now, so that the web engine winds down
+    // while the last exchanges travel. No view is made after this.
+    void endView();
+
     // Null until the view has been made.
     QWebEngineView* view() const { return view_; }
     CCustomControlSite* site() const { return site_; }
@@ -40,4 +48,5 @@ private:
     CCustomControlSite* site_ = nullptr;
     QString pendingUrl_;
     bool creationQueued_ = false;
+    bool ended_ = false;
 };
