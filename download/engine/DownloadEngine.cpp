@@ -358,6 +358,9 @@ void DownloadEngine::runCompletion() {
     }
     setCurrentRow(firstFailed);
     resetCompletionCounters();
+    // A list that does not end the program leaves no idle connection behind for a sign-off.
+    if (DownloadCompletion() != Completion::EndProgram)
+        signOffConnection_.reset();
     if (failed > 0 || anyDone)
         emit listReported(failed > 0 ? TransferText::notTransferred(failed)
                                      : TransferText::allDone(),
