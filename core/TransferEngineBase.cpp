@@ -467,6 +467,28 @@ void TransferEngineBase::finishRequest() {
         startNext();
 }
 
+void TransferEngineBase::addListedRow(const ListingRun& run, const std::function<void()>& append) {
+    if (ending())
+        return;
+    append();
+    if (!running_ && !*run.started)
+        refreshAfterListing();
+    rowsListed();
+    if (run.autostart && !*run.started) {
+        *run.started = true;
+        startIfIdle();
+    }
+}
+
+void TransferEngineBase::endListing(const ListingRun& run) {
+    // A running list keeps its lines and bars; the display tick shows the new total.
+    if (!running_)
+        refreshAfterListing();
+    if (run.autostart && !*run.started)
+        startIfIdle();
+    finishRequest();
+}
+
 void TransferEngineBase::rowsListed() {
     recountTotals();
     if (!running_) {

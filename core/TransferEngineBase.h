@@ -220,10 +220,20 @@ protected:
     // For an exchange that reports on its way (a listing, row by row): steps handed to it run
     // on this thread in order, before the exchange's `then`.
     WorkerThreads::Post exchangePoster() const { return exchanges_.poster(); }
-    // Rows a request's listing has just added while the listing goes on: the totals take
-    // them in, and a list that was waiting for the listing's end with nothing left to do
-    // goes on into them.
-    void rowsListed();
+    // One listing's way into the table: rows join it as they are read, and the automatic start
+    // comes with the first of them, once, so that a stop while the listing goes on stands.
+    // Each of the listing's steps holds a copy; they share `started`.
+    struct ListingRun {
+        bool autostart = false;
+        std::shared_ptr<bool> started = std::make_shared<bool>(false);
+    };
+    // A row read by a listing under way: `append` puts it into the table, the totals take it
+    // in, and a list that was waiting for the listing's end with nothing left to do goes on
+    // into it.
+    void addListedRow(const ListingRun& run, const std::function<void()>& append);
+    // The listing has ended: a list that is not running shows the new total, the automatic
+    // start comes now if no row brought it, and the next request is taken.
+    void endListing(const ListingRun& run);
     // What the links of this engine's exchanges go by, the flag of the program's end with them.
     LinkSettings linkSettings() const { return {controlLimits_, cancel_}; }
     const DataLimits& dataLimits() const { return dataLimits_; }
@@ -296,6 +306,7 @@ private:
     void prepareSpare(int runningRow);
     void dropSpare();
 
+    void rowsListed();
     void workerEnded();
     void settleEndedWorker();
     void fileCompleted(int row);

@@ -114,17 +114,9 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
         root = SettingsStore::DocumentsFolder();
     host_.restoreAndShow();
     std::shared_ptr<SpareConnection> spare = std::exchange(listingConnection_, nullptr);
-    const bool autostart = mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0;
-    // The automatic start comes with the first listed file, once: a list the member stops
-    // while the listing goes on stays stopped.
-    auto started = std::make_shared<bool>(false);
-    auto finishListing = [this, autostart, started] {
-        // A running list keeps its lines and bars; the display tick shows the new total.
-        if (!isRunning())
-            refreshAfterListing();
-        if (autostart && !*started)
-            startIfIdle();
-        finishRequest();
+    const ListingRun run{mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0};
+    auto finishListing = [this, run] {
+        endListing(run);
         // The last file may be under way already, and near its end.
         const int current = currentIndex();
         if (isRunning() && progress_ && indexNamesRecord(current) && nextPendingRow(current) < 0 &&
@@ -142,25 +134,17 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
         known.insert(table_.record(row).entry);
     // Each file becomes a row as soon as it is listed, and may start while the listing goes
     // on: the listing's exchanges stay on their own connection, in their order.
-    auto listed = [this, post = exchangePoster(), autostart, started](FileRecord record) {
-        post([this, record = std::move(record), autostart, started] {
-            if (ending())
-                return;
-            table_.append(record, record.displayName(), FormatSize(record.size));
-            if (!isRunning() && !*started)
-                refreshAfterListing();
-            rowsListed();
-            if (autostart && !*started) {
-                *started = true;
-                startIfIdle();
-            }
+    auto listed = [this, post = exchangePoster(), run](FileRecord record) {
+        post([this, record = std::move(record), run] {
+            addListedRow(
+                run, [&] { table_.append(record, record.displayName(), FormatSize(record.size)); });
         });
     };
     auto outcome = std::make_shared<ListingOutcome>();
     // No file is known yet, but the first one's data server is most often on the file
     // server's host: a connection made there now spares that file a handshake, and one made
     // in vain is closed unused when the file names another server.
-    if (autostart && !isRunning())
+    if (run.autostart && !isRunning())
         openSpare(controlAddress_);
     runExchange(
         [outcome, request, known, root, listed, spare, settings = linkSettings()] {

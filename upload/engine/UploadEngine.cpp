@@ -64,22 +64,13 @@ void UploadEngine::processRequest(const QByteArray& command) {
 }
 
 void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& serverNumber) {
-    const bool autostart = SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0;
-    // A file starts as soon as its record and fingerprint are exchanged; the automatic start
-    // comes once, with the first row, so a stop meanwhile stands.
-    auto started = std::make_shared<bool>(false);
-    auto listed = [this, post = exchangePoster(), autostart, started](ListedRow row) {
-        post([this, row = std::move(row), autostart, started] {
-            if (ending())
-                return;
-            table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize));
-            if (!isRunning() && !*started)
-                refreshAfterListing();
-            rowsListed();
-            if (autostart && !*started) {
-                *started = true;
-                startIfIdle();
-            }
+    // A file starts as soon as its record and fingerprint are exchanged.
+    const ListingRun run{SettingsStore::ReadInt(SettingKey::UpAutostart, 0) != 0};
+    auto listed = [this, post = exchangePoster(), run](ListedRow row) {
+        post([this, row = std::move(row), run] {
+            addListedRow(run, [&] {
+                table_.append(row.record, row.record.shownName(), FormatSize(row.shownSize));
+            });
         });
     };
     auto outcome = std::make_shared<UploadListingOutcome>();
@@ -88,7 +79,7 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
         [outcome, listKey, serverNumber, capacity, listed, settings = linkSettings()] {
             *outcome = ExchangeUploadList(listKey, serverNumber, capacity, settings, listed);
         },
-        [this, outcome, autostart, started] {
+        [this, outcome, run] {
             if (ending())
                 return;
             if (outcome->connectFailed)
@@ -97,12 +88,7 @@ void UploadEngine::listFiles(const QByteArray& listKey, const QByteArray& server
             if (outcome->cutShort)
                 host_.message(UploadText::listCutShort(), UploadText::errorCaption(),
                               Icon::Warning);
-            // A running list keeps its lines and bars; the display tick shows the new total.
-            if (!isRunning())
-                refreshAfterListing();
-            if (autostart && !*started)
-                startIfIdle();
-            finishRequest();
+            endListing(run);
         });
 }
 
