@@ -3,11 +3,11 @@
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 // What runs an engine's workers: each gets one piece of work, and its `ended` step follows on
 // the engine's thread once the work has returned.
@@ -24,9 +24,10 @@ public:
 };
 
 // Workers on threads of their own. When the work returns, its `ended` step runs on the
-// owner's thread at once (a queued call), after the thread has been joined. Nothing on the
-// owner's thread ever blocks on a running worker, except the program's end, which waits a
-// bounded time.
+// owner's thread at once (a queued call). Nothing on the owner's thread ever blocks on a
+// running worker, except the program's end, which waits a bounded time. A thread whose work
+// has returned waits a moment for the next work: over a slow link files follow one another
+// within a millisecond, and starting a thread costs about half of one on a busy machine.
 class WorkerThreads final : public WorkerRunner {
 public:
     // `ended` steps run on `owner`'s thread; none runs once the owner is gone.
@@ -45,12 +46,26 @@ public:
     using Post = std::function<void(std::function<void()>)>;
     Post poster() const;
 
+    // How long a thread whose work has returned waits for the next.
+    static constexpr int kParkMs = 2000;
+    // A thread waits for work now: the next start takes it.
+    bool threadWaiting() const;
+
 private:
     struct Worker {
         quint64 id = 0;
-        std::thread thread;
         std::shared_ptr<std::atomic<bool>> returned;
     };
+    // Where a thread waits for its next work; shared with the threads, which may outlive
+    // the owner.
+    struct Parking {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::function<void()> next; // handed to the waiting thread
+        bool waiting = false;       // a thread waits (one at most)
+        bool closing = false;
+    };
+    static void runThread(std::shared_ptr<Parking> parking, std::function<void()> task);
     // What a worker thread needs to reach its owner; the owner clears it when it goes.
     struct OwnerLink {
         std::mutex mutex;
@@ -61,6 +76,7 @@ private:
 
     QObject* owner_;
     std::shared_ptr<OwnerLink> link_;
+    std::shared_ptr<Parking> parking_ = std::make_shared<Parking>();
     std::list<Worker> workers_;
     quint64 nextId_ = 1;
 };

@@ -1,6 +1,7 @@
 #include "core/ControlConnectionsAhead.h"
 #include "core/DataSocket.h"
 #include "core/SettingsStore.h"
+#include "core/WorkerThreads.h"
 #include "download/engine/DownloadEngine.h"
 #include "tests/core/ScriptedPeer.h"
 #include "tests/download/RecordingHost.h"
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 // What no longer waits for what: files start while their listing goes on, completion notices
@@ -256,6 +258,40 @@ private slots:
         QCOMPARE(peer.commands(),
                  (QList<QByteArray>{"@Upload_complute", "@Upload_complute", "1001"}));
         QCOMPARE(peer.connections(), 2);
+    }
+
+    // A thread whose work has returned takes the next work at once; work started while another
+    // runs gets a thread of its own; `ended` steps follow their work on the owner's thread; the
+    // end waits a bounded time and drops the steps of work that has not returned.
+    void workerThreadsTakeTheNextWorkAtOnce() {
+        WorkerThreads workers(this);
+        std::thread::id first, second;
+        int ended = 0;
+        workers.start([&first] { first = std::this_thread::get_id(); }, [&ended] { ++ended; });
+        QTRY_COMPARE(ended, 1);
+        QVERIFY(workers.empty());
+        QTRY_VERIFY(workers.threadWaiting());
+        workers.start([&second] { second = std::this_thread::get_id(); }, [&ended] { ++ended; });
+        QTRY_COMPARE(ended, 2);
+        QCOMPARE(second, first);
+
+        std::mutex gate;
+        std::unique_lock<std::mutex> held(gate);
+        std::atomic<bool> otherRan{false}, heldReturned{false};
+        workers.start(
+            [&gate, &heldReturned] {
+                std::lock_guard<std::mutex> wait(gate);
+                heldReturned = true;
+            },
+            [&ended] { ++ended; });
+        workers.start([&otherRan] { otherRan = true; }, [&ended] { ++ended; });
+        QTRY_VERIFY(otherRan.load());
+        QTRY_COMPARE(ended, 3);
+        QVERIFY(!workers.joinAll(20));
+        held.unlock();
+        QTRY_VERIFY(heldReturned.load());
+        QCoreApplication::processEvents(); // its step does not come any more
+        QCOMPARE(ended, 3);
     }
 
     // A connection opened ahead is used when still good; one its server closed meanwhile, or
