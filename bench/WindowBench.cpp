@@ -5,11 +5,8 @@
 //   vaultry-bench-window <entry of a large file>   (file server from VAULTRY_FILE_SERVER)
 
 #include "core/SettingsStore.h"
+#include "core/WebEngineStart.h"
 #include "download/window/CVaultry_downloadDlg.h"
-
-#ifdef VAULTRY_HAVE_BANNER
-#include "ui/banner/CCustomOccManager.h"
-#endif
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -69,13 +66,8 @@ public:
 
 int main(int argc, char** argv) {
     gSinceMain.start();
-#ifdef VAULTRY_HAVE_BANNER
-    CCustomOccManager::prepareApplication();
-#endif
+    WebEngineStart::prepareApplication();
     QApplication app(argc, argv);
-#ifdef VAULTRY_HAVE_BANNER
-    CCustomOccManager banners;
-#endif
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <entry>\n", argv[0]);
         return 2;

@@ -1,11 +1,8 @@
 #include "core/ProcessSignals.h"
 #include "core/ProgramStart.h"
+#include "core/WebEngineStart.h"
 #include "ui/DesktopApplication.h"
 #include "upload/UploadStartup.h"
-
-#ifdef VAULTRY_HAVE_BANNER
-#include "ui/banner/CCustomOccManager.h"
-#endif
 
 #include <QApplication>
 
@@ -22,9 +19,7 @@ int main(int argc, char** argv) {
     QuietToolkitLogging();
     if (!BeginDisplayStart(argc, argv, info.name))
         return 1;
-#ifdef VAULTRY_HAVE_BANNER
-    CCustomOccManager::prepareApplication();
-#endif
+    WebEngineStart::prepareApplication(); // for the banner's web engine, loaded later
     QApplication app(argc, argv);
     EndDisplayStart();
     QApplication::setApplicationName(QStringLiteral("Vaultry_UPLOAD"));
@@ -33,8 +28,5 @@ int main(int argc, char** argv) {
     static const char* const skins[] = {"images/upload_bg.bmp", "images/config_bg.bmp", nullptr};
     if (!RequireSkins(info.name, skins))
         return 1;
-#ifdef VAULTRY_HAVE_BANNER
-    CCustomOccManager banners; // every banner of the program gets its site from here
-#endif
     return RunUploadClient();
 }

@@ -9,12 +9,9 @@
 #include "download/engine/DownloadTexts.h"
 #include "download/window/CFileOverCheck.h"
 #include "download/window/CFolderSelect.h"
+#include "ui/CBannerArea.h"
 #include "ui/CFileList.h"
 #include "ui/DialogUnits.h"
-
-#ifdef VAULTRY_HAVE_BANNER
-#include "ui/banner/CWebBrowser_banner.h"
-#endif
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -104,12 +101,10 @@ void CVaultry_downloadDlg::buildControls() {
     systemEnd_ = checkBox(SystemEndBox, DownloadText::systemEndBox(), 111, 57);
     loadSettingsIntoWindow();
 
-#ifdef VAULTRY_HAVE_BANNER
-    banner_ = new CWebBrowser_banner(this);
+    banner_ = new CBannerArea(this);
     banner_->setGeometry(DialogUnits::rect(10, 270, 350, 42));
     banner_->setObjectName(ControlName(Banner));
     banner_->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/download.html"));
-#endif
     orderTabs();
 }
 
@@ -126,21 +121,17 @@ void CVaultry_downloadDlg::receiveRequest(const QByteArray& command) {
         if (command.isEmpty())
             return;
         engine_->processRequest(command);
-#ifdef VAULTRY_HAVE_BANNER
         // The sign-on is on the wire now: the web engine starts while its answers travel,
         // not when they are wanted.
         banner_->createViewNow();
-#endif
     });
 }
 
 void CVaultry_downloadDlg::stopTakingRequests() {
     CSkinnedMainWindow::stopTakingRequests();
-#ifdef VAULTRY_HAVE_BANNER
     // The program ends: the banner has nothing more to show, and the web engine's teardown
     // runs while the sign-off travels instead of after it.
     banner_->endView();
-#endif
 }
 
 // ---- commands -----------------------------------------------------------------------------

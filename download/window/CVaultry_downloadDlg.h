@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class CWebBrowser_banner;
+class CBannerArea;
 class QCheckBox;
 class QLabel;
 
@@ -79,7 +79,7 @@ private:
     // that it goes first.
     std::unique_ptr<TransferDesktop> desktop_;
     bool columnsMade_ = false;
-    CWebBrowser_banner* banner_ = nullptr; // null in a build without the banner
+    CBannerArea* banner_ = nullptr;
 
     QLabel* folderLine_ = nullptr;
     QCheckBox* programEnd_ = nullptr;

@@ -1,4 +1,5 @@
 #include "core/DesktopSeams.h"
+#include "core/WebEngineStart.h"
 #include "tests/banner/BannerSupport.h"
 #include "tests/support/FileServiceProcess.h"
 #include "tests/support/TestEnvironment.h"
@@ -163,12 +164,12 @@ private slots:
 
     void chromiumFlagsFitTheMachine() {
         const QByteArray quiet = " --disable-logging --log-level=3";
-        QCOMPARE(CCustomOccManager::ChromiumFlags("", false, false), quiet.mid(1));
-        QCOMPARE(CCustomOccManager::ChromiumFlags("", true, true),
+        QCOMPARE(WebEngineStart::chromiumFlags("", false, false), quiet.mid(1));
+        QCOMPARE(WebEngineStart::chromiumFlags("", true, true),
                  "--disable-gpu --no-sandbox" + quiet);
-        QCOMPARE(CCustomOccManager::ChromiumFlags("--no-sandbox  --disable-gpu", true, true),
+        QCOMPARE(WebEngineStart::chromiumFlags("--no-sandbox  --disable-gpu", true, true),
                  "--no-sandbox --disable-gpu" + quiet);
-        QCOMPARE(CCustomOccManager::ChromiumFlags("--foo --log-level=0", false, true),
+        QCOMPARE(WebEngineStart::chromiumFlags("--foo --log-level=0", false, true),
                  QByteArray("--foo --log-level=0 --no-sandbox"));
         QVERIFY(QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts));
         QCOMPARE(CCustomOccManager::instance(), static_cast<CCustomOccManager*>(&manager_));
@@ -290,7 +291,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    CCustomOccManager::prepareApplication();
+    WebEngineStart::prepareApplication();
     QApplication app(argc, argv);
     TestBanner test;
     return QTest::qExec(&test, argc, argv);

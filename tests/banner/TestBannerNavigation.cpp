@@ -3,6 +3,7 @@
 // click. The banner page comes from the file service on this test's address; the other site
 // is a small web host on 127.0.0.28.
 
+#include "core/WebEngineStart.h"
 #include "tests/banner/BannerSupport.h"
 #include "tests/support/FileServiceProcess.h"
 #include "tests/support/TestEnvironment.h"
@@ -172,7 +173,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    CCustomOccManager::prepareApplication();
+    WebEngineStart::prepareApplication();
     QApplication app(argc, argv);
     TestBannerNavigation test;
     return QTest::qExec(&test, argc, argv);

@@ -2,18 +2,16 @@
 // files, so the look can be judged without a desktop: once for each screen scale the windows
 // meet on laptops (1, 1.5 and 2), into the folders x1, x1.5 and x2.
 // Usage: vaultry-snapshots [output folder] (default: build/snapshots beside the bin folder).
+#include "core/Formats.h"
+#include "core/TransferTable.h"
+#include "core/WebEngineStart.h"
 #include "tools/snapshots/DownloadClientShots.h"
 #include "tools/snapshots/UploadClientShots.h"
+#include "tools/snapshots/WindowPreview.h"
 #include "ui/CButtontoImage.h"
 #include "ui/CFileList.h"
 #include "ui/CPic_Progress.h"
 #include "ui/CTray_menus.h"
-#ifdef VAULTRY_HAVE_BANNER
-#include "ui/banner/CCustomOccManager.h"
-#endif
-#include "core/Formats.h"
-#include "core/TransferTable.h"
-#include "tools/snapshots/WindowPreview.h"
 #include "ui/Vaultry_Config.h"
 
 #include "core/SettingsStore.h"
@@ -197,9 +195,7 @@ int shootAtScale(int argc, char** argv, const QString& target) {
     // Settings of its own, so the pictures never show (or touch) the user's settings.
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-#ifdef VAULTRY_HAVE_BANNER
-    CCustomOccManager::prepareApplication();
-#endif
+    WebEngineStart::prepareApplication();
     QApplication app(argc, argv);
     SettingsStore::EnsureDefaults();
     SettingsStore::WriteText(SettingKey::DefaultFolder, "/home/user/Documents/Willowmere");

@@ -8,8 +8,8 @@
 // in DIR name for it (as the desktop would run it), waits for the handler to end; then, with
 // --upload, presses "업로드" and answers the page control's chooser with those files.
 #include "core/ProgramStart.h"
+#include "core/WebEngineStart.h"
 #include "tools/webdemo/WebDemo.h"
-#include "ui/banner/CCustomOccManager.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     QuietToolkitLogging();
     if (!BeginDisplayStart(argc, argv, info.name))
         return 1;
-    CCustomOccManager::prepareApplication(); // the web engine's attribute and quiet flags
+    WebEngineStart::prepareApplication(); // the web engine's attribute and quiet flags
     QApplication app(argc, argv);
     EndDisplayStart();
     QApplication::setApplicationName(info.name);

@@ -1,8 +1,5 @@
 #include "ui/banner/CCustomControlSite.h"
 
-#include "core/DesktopSeams.h"
-#include "ui/ModalSeam.h"
-
 #include <QApplication>
 #include <QChildEvent>
 #include <QFocusEvent>
@@ -97,7 +94,8 @@ bool CCustomControlSite::openOutside(const QUrl& url) {
         return false;
     }
     lastClick_.invalidate();
-    ShellSeam::current().openUrl(url.toString());
+    if (host_.openUrl)
+        host_.openUrl(url.toString());
     return true;
 }
 
@@ -137,7 +135,10 @@ QMessageBox* CCustomControlSite::CreateMessageBox(const HostMessage& message) {
 
 void CCustomControlSite::ShowMessageBox(const HostMessage& message) {
     std::unique_ptr<QMessageBox> box(CreateMessageBox(message));
-    ModalSeam::run(*box);
+    if (host_.runBox)
+        host_.runBox(*box);
+    else
+        box->exec();
 }
 
 bool CCustomControlSite::IsSwallowedKey(const QEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/BannerModule.h"
+
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QString>
@@ -41,6 +43,8 @@ public:
     ~CCustomControlSite() override;
 
     QWebEngineView* view() const { return view_; }
+    // The program's browser and box runner, which the site uses instead of its own.
+    void setHost(const BannerModule::Host& host) { host_ = host; }
 
     // How long after a click an address elsewhere may still be opened for it: the page's
     // handler of the click and the engine's navigation take moments, not seconds.
@@ -56,7 +60,7 @@ public:
 
     // The host's box for a page message; it runs like every other box of the windows.
     static QMessageBox* CreateMessageBox(const HostMessage& message);
-    static void ShowMessageBox(const HostMessage& message);
+    void ShowMessageBox(const HostMessage& message);
 
     // True for the keys the banner never passes on to the page.
     static bool IsSwallowedKey(const QEvent* event);
@@ -88,5 +92,6 @@ private:
 
     QWebEngineView* view_ = nullptr;
     QUrl home_;
+    BannerModule::Host host_;
     QElapsedTimer lastClick_; // invalid while no click is unused
 };

@@ -6,6 +6,7 @@
 #include "core/SettingsStore.h"
 #include "core/TransferTexts.h"
 #include "core/WindowBus.h"
+#include "ui/CBannerArea.h"
 #include "ui/CButtontoImage.h"
 #include "ui/CFileList.h"
 #include "ui/CPic_Progress.h"
@@ -18,10 +19,6 @@
 #include "ui/ModalSeam.h"
 #include "ui/SkinPath.h"
 #include "upload/engine/UploadTexts.h"
-
-#ifdef VAULTRY_HAVE_BANNER
-#include "ui/banner/CWebBrowser_banner.h"
-#endif
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -93,12 +90,10 @@ void CBellcove_uploadDlg::buildControls() {
     systemEnd_ = checkBox(SystemEndBox, UploadText::systemEndBox(), 111, 57);
     loadSettingsIntoWindow();
 
-#ifdef VAULTRY_HAVE_BANNER
-    auto* banner = new CWebBrowser_banner(this);
+    auto* banner = new CBannerArea(this);
     banner->setGeometry(DialogUnits::rect(10, 270, 350, 42));
     banner->setObjectName(ControlName(Banner));
     banner->Navigate2(ServiceAddress::homepage() + QStringLiteral("/app/upload.html"));
-#endif
     orderTabs();
 }
 
