@@ -71,8 +71,9 @@ class TestPackage : public QObject {
 
     // The download client's window at the end of a list, run from `binary` in a folder that
     // holds no skins, with the banner's corner blanked (the web engine may or may not have
-    // drawn its page by then).
-    QImage endOfList(const QString& binary, const QString& link, const QString& save) {
+    // drawn its page by then). `log` gets what the program wrote, the banner's lines with it.
+    QImage endOfList(const QString& binary, const QString& link, const QString& save,
+                     QString* log) {
         QDir(save).removeRecursively();
         QDir().mkpath(save);
         const QString cwd = TestEnvironment::scratch("cwd");
@@ -83,12 +84,17 @@ class TestPackage : public QObject {
         env.insert("VAULTRY_HOMEPAGE", "http://" + TestEnvironment::address() + ":7580");
         env.insert("VAULTRY_SCREENSHOT", picture);
         env.insert("VAULTRY_MODAL_LOG", cwd + "/boxes.log");
+        env.insert("QT_LOGGING_RULES", "vaultry.banner.debug=true");
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(cwd);
-        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(binary, {"/url", link});
-        if (!p.waitForFinished(120000) || p.exitCode() != 0)
+        const bool ended = p.waitForFinished(120000);
+        *log = QString::fromLocal8Bit(p.readAll());
+        if (!ended || p.exitCode() != 0) {
+            qWarning("%s", qPrintable(*log));
             return QImage();
+        }
         if (QFile::exists(cwd + "/boxes.log"))
             qWarning("boxes: %s", qPrintable(contents(cwd + "/boxes.log")));
         QImage image = QImage(picture).convertToFormat(QImage::Format_RGB32);
@@ -138,7 +144,9 @@ private slots:
         QDirIterator it(root_, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())
             files << it.next().mid(root_.size() + 1);
-        QStringList expected{"usr/share/metainfo/kr.vastrelle.vaultry.metainfo.xml"};
+        // The banner's web engine comes with its module, loaded when the banner is due.
+        QStringList expected{"usr/share/metainfo/kr.vastrelle.vaultry.metainfo.xml",
+                             "usr/lib/vaultry/vaultry-banner.so"};
         for (const char* program : {"Vaultry_DOWN", "Vaultry_UPLOAD", "vaultry-pagectl"})
             expected << QStringLiteral("usr/bin/") + program;
         for (const char* id : {DesktopId::Download, DesktopId::Upload, DesktopId::PageControl})
@@ -162,8 +170,9 @@ private slots:
             for (const char* tool : {"fileservice", "webdemo", "artgen", "snapshots", "test_"})
                 QVERIFY2(!path.contains(QLatin1String(tool)), qPrintable(path));
         }
-        for (const char* program : {"Vaultry_DOWN", "Vaultry_UPLOAD", "vaultry-pagectl"}) {
-            const Run type = run("file", {"-b", root_ + "/usr/bin/" + program});
+        for (const char* program : {"bin/Vaultry_DOWN", "bin/Vaultry_UPLOAD", "bin/vaultry-pagectl",
+                                    "lib/vaultry/vaultry-banner.so"}) {
+            const Run type = run("file", {"-b", root_ + "/usr/" + program});
             QVERIFY2(type.out.contains("ELF") && type.out.contains(", stripped"),
                      qPrintable(type.out));
         }
@@ -229,11 +238,16 @@ private slots:
             codes << QString::number(static_cast<unsigned char>(c));
         const QString link = "vastrelle://" + codes.join(',') + "/";
 
-        const QImage built = endOfList(TestEnvironment::binary("Vaultry_DOWN"), link, save);
+        QString log;
+        const QImage built = endOfList(TestEnvironment::binary("Vaultry_DOWN"), link, save, &log);
         QVERIFY(!built.isNull());
         QCOMPARE(contents(save + QString::fromUtf8("/폴더/둘.txt")), QStringLiteral("two"));
-        const QImage packaged = endOfList(root_ + "/usr/bin/Vaultry_DOWN", link, save);
+        const QImage packaged = endOfList(root_ + "/usr/bin/Vaultry_DOWN", link, save, &log);
         QVERIFY(!packaged.isNull());
+        // Its banner came from the package's module, found from the program's folder.
+        QVERIFY2(log.contains("banner module loaded from " + QFileInfo(root_).canonicalFilePath() +
+                              "/usr/lib/vaultry/vaultry-banner.so"),
+                 qPrintable(log));
         QCOMPARE(QFileInfo(save + "/one.bin").size(), 300000);
         QCOMPARE(contents(save + QString::fromUtf8("/폴더/둘.txt")), QStringLiteral("two"));
         if (packaged != built) {

@@ -1,0 +1,12 @@
+# Fails when one of PROGRAMS (separated by |) needs a Qt WebEngine library at start.
+find_program(READELF readelf REQUIRED)
+string(REPLACE "|" ";" PROGRAMS "${PROGRAMS}")
+foreach(program ${PROGRAMS})
+  execute_process(COMMAND ${READELF} -d ${program} OUTPUT_VARIABLE dynamic RESULT_VARIABLE failed)
+  if(failed OR NOT dynamic MATCHES "NEEDED")
+    message(FATAL_ERROR "${program}: no dynamic section read")
+  endif()
+  if(dynamic MATCHES "libQt6WebEngine[A-Za-z]*\\.so")
+    message(FATAL_ERROR "${program} needs ${CMAKE_MATCH_0} at start")
+  endif()
+endforeach()
