@@ -114,7 +114,8 @@ private slots:
         deb_ = build.filePath(debs.first());
         // A package left from an earlier build would be checked against today's programs.
         const QDateTime made = QFileInfo(deb_).lastModified();
-        for (const char* program : {"Vaultry_DOWN", "Vaultry_UPLOAD", "vaultry-pagectl"})
+        for (const char* program :
+             {"Vaultry_DOWN", "Vaultry_UPLOAD", "vaultry-pagectl", "vaultry-banner.so"})
             if (QFileInfo(TestEnvironment::binary(program)).lastModified() > made)
                 QSKIP(qPrintable(QStringLiteral("%1 is older than the build's %2: run `cpack -G "
                                                 "DEB` in the build folder again")
