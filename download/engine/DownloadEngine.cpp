@@ -52,12 +52,14 @@ void DownloadEngine::processRequest(const QByteArray& command) {
 void DownloadEngine::startSignOn(const Request& request) {
     auto outcome = std::make_shared<SignOnOutcome>();
     const QByteArray memberId = request.memberId;
+    signingOn_ = true;
     runExchange([outcome, memberId,
                  settings = linkSettings()] { *outcome = ExchangeSignOn(memberId, settings); },
                 [this, outcome, request] { afterSignOn(request, *outcome); });
 }
 
 void DownloadEngine::afterSignOn(const Request& request, SignOnOutcome& outcome) {
+    signingOn_ = false;
     if (ending())
         return;
     if (outcome.connectFailed)

@@ -37,6 +37,8 @@ public:
     // the user has selected rows (-1 when not), else the current file while one is pending,
     // else the first.
     int chosenRecord(int firstMarkedRow) const;
+    // A request's sign-on is on the wire and its answer not back yet.
+    bool signingOn() const { return signingOn_; }
     // The local clock the time window is judged by.
     void setLocalClock(LocalClock clock) { localClock_ = std::move(clock); }
 
@@ -84,6 +86,7 @@ private:
     std::shared_ptr<SpareConnection> listingConnection_; // opened beside the sign-on
     QByteArray controlAddress_;                          // the file server's, as signed on to
     std::shared_ptr<SpareConnection> signOffConnection_; // opened while the last file ends
+    bool signingOn_ = false;
     quint64 resumeId_ = 0;
     DuplicateAnswer duplicateAnswer_ = DuplicateAnswer::None; // for the current file
     DuplicatePolicy duplicatePolicy_ = DuplicatePolicy::Resume;

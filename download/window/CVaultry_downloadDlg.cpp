@@ -121,9 +121,13 @@ void CVaultry_downloadDlg::receiveRequest(const QByteArray& command) {
         if (command.isEmpty())
             return;
         engine_->processRequest(command);
-        // The sign-on is on the wire now: the web engine starts while its answers travel,
-        // not when they are wanted.
-        banner_->createViewNow();
+        // Over a slow link the sign-on's answers take a while, and the web engine starts
+        // while they travel rather than when they are wanted. A quick server gets its files
+        // going first: the view then comes a moment after the window, as always.
+        QTimer::singleShot(kSlowSignOnMs, this, [this] {
+            if (engine_->signingOn())
+                banner_->createViewNow();
+        });
     });
 }
 

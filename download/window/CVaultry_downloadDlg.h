@@ -68,6 +68,9 @@ protected:
     void loadSettingsIntoWindow() override;
 
 private:
+    // A sign-on not answered within this long is taken for a slow link.
+    static constexpr int kSlowSignOnMs = 20;
+
     void buildControls();
     int chosenRow() const;
     void openChosenFile();

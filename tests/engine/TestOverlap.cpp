@@ -187,7 +187,9 @@ private slots:
         QVERIFY(server.commands().isEmpty());
         Bench<DownloadEngine> bench;
         bench.engine.processRequest("Vaultry_downloader_Manager|a?|kim|1");
+        QVERIFY(bench.engine.signingOn()); // the window may start the web engine meanwhile
         QTRY_COMPARE(bench.workers->started, 1);
+        QVERIFY(!bench.engine.signingOn());
         QTRY_VERIFY(!bench.engine.exchangeInProgress());
         QTRY_COMPARE(server.connections(), 3);
         const QList<QByteArray> beforeEnd = server.commands();
