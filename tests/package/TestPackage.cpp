@@ -219,8 +219,10 @@ private slots:
         QVERIFY(two.open(QIODevice::WriteOnly));
         two.write("two");
         two.close();
+        // A slow server: the banner's engine starts while the sign-on is on the wire, so the
+        // module is loaded however quickly the list is done.
         FileServiceProcess service(TestEnvironment::address());
-        QVERIFY(service.start({"--root", source, "--member", "kim"}));
+        QVERIFY(service.start({"--root", source, "--member", "kim", "--delay-ms", "200"}));
         const QString save = TestEnvironment::scratch("save");
         QSettings settings("Vastrelle", "Shuttlebox");
         settings.beginGroup("Config");
