@@ -6,7 +6,6 @@
 
 #include <QList>
 #include <QMutex>
-#include <arpa/inet.h>
 
 namespace {
 
@@ -21,10 +20,8 @@ QList<std::shared_ptr<SpareConnection>>& opened() {
 namespace ControlConnectionsAhead {
 
 void open(int count) {
+    // Not resolved: a host name opens nothing (SpareConnection takes dotted addresses only).
     const QByteArray address = ServiceAddress::fileServer().trimmed().toLatin1();
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, address.constData(), &parsed) != 1)
-        return;
     QMutexLocker locked(&gate);
     for (int i = 0; i < count; ++i)
         if (auto connection = SpareConnection::open(address, ServerLink::kControlPort))

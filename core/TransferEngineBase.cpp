@@ -487,6 +487,17 @@ void TransferEngineBase::endListing(const ListingRun& run) {
     if (run.autostart && !*run.started)
         startIfIdle();
     finishRequest();
+    // The last file may be under way already, and near its end: what follows the list is
+    // prepared now.
+    prepareSpareNearEnd();
+}
+
+void TransferEngineBase::prepareSpareNearEnd() {
+    // The running file may be near its end already: what follows it is prepared now.
+    const int row = rowOfLastWorker();
+    if (running_ && !workers_->empty() && !spare_ && row >= 0 &&
+        rows_.recordAt(row).size - progress_->done.load() <= kSpareAtStartBytes)
+        prepareSpare(row);
 }
 
 void TransferEngineBase::rowsListed() {
@@ -496,11 +507,7 @@ void TransferEngineBase::rowsListed() {
         return;
     }
     if (!workers_->empty()) {
-        // The running file may be near its end already: the new file's connection is opened.
-        const int row = rowOfLastWorker();
-        if (!spare_ && row >= 0 &&
-            rows_.recordAt(row).size - progress_->done.load() <= kSpareAtStartBytes)
-            prepareSpare(row);
+        prepareSpareNearEnd();
         return;
     }
     if (completionDeferred_) {

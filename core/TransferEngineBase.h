@@ -307,6 +307,9 @@ private:
     void dropSpare();
 
     void rowsListed();
+    // While a file runs within about its last MiB: the next file's connection, or what the
+    // list's end needs, is prepared.
+    void prepareSpareNearEnd();
     void workerEnded();
     void settleEndedWorker();
     void fileCompleted(int row);

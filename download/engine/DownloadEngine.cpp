@@ -117,18 +117,9 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
     host_.restoreAndShow();
     std::shared_ptr<SpareConnection> spare = std::exchange(listingConnection_, nullptr);
     const ListingRun run{mayStart && SettingsStore::ReadInt(SettingKey::DownAutostart, 0) != 0};
-    auto finishListing = [this, run] {
-        endListing(run);
-        // The last file may be under way already, and near its end.
-        const int current = currentIndex();
-        if (isRunning() && progress_ && indexNamesRecord(current) && nextPendingRow(current) < 0 &&
-            !listingInProgress() &&
-            table_.record(current).size - progress_->done.load() <= kSpareAtStartBytes)
-            prepareListEnd();
-    };
     if (table_.count() + CountEntries(request.fileList) > kMaxListed) {
         host_.message(DownloadText::tooManyFiles(), DownloadText::caption(), Icon::Information);
-        finishListing();
+        endListing(run);
         return;
     }
     QSet<QByteArray> known;
@@ -153,7 +144,7 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
             *outcome = ExchangeFileList(request.fileList, request.serverNumber, known, root,
                                         settings, listed, spare);
         },
-        [this, outcome, finishListing] {
+        [this, outcome, run] {
             if (ending())
                 return;
             if (outcome->connectFailed)
@@ -162,7 +153,7 @@ void DownloadEngine::listFiles(const Request& request, bool mayStart, QString ro
             if (outcome->unlisted > 0)
                 host_.message(DownloadText::notListed(outcome->unlisted),
                               DownloadText::errorCaption(), Icon::Warning);
-            finishListing();
+            endListing(run);
         });
 }
 
